@@ -1,0 +1,37 @@
+// The simulator's base class of a multi-function-display instrument. The host implements the
+// non-virtual members and the defaults of the virtual ones.
+#pragma once
+
+#include "host/gdi.h"
+#include "host/oapi.h"
+
+class OAPIFUNC MFD {
+public:
+    // Also fixes the character cell size (cw, ch) the host uses for this display.
+    MFD(DWORD w, DWORD h, VESSEL* vessel);
+    virtual ~MFD();
+    MFD(const MFD&) = delete;
+    MFD& operator=(const MFD&) = delete;
+
+    virtual void Repaint(HDC hDC) = 0;
+    virtual bool ConsumeKeyBuffered(DWORD key);
+    virtual bool ConsumeKeyImmediate(char* kstate);
+    virtual bool ConsumeButton(int bt, int event);
+    virtual const char* ButtonLabel(int bt);
+    virtual int ButtonMenu(const MFDBUTTONMENU** menu) const;
+    virtual void WriteStatus(FILEHANDLE scn) const;
+    virtual void ReadStatus(FILEHANDLE scn);
+    virtual void StoreStatus() const;
+    virtual void RecallStatus();
+
+    void InvalidateDisplay();                // asks the host to redraw this display
+    void Title(HDC hDC, const char* title);  // title on row 0; the position stays behind it
+
+protected:
+    DWORD W, H;   // display size, pixels
+    int cw, ch;   // character cell size, pixels
+    VESSEL* pV;   // the vessel the display belongs to
+
+private:
+    void* hostDisplay;  // the host's own record of the display
+};

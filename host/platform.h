@@ -1,0 +1,35 @@
+// Basic types and linkage of the host interface. On Windows they come from <windows.h>;
+// elsewhere this file declares the few the module needs, with the same names and widths.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+typedef uint32_t DWORD;
+typedef uint32_t UINT;
+typedef int BOOL;
+typedef int32_t LONG;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef void* HINSTANCE;
+#endif
+
+// Symbols the host provides to the module (functions, the VESSEL and MFD classes).
+#if defined(_WIN32)
+#ifdef KESTRANE_HOST_BUILD
+#define OAPIFUNC __declspec(dllexport)
+#else
+#define OAPIFUNC __declspec(dllimport)
+#endif
+#else
+#define OAPIFUNC __attribute__((visibility("default")))
+#endif
+
+// Callbacks the module exports to the host, undecorated.
+#if defined(_WIN32)
+#define DLLCLBK extern "C" __declspec(dllexport)
+#else
+#define DLLCLBK extern "C" __attribute__((visibility("default")))
+#endif

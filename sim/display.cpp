@@ -1,0 +1,94 @@
+#include "sim/display.h"
+
+#include "sim/scenario_block.h"
+
+namespace sim {
+
+namespace {
+// The display whose instrument is being constructed: the MFD base records it.
+Display* displayUnderConstruction = nullptr;
+}  // namespace
+
+Display::Display(Simulation& simulation, std::string name, VesselRecord& vessel, unsigned width,
+                 unsigned height)
+    : simulation_(simulation), name_(std::move(name)), vessel_(vessel), width_(width), height_(height) {}
+
+Display::~Display() { closeMode(); }
+
+bool Display::openMode(const std::string& modeName) {
+    const RegisteredMode* mode = simulation_.findMode(modeName);
+    if (!mode || !mode->msgproc || !vessel_.vessel) return false;
+    closeMode();
+    // Width in the low 16 bits, height in the high 16 bits.
+    const WPARAM size = (width_ & 0xFFFFu) | ((height_ & 0xFFFFu) << 16);
+    displayUnderConstruction = this;
+    const OAPI_MSGTYPE result = mode->msgproc(OAPI_MSG_MFD_OPENED, 0, size, reinterpret_cast<LPARAM>(vessel_.vessel.get()));
+    displayUnderConstruction = nullptr;
+    instrument_ = reinterpret_cast<MFD*>(result);
+    if (!instrument_) return false;
+    modeName_ = modeName;
+    pendingRedraws = 1;  // a new instrument is drawn at once
+    return true;
+}
+
+void Display::closeMode() {
+    delete instrument_;
+    instrument_ = nullptr;
+    modeName_.clear();
+}
+
+bool Display::key(DWORD key) { return instrument_ && instrument_->ConsumeKeyBuffered(key); }
+
+bool Display::button(int button, int event) { return instrument_ && instrument_->ConsumeButton(button, event); }
+
+const char* Display::buttonLabel(int button) { return instrument_ ? instrument_->ButtonLabel(button) : nullptr; }
+
+int Display::buttonMenu(const MFDBUTTONMENU** menu) const { return instrument_ ? instrument_->ButtonMenu(menu) : 0; }
+
+void Display::repaint(HDC surface) {
+    pendingRedraws = 0;
+    if (instrument_) instrument_->Repaint(surface);
+}
+
+void Display::writeStatus(ScenarioBlock& block) const {
+    if (instrument_) instrument_->WriteStatus(&block);
+}
+
+void Display::readStatus(ScenarioBlock& block) {
+    if (instrument_) instrument_->ReadStatus(&block);
+}
+
+}  // namespace sim
+
+// The MFD base, as the host provides it.
+
+MFD::MFD(DWORD w, DWORD h, VESSEL* vessel)
+    : W(w), H(h), cw(sim::cellWidthFor(w)), ch(sim::cellHeightFor(h)), pV(vessel),
+      hostDisplay(sim::displayUnderConstruction) {}
+
+MFD::~MFD() = default;
+
+bool MFD::ConsumeKeyBuffered(DWORD) { return false; }
+bool MFD::ConsumeKeyImmediate(char*) { return false; }
+bool MFD::ConsumeButton(int, int) { return false; }
+const char* MFD::ButtonLabel(int) { return nullptr; }
+int MFD::ButtonMenu(const MFDBUTTONMENU**) const { return 0; }
+void MFD::WriteStatus(FILEHANDLE) const {}
+void MFD::ReadStatus(FILEHANDLE) {}
+void MFD::StoreStatus() const {}
+void MFD::RecallStatus() {}
+
+void MFD::InvalidateDisplay() {
+    if (sim::Simulation* s = sim::Simulation::current()) s->calls.add(sim::HostCall::InvalidateDisplay);
+    if (auto* display = static_cast<sim::Display*>(hostDisplay)) {
+        ++display->pendingRedraws;
+        ++display->redrawRequests;
+    }
+}
+
+void MFD::Title(HDC hDC, const char* title) {
+    if (sim::Simulation* s = sim::Simulation::current()) s->calls.add(sim::HostCall::Title);
+    SetBkMode(hDC, TRANSPARENT);
+    SetTextColor(hDC, sim::kTitleColour);
+    TextOutA(hDC, 0, 0, title, lstrlenA(title));
+}

@@ -1,0 +1,67 @@
+// One multi-function display of the emulated cockpit: a pixel size and a vessel, and the
+// instrument of the mode it currently shows.
+#pragma once
+
+#include <string>
+
+#include "host/host.h"
+#include "sim/simulation.h"
+
+namespace sim {
+
+class ScenarioBlock;
+
+inline constexpr unsigned kDefaultDisplaySize = 512;
+// The character grid of a display: every text of the instrument's pages fits 38 columns and
+// 24 rows. Cells are at least one pixel.
+inline constexpr int kGridColumns = 38;
+inline constexpr int kGridRows = 24;
+inline int cellWidthFor(DWORD width) { return width / kGridColumns > 0 ? static_cast<int>(width / kGridColumns) : 1; }
+inline int cellHeightFor(DWORD height) { return height / kGridRows > 0 ? static_cast<int>(height / kGridRows) : 1; }
+
+// The colour and background in which the host draws an instrument's title.
+inline constexpr COLORREF kTitleColour = 0xffffff;
+
+class Display {
+public:
+    Display(Simulation& simulation, std::string name, VesselRecord& vessel,
+            unsigned width = kDefaultDisplaySize, unsigned height = kDefaultDisplaySize);
+    ~Display();  // leaves the mode first
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    // Switches to a registered mode: asks the mode's message procedure for an instrument.
+    // False when no such mode exists or no instrument was made.
+    bool openMode(const std::string& modeName);
+    // Leaves the mode: the instrument is destroyed.
+    void closeMode();
+
+    MFD* instrument() const { return instrument_; }
+    const std::string& modeName() const { return modeName_; }
+    const std::string& name() const { return name_; }
+    VesselRecord& vessel() const { return vessel_; }
+    unsigned width() const { return width_; }
+    unsigned height() const { return height_; }
+
+    bool key(DWORD key);
+    bool button(int button, int event);
+    const char* buttonLabel(int button);
+    int buttonMenu(const MFDBUTTONMENU** menu) const;
+    void repaint(HDC surface);
+    void writeStatus(ScenarioBlock& block) const;
+    void readStatus(ScenarioBlock& block);
+
+    // Redraws the instrument asked for since the last repaint.
+    int pendingRedraws = 0;
+    int redrawRequests = 0;  // over the display's life
+
+private:
+    Simulation& simulation_;
+    std::string name_;
+    VesselRecord& vessel_;
+    unsigned width_, height_;
+    MFD* instrument_ = nullptr;
+    std::string modeName_;
+};
+
+}  // namespace sim

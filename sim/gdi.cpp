@@ -1,0 +1,122 @@
+// GDI over the emulator's surfaces: the device-context state the module relies on (alignment
+// with an advancing current position, colours, background mode, selected brush) and the
+// brushes it creates.
+#include <cstring>
+#include <unordered_set>
+
+#include "sim/surface.h"
+
+namespace {
+int64_t brushesCreated = 0;
+int64_t brushesDeleted = 0;
+std::unordered_set<HGDIOBJ>& liveBrushes() {
+    static std::unordered_set<HGDIOBJ> brushes;
+    return brushes;
+}
+
+void note(HDC hdc, sim::GdiCall call, int a = 0, int b = 0, int c = 0, int d = 0, const void* object = nullptr) {
+    if (hdc->logging) hdc->log.push_back({call, a, b, c, d, object, {}});
+}
+}  // namespace
+
+HDC__::~HDC__() = default;
+
+namespace sim {
+
+const char* gdiCallName(GdiCall call) {
+    static const char* const names[] = {"SetTextAlign", "MoveToEx",     "SetBkMode",    "SetBkColor",
+                                        "SetTextColor", "TextOut",      "CreateSolidBrush",
+                                        "SelectObject", "Rectangle",    "DeleteObject"};
+    return names[static_cast<size_t>(call)];
+}
+
+int64_t GdiObjects::live() { return brushesCreated - brushesDeleted; }
+int64_t GdiObjects::created() { return brushesCreated; }
+
+}  // namespace sim
+
+UINT SetTextAlign(HDC hdc, UINT align) {
+    if (!hdc) return 0;
+    note(hdc, sim::GdiCall::SetTextAlign, static_cast<int>(align));
+    const UINT old = hdc->textAlign;
+    hdc->textAlign = align;
+    return old;
+}
+
+BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT old) {
+    if (!hdc) return 0;
+    note(hdc, sim::GdiCall::MoveToEx, x, y, old ? 1 : 0);
+    if (old) *old = hdc->position;
+    hdc->position = {x, y};
+    return 1;
+}
+
+int SetBkMode(HDC hdc, int mode) {
+    if (!hdc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+    note(hdc, sim::GdiCall::SetBkMode, mode);
+    const int old = hdc->bkMode;
+    hdc->bkMode = mode;
+    return old;
+}
+
+COLORREF SetBkColor(HDC hdc, COLORREF colour) {
+    if (!hdc) return 0;
+    note(hdc, sim::GdiCall::SetBkColor, static_cast<int>(colour));
+    const COLORREF old = hdc->bkColour;
+    hdc->bkColour = colour;
+    return old;
+}
+
+COLORREF SetTextColor(HDC hdc, COLORREF colour) {
+    if (!hdc) return 0;
+    note(hdc, sim::GdiCall::SetTextColor, static_cast<int>(colour));
+    const COLORREF old = hdc->textColour;
+    hdc->textColour = colour;
+    return old;
+}
+
+BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length) {
+    if (!hdc || !text || length < 0) return 0;
+    if (hdc->logging) hdc->log.push_back({sim::GdiCall::TextOut, x, y, length, 0, nullptr, std::string(text, length)});
+    // With TA_UPDATECP the coordinates are ignored: text starts at the current position and
+    // the position moves to its end.
+    if (hdc->textAlign & TA_UPDATECP) {
+        hdc->drawText(hdc->position.x, hdc->position.y, text, length);
+        hdc->position.x += length * hdc->charAdvance;
+    } else {
+        hdc->drawText(x, y, text, length);
+    }
+    return 1;
+}
+
+HBRUSH CreateSolidBrush(COLORREF colour) {
+    ++brushesCreated;
+    auto* brush = new HBRUSH__{colour};
+    liveBrushes().insert(brush);
+    return brush;
+}
+
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
+    if (!hdc || !object) return nullptr;
+    note(hdc, sim::GdiCall::SelectObject, 0, 0, 0, 0, object);
+    HBRUSH old = hdc->brush;
+    hdc->brush = static_cast<HBRUSH>(object);
+    return old;
+}
+
+BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+    if (!hdc) return 0;
+    note(hdc, sim::GdiCall::Rectangle, left, top, right, bottom);
+    hdc->drawRectangle(left, top, right, bottom);
+    return 1;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+    // Only brushes made by CreateSolidBrush can be deleted, each once.
+    if (!liveBrushes().erase(object)) return 0;
+    ++brushesDeleted;
+    delete static_cast<HBRUSH>(object);
+    return 1;
+}
+
+int lstrlenA(const char* text) { return text ? static_cast<int>(std::strlen(text)) : 0; }

@@ -1,0 +1,26 @@
+// One instrument's block of a scenario file, as the host hands it to WriteStatus and
+// ReadStatus: a list of item lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class ScenarioBlock {
+public:
+    ScenarioBlock() = default;
+    explicit ScenarioBlock(std::vector<std::string> itemLines) : lines(std::move(itemLines)) {}
+
+    std::vector<std::string> lines;  // "ITEM value", one item a line
+
+    // Reading: hands out the lines in turn, leading blanks removed.
+    bool nextLine(char*& line);
+    void rewind() { readPos_ = 0; }
+
+private:
+    size_t readPos_ = 0;
+    std::string current_;
+};
+
+}  // namespace sim

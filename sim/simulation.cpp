@@ -1,0 +1,117 @@
+#include "sim/simulation.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+Simulation* currentSimulation = nullptr;
+}
+
+Simulation::Simulation() { currentSimulation = this; }
+
+Simulation::~Simulation() {
+    if (currentSimulation == this) currentSimulation = nullptr;
+}
+
+Simulation* Simulation::current() { return currentSimulation; }
+
+VesselRecord& Simulation::addVessel(const VesselSpec& spec) {
+    VesselRecord& r = records_.emplace_back();
+    r.name = spec.name;
+    r.className = spec.className;
+    r.tanks = spec.tanks;
+    r.ports.resize(spec.ports);
+    for (DockPort& p : r.ports) p.owner = &r;
+    r.vessel = std::make_unique<VESSEL>(r.handle());
+    handles_.insert(r.handle());
+    return r;
+}
+
+bool Simulation::removeVessel(VesselRecord& vessel) {
+    if (vessel.removed) return false;
+    for (unsigned i = 0; i < vessel.ports.size(); ++i) undock(vessel, i);
+    vessel.vessel.reset();
+    vessel.removed = true;
+    return true;
+}
+
+VesselRecord* Simulation::findVessel(const std::string& name) {
+    for (VesselRecord& r : records_) {
+        if (!r.removed && r.name == name) return &r;
+    }
+    return nullptr;
+}
+
+VesselRecord* Simulation::record(OBJHANDLE handle) {
+    return handles_.count(handle) ? static_cast<VesselRecord*>(handle) : nullptr;
+}
+
+std::vector<VesselRecord*> Simulation::vessels() {
+    std::vector<VesselRecord*> out;
+    for (VesselRecord& r : records_) {
+        if (!r.removed) out.push_back(&r);
+    }
+    return out;
+}
+
+bool Simulation::dock(VesselRecord& a, unsigned portA, VesselRecord& b, unsigned portB) {
+    if (&a == &b || a.removed || b.removed) return false;
+    if (portA >= a.ports.size() || portB >= b.ports.size()) return false;
+    if (a.ports[portA].docked || b.ports[portB].docked) return false;
+    a.ports[portA].docked = &b;
+    a.ports[portA].dockedPort = portB;
+    b.ports[portB].docked = &a;
+    b.ports[portB].dockedPort = portA;
+    return true;
+}
+
+bool Simulation::undock(VesselRecord& a, unsigned portA) {
+    if (portA >= a.ports.size() || !a.ports[portA].docked) return false;
+    DockPort& mine = a.ports[portA];
+    DockPort& theirs = mine.docked->ports[mine.dockedPort];
+    theirs.docked = nullptr;
+    theirs.dockedPort = 0;
+    mine.docked = nullptr;
+    mine.dockedPort = 0;
+    return true;
+}
+
+double Simulation::totalPropellant() {
+    double total = 0.0;
+    for (VesselRecord& r : records_) {
+        if (r.removed) continue;
+        for (const Tank& t : r.tanks) total += t.mass;
+    }
+    return total;
+}
+
+int Simulation::registerMode(const MFDMODESPEC& spec) {
+    // The spec record is the caller's temporary: keep copies of what it points at.
+    const int id = nextModeId_++;
+    modes_.push_back({id, spec.name ? spec.name : "", spec.key, spec.msgproc});
+    return id;
+}
+
+bool Simulation::unregisterMode(int id) {
+    const auto it = std::find_if(modes_.begin(), modes_.end(), [id](const RegisteredMode& m) { return m.id == id; });
+    if (it == modes_.end()) return false;
+    modes_.erase(it);
+    return true;
+}
+
+const RegisteredMode* Simulation::findMode(const std::string& name) const {
+    for (const RegisteredMode& m : modes_) {
+        if (m.name == name) return &m;
+    }
+    return nullptr;
+}
+
+const RegisteredMode* Simulation::findMode(int id) const {
+    for (const RegisteredMode& m : modes_) {
+        if (m.id == id) return &m;
+    }
+    return nullptr;
+}
+
+}  // namespace sim

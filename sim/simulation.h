@@ -1,0 +1,96 @@
+// The emulated simulation: vessels with tanks and docking ports, registered display modes,
+// and the record of host calls. The host functions act on the current simulation.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "host/host.h"
+#include "sim/call_record.h"
+
+namespace sim {
+
+struct Tank {
+    double capacity = 0.0;  // kg
+    double mass = 0.0;      // kg
+};
+
+struct VesselRecord;
+
+struct DockPort {
+    VesselRecord* owner = nullptr;
+    VesselRecord* docked = nullptr;  // the vessel docked here, or null
+    unsigned dockedPort = 0;         // its port that holds this one
+};
+
+// One vessel. The record outlives the vessel's removal, so that its handle is never reused
+// and a stale handle can be recognised.
+struct VesselRecord {
+    std::string name;
+    std::string className;
+    std::vector<Tank> tanks;     // fixed at creation: tank handles point into it
+    std::vector<DockPort> ports;  // fixed at creation: dock handles point into it
+    std::unique_ptr<VESSEL> vessel;  // null once removed
+    bool removed = false;
+
+    OBJHANDLE handle() { return this; }
+};
+
+struct VesselSpec {
+    std::string name;
+    std::string className;
+    std::vector<Tank> tanks;
+    unsigned ports = 0;
+};
+
+struct RegisteredMode {
+    int id;
+    std::string name;
+    DWORD key;
+    MFD_MSGPROC msgproc;
+};
+
+class Simulation {
+public:
+    Simulation();  // becomes the current simulation
+    ~Simulation();
+    Simulation(const Simulation&) = delete;
+    Simulation& operator=(const Simulation&) = delete;
+
+    static Simulation* current();
+
+    // Vessels. Names are single words and unique among the vessels present.
+    VesselRecord& addVessel(const VesselSpec& spec);
+    bool removeVessel(VesselRecord& vessel);  // undocks it first
+    VesselRecord* findVessel(const std::string& name);
+    VesselRecord* record(OBJHANDLE handle);  // any record ever made, removed ones included
+    std::vector<VesselRecord*> vessels();    // present ones, in the order they were added
+
+    // Docking is mutual: port a of one vessel holds port b of the other.
+    bool dock(VesselRecord& a, unsigned portA, VesselRecord& b, unsigned portB);
+    bool undock(VesselRecord& a, unsigned portA);
+
+    double totalPropellant();  // kg, over the present vessels
+
+    // Display modes registered by modules.
+    int registerMode(const MFDMODESPEC& spec);
+    bool unregisterMode(int id);
+    const RegisteredMode* findMode(const std::string& name) const;
+    const RegisteredMode* findMode(int id) const;
+    const std::vector<RegisteredMode>& modes() const { return modes_; }
+
+    CallRecord calls;
+    double simTime = 0.0;  // s
+
+private:
+    std::deque<VesselRecord> records_;  // deque: records never move
+    std::unordered_set<OBJHANDLE> handles_;
+    std::vector<RegisteredMode> modes_;
+    int nextModeId_ = 1;
+};
+
+}  // namespace sim

@@ -1,0 +1,91 @@
+#include "transfer/pump_engine.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "transfer/transfer_state.h"
+
+namespace {
+
+struct Tank {
+    VESSEL* vessel;
+    PROPELLANT_HANDLE handle;
+};
+
+Tank lookUp(const TankRef& ref) {
+    return {ref.vessel, oapiGetPropellantHandle(ref.vessel->GetHandle(), static_cast<DWORD>(ref.tank))};
+}
+
+OBJHANDLE vesselDockedAt(VESSEL* vessel, int32_t port) {
+    return vessel->GetDockStatus(vessel->GetDockHandle(static_cast<UINT>(port)));
+}
+
+// Whether both vessels are still there to pump between. A removed vessel is never touched
+// again. In Load and Unload the source must still be docked at the selected port: a vessel
+// that separated while no display redrew would otherwise go on giving or receiving; being
+// docked also shows that it has not been removed.
+bool vesselsStillThere(TransferState& s) {
+    if (!s.targetVessel) return false;
+    if (!oapiIsVessel(s.targetHandle)) {
+        dropRemovedVessels();
+        return false;
+    }
+    if (!s.sourceVessel || s.sourceVessel == s.targetVessel) {
+        if (s.sourceVessel && (s.pumpMode == Load || s.pumpMode == Unload)) s.pumpRate = 0;
+        return s.pumpRate != 0;
+    }
+    if (s.pumpMode == Load || s.pumpMode == Unload) {
+        if (vesselDockedAt(s.targetVessel, s.dockPort) == s.sourceHandle) return true;
+        if (!oapiIsVessel(s.sourceHandle)) dropRemovedVessels();
+        s.pumpRate = 0;
+        return false;
+    }
+    if (oapiIsVessel(s.sourceHandle)) return true;
+    dropRemovedVessels();
+    return false;
+}
+
+}  // namespace
+
+void pumpStep(double dt) {
+    TransferState& s = transferState;
+    if (s.pumpRate == 0) return;
+    // A rate outside the table counts as Off; a step that is negative or not finite would
+    // pump backwards or without bound, so it moves nothing.
+    if (!validRate(s.pumpRate) || !validMode(s.pumpMode) || !(dt >= 0.0 && std::isfinite(dt))) return;
+
+    if (!vesselsStillThere(s) || !transferPossible(s)) return;
+
+    const bool vent = s.pumpMode == Vent;
+    const bool targetGives = s.pumpMode == Unload || vent;
+    const TankRef givingRef = targetGives ? s.target() : s.source();
+    const TankRef receivingRef = targetGives ? s.source() : s.target();
+
+    double amount = dt * kRateTable[s.pumpRate];
+
+    const Tank giving = lookUp(givingRef);
+    const double m = giving.handle ? giving.vessel->GetPropellantMass(giving.handle) : 0.0;
+    if (amount >= m) {
+        amount = std::max(m, 0.0);
+        s.pumpRate = 0;
+    }
+
+    Tank receiving{};
+    double r = 0.0;
+    if (!vent) {
+        receiving = lookUp(receivingRef);
+        double cap = 0.0;
+        if (receiving.handle) {
+            r = receiving.vessel->GetPropellantMass(receiving.handle);
+            cap = receiving.vessel->GetPropellantMaxMass(receiving.handle);
+        }
+        if (r + amount >= cap) {
+            // An overfull tank gets nothing back: the amount never turns negative.
+            amount = std::max(cap - r, 0.0);
+            s.pumpRate = 0;
+        }
+    }
+
+    if (giving.handle) giving.vessel->SetPropellantMass(giving.handle, m - amount);
+    if (!vent && receiving.handle) receiving.vessel->SetPropellantMass(receiving.handle, r + amount);
+}

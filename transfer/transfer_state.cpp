@@ -1,0 +1,66 @@
+#include "transfer/transfer_state.h"
+
+TransferState transferState;
+
+void clearTransferState() { transferState = TransferState{}; }
+
+void resetTransferState(VESSEL* vessel) {
+    OBJHANDLE handle = vessel ? vessel->GetHandle() : nullptr;
+    transferState = TransferState{};
+    transferState.setTarget(vessel, handle);
+    transferState.setSource(vessel, handle);
+}
+
+uint32_t propellantCount(VESSEL* vessel) {
+    if (!vessel) return 0;
+    VESSELSTATUS2 status{};
+    status.version = 2;
+    status.flag = VS_FUELLIST;
+    vessel->GetStatusEx(&status);
+    const uint32_t count = status.nfuel;
+    oapiReleaseStatusList(status.fuel);
+    return count;
+}
+
+bool transferPossible(const TransferState& state) {
+    if (propellantCount(state.targetVessel) == 0) return false;
+    if (!state.sourceVessel) return state.pumpMode == Vent;
+    const auto sourceCount = static_cast<int32_t>(propellantCount(state.sourceVessel));
+    if (!(state.sourceTank < sourceCount)) return false;
+    if (state.sourceVessel == state.targetVessel && state.sourceTank == state.targetTank) {
+        return false;
+    }
+    return true;
+}
+
+static void dropSource() {
+    transferState.setSource(nullptr, nullptr);
+    transferState.sourceTank = 0;
+    transferState.pumpRate = 0;
+}
+
+void resolveDockedSource() {
+    TransferState& s = transferState;
+    if (s.pumpMode != Load && s.pumpMode != Unload) return;
+    if (!s.targetVessel) return;
+    if (s.targetVessel->DockCount() == 0) return dropSource();
+    const DOCKHANDLE port = s.targetVessel->GetDockHandle(static_cast<UINT>(s.dockPort));
+    const OBJHANDLE docked = s.targetVessel->GetDockStatus(port);
+    if (!docked) return dropSource();
+    VESSEL* vessel = oapiGetVesselInterface(docked);
+    if (vessel != s.sourceVessel || docked != s.sourceHandle) {
+        s.sourceTank = 0;
+        s.pumpRate = 0;
+    }
+    s.setSource(vessel, docked);
+}
+
+void dropRemovedVessels() {
+    TransferState& s = transferState;
+    if (s.sourceVessel && !oapiIsVessel(s.sourceHandle)) dropSource();
+    if (s.targetVessel && !oapiIsVessel(s.targetHandle)) {
+        if (s.sourceVessel == s.targetVessel) s.setSource(nullptr, nullptr);
+        s.setTarget(nullptr, nullptr);
+        s.pumpRate = 0;
+    }
+}

@@ -1,0 +1,74 @@
+// The module's one transfer configuration, shared by the pump and every instrument.
+#pragma once
+
+#include <cstdint>
+
+#include "host/host.h"
+
+enum PumpMode : int32_t { CrossFeed = 0, Load = 1, Unload = 2, Vent = 3 };
+
+inline constexpr int kModeCount = 4;
+inline constexpr int kRateCount = 4;
+inline constexpr const char* kModeNames[kModeCount] = {"Cross-Feed", "Load", "Unload", "Vent"};
+inline constexpr const char* kModeDirections[kModeCount] = {" (SRC => TGT)", " (SRC => TGT)",
+                                                           " (TGT => SRC)", " (TGT => VENT)"};
+inline constexpr const char* kRateNames[kRateCount] = {"Off", "Low", "Medium", "High"};
+inline constexpr double kRateTable[kRateCount] = {0.0, 1.0, 10.0, 100.0};  // kg/s
+
+// Mode and rate values reach the state from scenario files too; nothing indexes a table
+// with a value outside it.
+constexpr bool validMode(int32_t mode) { return mode >= 0 && mode < kModeCount; }
+constexpr bool validRate(int32_t rate) { return rate >= 0 && rate < kRateCount; }
+constexpr const char* modeName(int32_t mode) { return validMode(mode) ? kModeNames[mode] : "?"; }
+constexpr const char* modeDirection(int32_t mode) {
+    return validMode(mode) ? kModeDirections[mode] : "";
+}
+constexpr const char* rateName(int32_t rate) { return validRate(rate) ? kRateNames[rate] : "?"; }
+
+struct TankRef {
+    VESSEL* vessel;
+    int32_t tank;
+};
+
+struct TransferState {
+    VESSEL* targetVessel;
+    int32_t targetTank;
+    VESSEL* sourceVessel;
+    int32_t sourceTank;
+    int32_t dockPort;
+    int32_t pumpMode;
+    int32_t pumpRate;
+    // The handles of the two vessels, kept beside the pointers: a vessel the simulation has
+    // removed can no longer be asked for its handle, but its handle can still be checked.
+    OBJHANDLE targetHandle;
+    OBJHANDLE sourceHandle;
+
+    TankRef target() const { return {targetVessel, targetTank}; }
+    TankRef source() const { return {sourceVessel, sourceTank}; }
+    void setTarget(VESSEL* vessel, OBJHANDLE handle) {
+        targetVessel = vessel;
+        targetHandle = vessel ? handle : nullptr;
+    }
+    void setSource(VESSEL* vessel, OBJHANDLE handle) {
+        sourceVessel = vessel;
+        sourceHandle = vessel ? handle : nullptr;
+    }
+};
+
+extern TransferState transferState;
+
+void clearTransferState();
+void resetTransferState(VESSEL* vessel);
+
+// Number of propellant resources of a vessel, asked afresh; 0 for no vessel.
+uint32_t propellantCount(VESSEL* vessel);
+
+// Whether the configuration names a transfer that can run. Changes nothing.
+bool transferPossible(const TransferState& state);
+
+// In Load and Unload: makes the vessel docked at dockPort the source.
+void resolveDockedSource();
+
+// Drops vessels the simulation has removed: a removed source as if undocked, a removed target
+// leaves no vessel to pump for. Either way the pump stops.
+void dropRemovedVessels();
