@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sim/display.h"
+
 namespace sim {
 
 namespace {
@@ -11,6 +13,7 @@ Simulation* currentSimulation = nullptr;
 Simulation::Simulation() { currentSimulation = this; }
 
 Simulation::~Simulation() {
+    closeAllDisplays();
     if (currentSimulation == this) currentSimulation = nullptr;
 }
 
@@ -30,6 +33,9 @@ VesselRecord& Simulation::addVessel(const VesselSpec& spec) {
 
 bool Simulation::removeVessel(VesselRecord& vessel) {
     if (vessel.removed) return false;
+    for (Display* d : displays()) {
+        if (&d->vessel() == &vessel) removeDisplay(*d);
+    }
     for (unsigned i = 0; i < vessel.ports.size(); ++i) undock(vessel, i);
     vessel.vessel.reset();
     vessel.removed = true;
@@ -84,6 +90,45 @@ double Simulation::totalPropellant() {
         for (const Tank& t : r.tanks) total += t.mass;
     }
     return total;
+}
+
+Display& Simulation::addDisplay(const std::string& name, VesselRecord& vessel, unsigned width, unsigned height) {
+    displays_.push_back(std::make_unique<Display>(*this, name, vessel, width, height));
+    return *displays_.back();
+}
+
+bool Simulation::removeDisplay(Display& display) {
+    const auto it = std::find_if(displays_.begin(), displays_.end(),
+                                 [&display](const std::unique_ptr<Display>& d) { return d.get() == &display; });
+    if (it == displays_.end()) return false;
+    displays_.erase(it);
+    return true;
+}
+
+Display* Simulation::findDisplay(const std::string& name) {
+    for (auto& d : displays_) {
+        if (d->name() == name) return d.get();
+    }
+    return nullptr;
+}
+
+std::vector<Display*> Simulation::displays() {
+    std::vector<Display*> out;
+    for (auto& d : displays_) out.push_back(d.get());
+    return out;
+}
+
+void Simulation::closeAllDisplays() { displays_.clear(); }
+
+void Simulation::addTimestepCallback(OPC_TIMESTEP callback) { timestepCallbacks_.push_back(callback); }
+
+void Simulation::removeTimestepCallback(OPC_TIMESTEP callback) {
+    std::erase(timestepCallbacks_, callback);
+}
+
+void Simulation::step(double dt) {
+    simTime += dt;
+    for (OPC_TIMESTEP callback : timestepCallbacks_) callback(simTime, dt, 0.0);
 }
 
 int Simulation::registerMode(const MFDMODESPEC& spec) {

@@ -20,6 +20,7 @@ struct Tank {
 };
 
 struct VesselRecord;
+class Display;
 
 struct DockPort {
     VesselRecord* owner = nullptr;
@@ -76,6 +77,19 @@ public:
 
     double totalPropellant();  // kg, over the present vessels
 
+    // Displays of the cockpit. Removing a vessel closes its displays first, as the simulator
+    // destroys a vessel's instruments with it.
+    Display& addDisplay(const std::string& name, VesselRecord& vessel, unsigned width, unsigned height);
+    bool removeDisplay(Display& display);
+    Display* findDisplay(const std::string& name);
+    std::vector<Display*> displays();
+    void closeAllDisplays();  // before a module is unloaded: instruments are its code
+
+    // Time: each step calls every registered time-step callback with the step length.
+    void addTimestepCallback(OPC_TIMESTEP callback);
+    void removeTimestepCallback(OPC_TIMESTEP callback);
+    void step(double dt);
+
     // Display modes registered by modules.
     int registerMode(const MFDMODESPEC& spec);
     bool unregisterMode(int id);
@@ -89,6 +103,8 @@ public:
 private:
     std::deque<VesselRecord> records_;  // deque: records never move
     std::unordered_set<OBJHANDLE> handles_;
+    std::vector<std::unique_ptr<Display>> displays_;
+    std::vector<OPC_TIMESTEP> timestepCallbacks_;
     std::vector<RegisteredMode> modes_;
     int nextModeId_ = 1;
 };
