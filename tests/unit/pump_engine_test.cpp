@@ -201,4 +201,58 @@ TEST_F(PumpTest, RunningStepMakesTheHostCallsInTheirOrder) {
     EXPECT_EQ(sim.calls.badCalls, 0u);
 }
 
+class DockedPumpTest : public PumpTest {
+protected:
+    sim::VesselRecord& own = addVessel(sim, "Ship", {{1000.0, 0.0}}, 2);
+    sim::VesselRecord& depot = addVessel(sim, "Depot", {{5000.0, 4000.0}}, 1);
+
+    void SetUp() override {
+        ASSERT_TRUE(sim.dock(own, 1, depot, 0));
+        test::setUpFor(own);
+        transferState.pumpMode = Load;
+        transferState.dockPort = 1;
+        transferState.setSource(depot.vessel.get(), depot.handle());
+        transferState.pumpRate = 2;
+        pumpStep(1.0);
+        ASSERT_EQ(own.tanks[0].mass, 10.0);
+    }
+};
+
+TEST_F(DockedPumpTest, AVesselThatSeparatesStopsTheTransferAtTheNextStep) {
+    sim.undock(own, 1);
+    pumpStep(1.0);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(own.tanks[0].mass, 10.0);
+    EXPECT_EQ(depot.tanks[0].mass, 3990.0);
+}
+
+TEST_F(DockedPumpTest, AVesselDockedAtAnotherPortIsNoSource) {
+    sim.undock(own, 1);
+    ASSERT_TRUE(sim.dock(own, 0, depot, 0));
+    pumpStep(1.0);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(depot.tanks[0].mass, 3990.0);
+}
+
+TEST_F(DockedPumpTest, ARemovedSourceIsDroppedAndNeverTouched) {
+    sim.removeVessel(depot);
+    sim.calls.clear();
+    pumpStep(1.0);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(transferState.sourceVessel, nullptr);
+    EXPECT_EQ(own.tanks[0].mass, 10.0);
+    EXPECT_EQ(sim.calls.badCalls, 0u);
+}
+
+TEST_F(DockedPumpTest, ARemovedTargetLeavesNoVesselToPumpFor) {
+    sim.removeVessel(own);
+    sim.calls.clear();
+    pumpStep(1.0);
+    pumpStep(1.0);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(transferState.targetVessel, nullptr);
+    EXPECT_EQ(depot.tanks[0].mass, 3990.0);
+    EXPECT_EQ(sim.calls.badCalls, 0u);
+}
+
 }  // namespace
