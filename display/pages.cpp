@@ -1,4 +1,175 @@
-// Placeholder until the pages are drawn.
-#include "display/pump_mfd.h"
+// The status page and the help page. Drawing the status page also repairs tank indices that
+// no longer name a tank, and switches the pump off when it does.
+#include <cstdint>
 
-void PumpMFD::Repaint(HDC) {}
+#include "display/pump_mfd.h"
+#include "display/text_grid.h"
+
+namespace {
+
+constexpr COLORREF kNameColour = 0xc0c0c0;
+constexpr COLORREF kLabelColour = 0xc000;
+constexpr COLORREF kValueColour = 0xff00;
+constexpr COLORREF kWarningText = 0xffffff;
+constexpr COLORREF kAlertBackground = 0xc0;    // something is missing
+constexpr COLORREF kNoticeBackground = 0xc0c0;  // a situation, not a fault
+
+constexpr int kModeRow = 3;
+constexpr int kRateRow = 6;
+constexpr int kTargetRow = 13;
+constexpr int kSourceRow = 17;
+constexpr int kDockPortRow = 20;
+constexpr int kDockedRow = 21;
+
+const char* text(const char* s) { return s ? s : ""; }
+
+// An index at or above its vessel's tank count is set back to the first tank; a pump that was
+// running on it stops.
+void repairIndex(int32_t& tank, uint32_t count) {
+    if (static_cast<int64_t>(tank) >= static_cast<int64_t>(count)) {
+        tank = 0;
+        transferState.pumpRate = 0;
+    }
+}
+
+// Indices shown 1-based; 64-bit so that a stray index from a scenario cannot overflow.
+long long shown(int32_t index) { return static_cast<long long>(index) + 1; }
+
+void drawTankLine(HDC surface, int row, const char* label, int32_t tank, uint32_t count) {
+    writeAtColor(surface, 0, row, kLabelColour, "%s", label);
+    writeHereColor(surface, kValueColour, "%lld", shown(tank));
+    writeHereColor(surface, kLabelColour, " (of %u)", count);
+}
+
+}  // namespace
+
+void PumpMFD::Repaint(HDC surface) {
+    setupGrid(surface, cw, ch);
+    Title(surface, "Fuel Mgt");
+    if (helpPage == 1) {
+        drawHelpPage(surface);
+        return;
+    }
+    prepareState();
+    resolveDockedSource();
+    drawStatusLines(surface);
+    drawTargetSection(surface);
+    drawSourceSection(surface);
+}
+
+void PumpMFD::drawStatusLines(HDC surface) {
+    if (pV) writeHereColor(surface, kNameColour, " %s (%s)", text(pV->GetName()), text(pV->GetClassNameA()));
+
+    const TransferState& s = transferState;
+    writeAtColor(surface, 0, kModeRow, kLabelColour, "Pump Mode: ");
+    writeHereColor(surface, kValueColour, "%s", modeName(s.pumpMode));
+    writeHereColor(surface, kLabelColour, "%s", modeDirection(s.pumpMode));
+
+    writeAtColor(surface, 0, kRateRow, kLabelColour, "Pump Rate: ");
+    writeHereColor(surface, kValueColour, "%s", rateName(s.pumpRate));
+}
+
+void PumpMFD::drawTargetSection(HDC surface) {
+    TransferState& s = transferState;
+    // No target vessel counts as one without tanks: it is not asked, and nothing is repaired.
+    const uint32_t count = propellantCount(s.targetVessel);
+    if (count == 0) {
+        writeAtOpaque(surface, 0, kTargetRow, kWarningText, kAlertBackground, " NO TARGET TANK ");
+        return;
+    }
+    repairIndex(s.targetTank, count);
+    drawTankLine(surface, kTargetRow, "Target Tank ", s.targetTank, count);
+    drawTankGauge(surface, 0, kTargetRow + 1, s.target());
+}
+
+void PumpMFD::drawSourceSection(HDC surface) {
+    TransferState& s = transferState;
+    switch (s.pumpMode) {
+    case CrossFeed: {
+        if (!s.sourceVessel) {
+            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kAlertBackground, " NO SOURCE TANK ");
+            return;
+        }
+        const uint32_t count = propellantCount(s.sourceVessel);
+        repairIndex(s.sourceTank, count);
+        if (count == 0) {
+            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kAlertBackground, " NO SOURCE TANK ");
+        } else if (count == 1) {
+            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " SINGLE TANK ONLY ");
+        } else {
+            drawTankLine(surface, kSourceRow, "Source Tank ", s.sourceTank, count);
+            drawTankGauge(surface, 0, kSourceRow + 1, s.source());
+        }
+        return;
+    }
+    case Vent:
+        writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " OVERBOARD VENT ");
+        return;
+    case Load:
+    case Unload: {
+        drawDockingSection(surface);
+        if (!s.sourceVessel) return;
+        const uint32_t count = propellantCount(s.sourceVessel);
+        repairIndex(s.sourceTank, count);
+        if (count == 0) {
+            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kAlertBackground, " NO SOURCE TANK ");
+        } else {
+            drawTankLine(surface, kSourceRow, "Source Tank ", s.sourceTank, count);
+            drawTankGauge(surface, 0, kSourceRow + 1, s.source());
+        }
+        return;
+    }
+    default:
+        // A mode from outside the table names no source; the mode line shows it as unknown.
+        return;
+    }
+}
+
+void PumpMFD::drawDockingSection(HDC surface) {
+    const TransferState& s = transferState;
+    const uint32_t ports = pV ? pV->DockCount() : 0;
+    if (ports == 0) {
+        writeAtOpaque(surface, 0, kDockPortRow, kWarningText, kAlertBackground, " NO DOCKING PORTS ");
+        return;
+    }
+    writeAtColor(surface, 0, kDockPortRow, kLabelColour, "Docking Port ");
+    writeHereColor(surface, kValueColour, "%lld", shown(s.dockPort));
+    writeHereColor(surface, kLabelColour, " (of %u)", ports);
+    if (s.sourceVessel) {
+        writeAt(surface, 0, kDockedRow, "Docked To: ");
+        writeHereColor(surface, kValueColour, "%s", text(s.sourceVessel->GetName()));
+    } else {
+        writeAtOpaque(surface, 0, kDockedRow, kWarningText, kNoticeBackground, " NOT DOCKED ");
+    }
+}
+
+void PumpMFD::drawHelpPage(HDC surface) {
+    struct Line {
+        int row;
+        const char* heading;  // bright, at column 0; null for a continuation line
+        const char* text;
+    };
+    static constexpr Line kHelp[] = {
+        {2, "CROSS-FEED", " allows you to transfer"},
+        {3, nullptr, "fuel between internal tanks (top up "},
+        {4, nullptr, "those RCS thrusters!)"},
+        {6, "LOAD", " transfers fuel from a vessel"},
+        {7, nullptr, "docked to yours into one of your"},
+        {8, nullptr, "internal tanks"},
+        {10, "UNLOAD", " transfers fuel from one of"},
+        {11, nullptr, "your internal tanks into a vessel"},
+        {12, nullptr, "docked to yours"},
+        {14, "VENT", " dumps your fuel overboard in"},
+        {15, nullptr, "emergency situations"},
+    };
+
+    writeHere(surface, " Version %s", "030109");
+    for (const Line& line : kHelp) {
+        if (line.heading) {
+            writeAtColor(surface, 0, line.row, kValueColour, "%s", line.heading);
+            writeHereColor(surface, kLabelColour, "%s", line.text);
+        } else {
+            writeAt(surface, 0, line.row, "%s", line.text);
+        }
+    }
+}

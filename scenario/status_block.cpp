@@ -1,5 +1,176 @@
-// Placeholder until the scenario block is written and read.
-#include "display/pump_mfd.h"
+// The instrument's scenario block: the shared transfer state written as up to five items and
+// read back from them. Both work on the module-wide state, never on the instrument's fields.
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <optional>
+#include <string_view>
 
-void PumpMFD::WriteStatus(FILEHANDLE) const {}
-void PumpMFD::ReadStatus(FILEHANDLE) {}
+#include "display/pump_mfd.h"
+#include "scenario/scenario_items.h"
+#include "transfer/transfer_state.h"
+
+namespace {
+
+// White space as the C locale has it; the module never changes the locale, but the scan rules
+// should not depend on it either.
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Whether the line begins with the item's name, letter case aside.
+bool beginsWith(const char* line, std::string_view item) {
+    for (size_t i = 0; i < item.size(); ++i) {
+        if (line[i] == '\0' || upper(line[i]) != upper(item[i])) return false;
+    }
+    return true;
+}
+
+// Scans a decimal integer the way "%d" does: white space skipped, an optional sign, the digits,
+// and whatever follows left alone; on success `text` points right behind the digits. A number
+// too large for 32 bits counts as not scanned, where "%d" would be undefined.
+std::optional<int32_t> scanInt(const char*& text) {
+    const char* p = text;
+    while (isBlank(*p)) ++p;
+    const char* number = p;
+    if (*p == '+') {
+        number = ++p;  // from_chars takes a minus sign but no plus sign
+    } else if (*p == '-') {
+        ++p;
+    }
+    if (!isDigit(*p)) return std::nullopt;
+    const char* end = p;
+    while (isDigit(*end)) ++end;
+    int32_t value = 0;
+    const auto [stop, error] = std::from_chars(number, end, value);
+    if (error != std::errc{} || stop != end) return std::nullopt;
+    text = end;
+    return value;
+}
+
+void setSourceByName(const char* name) {
+    const OBJHANDLE handle = oapiGetVesselByName(name);
+    // No look-up of an interface for a missing vessel: the source is then simply none.
+    transferState.setSource(handle ? oapiGetVesselInterface(handle) : nullptr, handle);
+}
+
+// "SOURCETANK" value: the index, the separator right behind the digits, then after any white
+// space the vessel's name up to the next white space.
+void readSourceTank(const char* value) {
+    const std::optional<int32_t> tank = scanInt(value);
+    if (!tank) return;
+    if (*tank >= 0) transferState.sourceTank = *tank;
+    if (*value != kSourceTankSeparator) return;
+    ++value;
+    while (isBlank(*value)) ++value;
+    const char* end = value;
+    while (*end != '\0' && !isBlank(*end)) ++end;
+    const auto length = static_cast<size_t>(end - value);
+    if (length == 0) return;  // no name: the source stays as it was
+    if (length >= kScenarioValueSize) {
+        // A name this long cannot have been written by the block, and cut short it might name
+        // some other vessel: it names none.
+        transferState.setSource(nullptr, nullptr);
+        return;
+    }
+    char name[kScenarioValueSize];
+    std::memcpy(name, value, length);
+    name[length] = '\0';
+    setSourceByName(name);
+}
+
+uint32_t portCount(VESSEL* vessel) { return vessel ? vessel->DockCount() : 0; }
+
+// Which items a block carried, to recognise a block written from a cleared state.
+struct BlockShape {
+    bool zero[4] = {false, false, false, false};  // integer item last scanned as 0
+    bool source = false;                          // a "SOURCETANK" line
+    bool cleared() const { return zero[0] && zero[1] && zero[2] && zero[3] && !source; }
+};
+
+// One line of the block. Values outside their ranges never reach the state: they would index
+// past the mode and rate tables or ask for a port the vessel does not have.
+void readLine(const char* line, VESSEL* own, BlockShape& shape) {
+    TransferState& s = transferState;
+    for (size_t i = 0; i < std::size(kScenarioItems); ++i) {
+        const std::string_view item = kScenarioItems[i];
+        if (!beginsWith(line, item)) continue;
+        const char* value = line + item.size();
+        if (static_cast<ScenarioItem>(i) == ScenarioItem::SourceTank) {
+            shape.source = true;
+            readSourceTank(value);
+            return;
+        }
+        const std::optional<int32_t> number = scanInt(value);
+        if (!number) return;
+        shape.zero[i] = *number == 0;
+        switch (static_cast<ScenarioItem>(i)) {
+            case ScenarioItem::PumpMode:
+                if (validMode(*number)) s.pumpMode = *number;
+                break;
+            case ScenarioItem::PumpRate:
+                if (validRate(*number)) s.pumpRate = *number;
+                break;
+            case ScenarioItem::DockPort:
+                if (*number >= 0 && static_cast<uint32_t>(*number) < portCount(own)) s.dockPort = *number;
+                break;
+            case ScenarioItem::TargetTank:
+                if (*number >= 0) s.targetTank = *number;
+                break;
+            case ScenarioItem::SourceTank:
+                break;
+        }
+        return;
+    }
+}
+
+// The "SOURCETANK" value for the source vessel. A name that would not fit the buffer, or that
+// the reader would cut at a blank, is left out rather than cut: the index alone reads back
+// with the source vessel unchanged, while a shortened name could name another vessel.
+void formatSourceTank(char (&value)[kScenarioValueSize], int32_t tank, const char* name) {
+    if (!name) name = "";
+    bool fits = true;
+    for (const char* c = name; *c != '\0'; ++c) {
+        if (isBlank(*c)) fits = false;
+    }
+    if (fits) {
+        const int written = std::snprintf(value, sizeof value, kSourceTankFormat, tank, name);
+        fits = written >= 0 && static_cast<size_t>(written) < sizeof value;
+    }
+    if (!fits) std::snprintf(value, sizeof value, kSourceTankFormat, tank, "");
+}
+
+}  // namespace
+
+void PumpMFD::WriteStatus(FILEHANDLE scn) const {
+    // A vessel the simulation removed must not be asked for its name.
+    dropRemovedVessels();
+    const TransferState& s = transferState;
+    oapiWriteScenario_int(scn, kItemPumpMode, s.pumpMode);
+    oapiWriteScenario_int(scn, kItemPumpRate, s.pumpRate);
+    oapiWriteScenario_int(scn, kItemDockPort, s.dockPort);
+    oapiWriteScenario_int(scn, kItemTargetTank, s.targetTank);
+    if (s.sourceVessel) {
+        char value[kScenarioValueSize];
+        formatSourceTank(value, s.sourceTank, s.sourceVessel->GetName());
+        oapiWriteScenario_string(scn, kItemSourceTank, value);
+    }
+    clearTransferState();
+}
+
+void PumpMFD::ReadStatus(FILEHANDLE scn) {
+    // When two displays show the mode, only the first block saved carries the configuration:
+    // writing clears the state, so the next block holds the cleared state's four zeros. Read
+    // after the first, that block would switch off a restored transfer and lose its settings.
+    // No configuration writes exactly that block (cross-feed always names its source), so
+    // such a block is taken as carrying nothing.
+    const TransferState before = transferState;
+    BlockShape shape;
+    char* line = nullptr;
+    while (oapiReadScenario_nextline(scn, line)) {
+        if (line) readLine(line, ownVessel(), shape);
+    }
+    if (shape.cleared()) transferState = before;
+}

@@ -135,6 +135,7 @@ int Simulation::registerMode(const MFDMODESPEC& spec) {
     // The spec record is the caller's temporary: keep copies of what it points at.
     const int id = nextModeId_++;
     modes_.push_back({id, spec.name ? spec.name : "", spec.key, spec.msgproc});
+    if (onModeRegistered) onModeRegistered(modes_.back());
     return id;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -96,6 +97,9 @@ public:
     const RegisteredMode* findMode(const std::string& name) const;
     const RegisteredMode* findMode(int id) const;
     const std::vector<RegisteredMode>& modes() const { return modes_; }
+    // Told of each mode as it is registered, while the module is still inside its call (tests
+    // use it to see what a module has done by the time it registers).
+    std::function<void(const RegisteredMode&)> onModeRegistered;
 
     CallRecord calls;
     double simTime = 0.0;  // s

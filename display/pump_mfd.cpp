@@ -1,0 +1,145 @@
+#include "display/pump_mfd.h"
+
+#include <algorithm>
+#include <iterator>
+
+const char* const kButtonLabels[kButtonCount] = {"MOD", "PR+", "PR-", "TGT", "SRC", "DCK", "HLP"};
+
+const MFDBUTTONMENU kButtonMenu[kButtonCount] = {
+    {"Pump Mode", nullptr, 'M'},   {"Increase Rate", nullptr, '+'}, {"Decrease Rate", nullptr, '-'},
+    {"Target Tank", nullptr, 'T'}, {"Source Tank", nullptr, 'S'},   {"Docking Port", nullptr, 'D'},
+    {"Help", nullptr, '?'}};
+
+namespace {
+
+bool isCommandKey(DWORD key) {
+    return std::find(std::begin(kButtonKeys), std::end(kButtonKeys), key) != std::end(kButtonKeys);
+}
+
+// Index steps are unsigned, so a stored index outside 0..n-1 (from a scenario, or a vessel
+// that lost tanks) comes back into range with the same step.
+int32_t nextIndex(int32_t index, uint32_t count) {
+    return static_cast<int32_t>((static_cast<uint32_t>(index) + 1u) % count);
+}
+
+void nextPumpMode() {
+    TransferState& s = transferState;
+    // Wide and floored, so that no stored mode, however odd, stays outside the table.
+    const int64_t next = (static_cast<int64_t>(s.pumpMode) + 1) % kModeCount;
+    s.pumpMode = static_cast<int32_t>(next < 0 ? next + kModeCount : next);
+    if (s.pumpMode == CrossFeed) {
+        s.setSource(s.targetVessel, s.targetHandle);
+        s.sourceTank = s.targetTank;
+    } else if (s.pumpMode == Vent) {
+        s.setSource(nullptr, nullptr);
+    }
+    s.pumpRate = 0;
+}
+
+// A rate outside the table counts as Off, as the pump treats it.
+void stepPumpRate(int32_t delta) {
+    TransferState& s = transferState;
+    if (!transferPossible(s)) {
+        s.pumpRate = 0;
+        return;
+    }
+    const int32_t rate = validRate(s.pumpRate) ? s.pumpRate : 0;
+    s.pumpRate = std::clamp(rate + delta, 0, kRateCount - 1);
+}
+
+}  // namespace
+
+PumpMFD::PumpMFD(DWORD width, DWORD height, VESSEL* vessel) : MFD(width, height, vessel) {
+    // A removed target must not be taken for this vessel if the host reused its address.
+    dropRemovedVessels();
+    if (vessel != transferState.targetVessel) resetTransferState(vessel);
+}
+
+PumpMFD::~PumpMFD() = default;
+
+void PumpMFD::prepareState() {
+    dropRemovedVessels();
+    if (!transferState.targetVessel) resetTransferState(pV);
+}
+
+bool PumpMFD::ConsumeKeyBuffered(DWORD key) {
+    if (!isCommandKey(key)) return false;
+    if (key == kKeyHelp) {
+        helpPage = (helpPage + 1) % 2;
+        InvalidateDisplay();
+        return true;
+    }
+    if (helpPage != 0) return true;
+
+    prepareState();
+    TransferState& s = transferState;
+    bool changed = false;
+    switch (key) {
+        case kKeyMode:
+            nextPumpMode();
+            changed = true;
+            break;
+        case kKeyRateUp:
+            stepPumpRate(+1);
+            changed = true;  // the rate keys redraw even when the rate stays
+            break;
+        case kKeyRateDown:
+            stepPumpRate(-1);
+            changed = true;
+            break;
+        case kKeyTargetTank:
+            if (s.targetVessel) {
+                const uint32_t n = propellantCount(s.targetVessel);
+                if (n > 1) {
+                    s.pumpRate = 0;
+                    s.targetTank = nextIndex(s.targetTank, n);
+                    changed = true;
+                }
+            }
+            break;
+        case kKeySourceTank:
+            if (s.sourceVessel) {
+                const uint32_t n = propellantCount(s.sourceVessel);
+                if (n > 1) {
+                    s.pumpRate = 0;
+                    s.sourceTank = nextIndex(s.sourceTank, n);
+                    changed = true;
+                }
+            }
+            break;
+        case kKeyDockPort:
+            // The ports of this display's vessel, whichever vessel the shared state names.
+            if (pV) {
+                const uint32_t n = pV->DockCount();
+                if (n > 1) {
+                    s.pumpRate = 0;
+                    s.dockPort = nextIndex(s.dockPort, n);
+                    changed = true;
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    if (changed) InvalidateDisplay();
+    return true;
+}
+
+bool PumpMFD::ConsumeButton(int button, int event) {
+    if ((event & 0x03) == 0) return false;
+    if (static_cast<unsigned>(button) >= static_cast<unsigned>(kButtonCount)) return false;
+    return ConsumeKeyBuffered(kButtonKeys[button]);
+}
+
+const char* PumpMFD::ButtonLabel(int button) {
+    return static_cast<unsigned>(button) < static_cast<unsigned>(kButtonCount) ? kButtonLabels[button]
+                                                                               : nullptr;
+}
+
+int PumpMFD::ButtonMenu(const MFDBUTTONMENU** menu) const {
+    if (menu) *menu = kButtonMenu;
+    return kButtonCount;
+}
+
+void PumpMFD::StoreStatus() const {}
+void PumpMFD::RecallStatus() {}

@@ -1,0 +1,137 @@
+#include "display/text_grid.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+
+int32_t cellWidth = 1;
+int32_t cellHeight = 1;
+
+namespace {
+
+// Guards the divisions even if the globals were written around setupGrid.
+int64_t width() { return cellWidth > 0 ? cellWidth : 1; }
+int64_t height() { return cellHeight > 0 ? cellHeight : 1; }
+int64_t halfWidth() { return width() / 2; }
+
+int clampToInt(int64_t value) {
+    if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (value < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+// Integer division truncates toward zero, so a point left of the first anchor still reads as
+// column 0, as the pages expect.
+Cell cellOf(POINT point) {
+    return {static_cast<int32_t>((point.x - halfWidth()) / width()),
+            static_cast<int32_t>(point.y / height())};
+}
+
+// vsnprintf cuts at the buffer's end and always terminates.
+void formatText(char (&text)[kTextBufferSize], const char* format, va_list args) {
+    if (!format || std::vsnprintf(text, sizeof text, format, args) < 0) text[0] = '\0';
+}
+
+void drawText(HDC surface, const char* text) { TextOutA(surface, 0, 0, text, lstrlenA(text)); }
+
+}  // namespace
+
+Cell setupGrid(HDC surface, int cellW, int cellH) {
+    cellWidth = cellW > 0 ? cellW : 1;
+    cellHeight = cellH > 0 ? cellH : 1;
+    SetTextAlign(surface, TA_UPDATECP);
+    return moveToCell(surface, 0, 0);
+}
+
+POINT getCurrentPoint(HDC surface) {
+    POINT old{0, 0};
+    MoveToEx(surface, 0, 0, &old);
+    MoveToEx(surface, old.x, old.y, nullptr);
+    return old;
+}
+
+Cell getCurrentCell(HDC surface) { return cellOf(getCurrentPoint(surface)); }
+
+POINT moveToPoint(HDC surface, int x, int y) {
+    POINT old{0, 0};
+    MoveToEx(surface, x, y, &old);
+    return old;
+}
+
+Cell moveToCell(HDC surface, int column, int row) {
+    const POINT old = getCurrentPoint(surface);
+    const int x = column >= 0 ? clampToInt(column * width() + halfWidth()) : old.x;
+    const int y = row >= 0 ? clampToInt(row * height()) : old.y;
+    MoveToEx(surface, x, y, nullptr);
+    return cellOf(old);
+}
+
+void setTransparentText(HDC surface, COLORREF text) {
+    SetBkMode(surface, TRANSPARENT);
+    SetTextColor(surface, text);
+}
+
+void setOpaqueText(HDC surface, COLORREF text, COLORREF background) {
+    SetBkMode(surface, OPAQUE);
+    SetBkColor(surface, background);
+    SetTextColor(surface, text);
+}
+
+Cell writeAt(HDC surface, int column, int row, const char* format, ...) {
+    char text[kTextBufferSize];
+    va_list args;
+    va_start(args, format);
+    formatText(text, format, args);
+    va_end(args);
+    const Cell previous = moveToCell(surface, column, row);
+    drawText(surface, text);
+    return previous;
+}
+
+Cell writeAtColor(HDC surface, int column, int row, COLORREF colour, const char* format, ...) {
+    char text[kTextBufferSize];
+    va_list args;
+    va_start(args, format);
+    formatText(text, format, args);
+    va_end(args);
+    const Cell previous = moveToCell(surface, column, row);
+    setTransparentText(surface, colour);
+    drawText(surface, text);
+    return previous;
+}
+
+Cell writeAtOpaque(HDC surface, int column, int row, COLORREF colour, COLORREF background,
+                   const char* format, ...) {
+    char text[kTextBufferSize];
+    va_list args;
+    va_start(args, format);
+    formatText(text, format, args);
+    va_end(args);
+    const Cell previous = moveToCell(surface, column, row);
+    setOpaqueText(surface, colour, background);
+    drawText(surface, text);
+    return previous;
+}
+
+Cell writeHere(HDC surface, const char* format, ...) {
+    char text[kTextBufferSize];
+    va_list args;
+    va_start(args, format);
+    formatText(text, format, args);
+    va_end(args);
+    const Cell current = getCurrentCell(surface);
+    drawText(surface, text);
+    return current;
+}
+
+Cell writeHereColor(HDC surface, COLORREF colour, const char* format, ...) {
+    char text[kTextBufferSize];
+    va_list args;
+    va_start(args, format);
+    formatText(text, format, args);
+    va_end(args);
+    const Cell current = getCurrentCell(surface);
+    setTransparentText(surface, colour);
+    drawText(surface, text);
+    return current;
+}

@@ -1,0 +1,43 @@
+# Fails unless the library's dynamic symbol table defines exactly the eight callbacks, under
+# their plain names, and leaves the host's functions to the process that loads it.
+# Usage: cmake -DNM=<nm> -DLIBRARY=<path> -P check_exports.cmake
+set(expected
+  __opcGetInterface opcCloseRenderViewport opcDLLExit opcDLLInit opcFocusChanged
+  opcOpenRenderViewport opcTimeAccChanged opcTimestep)
+
+function(dynamic_symbols which out)
+  execute_process(COMMAND ${NM} -D ${which} ${LIBRARY}
+    OUTPUT_VARIABLE text ERROR_VARIABLE err RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${LIBRARY}: ${err}")
+  endif()
+  string(REPLACE "\n" ";" lines "${text}")
+  set(names)
+  foreach(line IN LISTS lines)
+    # "<address> <type> <name>" for defined symbols, "<type> <name>" for undefined ones.
+    if(line MATCHES "([^ ]+)$")
+      list(APPEND names "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  list(SORT names)
+  set(${out} "${names}" PARENT_SCOPE)
+endfunction()
+
+dynamic_symbols(--defined-only defined)
+if(NOT defined STREQUAL expected)
+  set(extra ${defined})
+  list(REMOVE_ITEM extra ${expected})
+  set(missing ${expected})
+  if(defined)
+    list(REMOVE_ITEM missing ${defined})
+  endif()
+  message(FATAL_ERROR "${LIBRARY} exports the wrong set of symbols.\n"
+    "  not expected: ${extra}\n  missing: ${missing}")
+endif()
+
+dynamic_symbols(--undefined-only undefined)
+# The host's names are C++ ones: match the plain name inside the mangled one.
+if(NOT undefined MATCHES "oapiRegisterMFDMode")
+  message(FATAL_ERROR "${LIBRARY} does not leave oapiRegisterMFDMode to its host")
+endif()
+message(STATUS "${LIBRARY}: exports exactly the eight callbacks")

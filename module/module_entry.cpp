@@ -1,0 +1,62 @@
+#include "module/module_entry.h"
+
+#include <new>
+
+#include "display/pump_mfd.h"
+#include "module/export_lookup.h"
+#include "transfer/pump_engine.h"
+#include "transfer/transfer_state.h"
+
+OPC_CALLBACK callbackTable[OPC_ENTRY_COUNT] = {};
+int32_t modeId = 0;
+
+namespace {
+
+// In the order of the table's entries.
+constexpr const char* kCallbackNames[OPC_ENTRY_COUNT] = {
+    "opcOpenRenderViewport", "opcCloseRenderViewport", "opcTimestep", "opcFocusChanged", "opcTimeAccChanged"};
+
+}  // namespace
+
+BOOL moduleEntry(HINSTANCE moduleHandle, DWORD reason, void*) {
+    if (reason == kReasonLoad) {
+        // The table is complete before opcDLLInit runs: the host may ask for it from then on.
+        for (int i = 0; i < OPC_ENTRY_COUNT; ++i)
+            callbackTable[i] = lookUpOwnExport(moduleHandle, kCallbackNames[i]);
+        if (OPC_CALLBACK init = lookUpOwnExport(moduleHandle, "opcDLLInit")) {
+            reinterpret_cast<OPC_DLLINIT>(init)(moduleHandle);
+        }
+    } else if (reason == kReasonUnload) {
+        if (OPC_CALLBACK exit = lookUpOwnExport(moduleHandle, "opcDLLExit")) {
+            reinterpret_cast<OPC_DLLEXIT>(exit)(moduleHandle);
+        }
+    }
+    return 1;
+}
+
+OAPI_MSGTYPE modeMessageProc(UINT message, UINT, WPARAM sizeParameter, LPARAM vesselParameter) {
+    if (message != OAPI_MSG_MFD_OPENED) return 0;
+    auto* vessel = reinterpret_cast<VESSEL*>(vesselParameter);
+    // An instrument without a vessel would have nothing to ask its questions of.
+    if (!vessel) return 0;
+    const auto size = static_cast<uint32_t>(sizeParameter);
+    PumpMFD* instrument = new (std::nothrow) PumpMFD(size & 0xFFFFu, size >> 16, vessel);
+    return reinterpret_cast<OAPI_MSGTYPE>(instrument);
+}
+
+DLLCLBK void opcDLLInit(HINSTANCE) {
+    MFDMODESPEC spec{kModeName, kModeKey, modeMessageProc};
+    modeId = oapiRegisterMFDMode(spec);
+    clearTransferState();
+}
+
+DLLCLBK void opcDLLExit(HINSTANCE) { oapiUnregisterMFDMode(modeId); }
+
+DLLCLBK void opcTimestep(double, double simdt, double) { pumpStep(simdt); }
+
+DLLCLBK void opcOpenRenderViewport(void*, DWORD, DWORD, BOOL) {}
+DLLCLBK void opcCloseRenderViewport() {}
+DLLCLBK void opcFocusChanged(OBJHANDLE, OBJHANDLE) {}
+DLLCLBK void opcTimeAccChanged(double, double) {}
+
+DLLCLBK OPC_CALLBACK* __opcGetInterface() { return callbackTable; }

@@ -1,0 +1,26 @@
+// The items of the instrument's scenario block. Writer and reader use these same constants, so
+// what one writes the other recognises.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+inline constexpr char kItemPumpMode[] = "PUMPMODE";
+inline constexpr char kItemPumpRate[] = "PUMPRATE";
+inline constexpr char kItemDockPort[] = "DOCKPORT";
+inline constexpr char kItemTargetTank[] = "TARGETTANK";
+inline constexpr char kItemSourceTank[] = "SOURCETANK";
+
+// The reader tries the items in this order; the first whose name begins the line takes it.
+enum class ScenarioItem { PumpMode, PumpRate, DockPort, TargetTank, SourceTank };
+inline constexpr std::string_view kScenarioItems[] = {kItemPumpMode, kItemPumpRate, kItemDockPort,
+                                                      kItemTargetTank, kItemSourceTank};
+
+// "SOURCETANK" value: the source tank's index, the separator and the source vessel's name.
+inline constexpr char kSourceTankFormat[] = "%d:%s";
+inline constexpr char kSourceTankSeparator = ':';
+static_assert(kSourceTankFormat[2] == kSourceTankSeparator);
+
+// Buffer for the "SOURCETANK" value when written and for the name when read: at most 79
+// characters and the terminator.
+inline constexpr std::size_t kScenarioValueSize = 80;

@@ -1,0 +1,204 @@
+// The module's entry and callbacks, run inside this test program: it exports the callbacks
+// itself, so the program's own handle plays the module's.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include <algorithm>
+#include <iterator>
+#include <tuple>
+
+#include "display/pump_mfd.h"
+#include "module/export_lookup.h"
+#include "module/module_entry.h"
+#include "test_support.h"
+
+using sim::HostCall;
+using test::addVessel;
+using test::iface;
+
+namespace {
+
+HINSTANCE programHandle() {
+#ifdef _WIN32
+    return GetModuleHandleA(nullptr);
+#else
+    static void* self = dlopen(nullptr, RTLD_LAZY);
+    return self;
+#endif
+}
+
+// A library the program depends on, which exports none of the callbacks.
+HINSTANCE runtimeLibraryHandle() {
+#ifdef _WIN32
+    return GetModuleHandleA("kernel32.dll");
+#else
+    static void* libc = dlopen("libc.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    return libc;
+#endif
+}
+
+auto fields(const TransferState& s) {
+    return std::make_tuple(s.targetVessel, s.targetTank, s.sourceVessel, s.sourceTank, s.dockPort, s.pumpMode,
+                           s.pumpRate, s.targetHandle, s.sourceHandle);
+}
+
+template <typename F>
+OPC_CALLBACK asCallback(F* function) {
+    return reinterpret_cast<OPC_CALLBACK>(function);
+}
+
+// Reads the display size the host keeps in the MFD base.
+struct MfdSize : MFD {
+    static DWORD width(const MFD& mfd) { return mfd.*(&MfdSize::W); }
+    static DWORD height(const MFD& mfd) { return mfd.*(&MfdSize::H); }
+};
+
+class ModuleEntryTest : public test::SimTest {
+protected:
+    ModuleEntryTest() { std::fill(std::begin(callbackTable), std::end(callbackTable), nullptr); }
+    ~ModuleEntryTest() override { std::fill(std::begin(callbackTable), std::end(callbackTable), nullptr); }
+
+    // Any state that a clearing or a reset would change.
+    void fillState(sim::VesselRecord& vessel) {
+        test::setUpFor(vessel);
+        transferState.targetTank = 1;
+        transferState.sourceTank = 2;
+        transferState.dockPort = 1;
+        transferState.pumpMode = Unload;
+        transferState.pumpRate = 3;
+    }
+};
+
+TEST_F(ModuleEntryTest, LoadFillsTheTableBeforeRegisteringTheModeThenClearsTheState) {
+    auto& ship = addVessel(sim, "Ship", {{100, 50}});
+    fillState(ship);
+    std::vector<OPC_CALLBACK> tableAtRegistration;
+    sim.onModeRegistered = [&](const sim::RegisteredMode&) {
+        tableAtRegistration.assign(std::begin(callbackTable), std::end(callbackTable));
+    };
+
+    EXPECT_TRUE(moduleEntry(programHandle(), 1, nullptr));
+
+    const std::vector<OPC_CALLBACK> expected = {asCallback(&opcOpenRenderViewport),
+                                                asCallback(&opcCloseRenderViewport), asCallback(&opcTimestep),
+                                                asCallback(&opcFocusChanged), asCallback(&opcTimeAccChanged)};
+    EXPECT_EQ(tableAtRegistration, expected);
+    EXPECT_EQ(std::vector<OPC_CALLBACK>(std::begin(callbackTable), std::end(callbackTable)), expected);
+    EXPECT_EQ(__opcGetInterface(), callbackTable);
+    EXPECT_EQ(__opcGetInterface(), __opcGetInterface());
+
+    ASSERT_EQ(sim.modes().size(), 1u);
+    const sim::RegisteredMode& mode = sim.modes()[0];
+    EXPECT_EQ(mode.name, "Fuel Management");
+    EXPECT_EQ(mode.key, 0x21u);
+    EXPECT_EQ(mode.msgproc, &modeMessageProc);
+    EXPECT_EQ(modeId, mode.id);
+
+    const TransferState& s = transferState;
+    EXPECT_EQ(s.targetVessel, nullptr);
+    EXPECT_EQ(s.sourceVessel, nullptr);
+    EXPECT_EQ(s.targetTank | s.sourceTank | s.dockPort | s.pumpMode | s.pumpRate, 0);
+    EXPECT_EQ(sim.calls.sequence(), std::vector<HostCall>{HostCall::RegisterMode});
+}
+
+TEST_F(ModuleEntryTest, UnloadWithdrawsTheModeAndLeavesTableAndStateAlone) {
+    auto& ship = addVessel(sim, "Ship", {{100, 50}, {100, 50}, {100, 50}}, 2);
+    moduleEntry(programHandle(), 1, nullptr);
+    ASSERT_EQ(sim.modes().size(), 1u);
+    fillState(ship);
+    const auto before = fields(transferState);
+    sim.calls.clear();
+
+    EXPECT_TRUE(moduleEntry(programHandle(), 0, nullptr));
+
+    EXPECT_TRUE(sim.modes().empty());
+    EXPECT_EQ(sim.calls.sequence(), std::vector<HostCall>{HostCall::UnregisterMode});
+    EXPECT_EQ(callbackTable[OPC_TIMESTEP_ENTRY], asCallback(&opcTimestep));
+    EXPECT_EQ(fields(transferState), before);
+}
+
+TEST_F(ModuleEntryTest, OtherReasonsAndMissingExportsDoNothingButStillSucceed) {
+    auto& ship = addVessel(sim, "Ship", {{100, 50}});
+    fillState(ship);
+    const auto before = fields(transferState);
+    sim.calls.clear();
+
+    for (DWORD reason : {2u, 3u, 99u}) EXPECT_TRUE(moduleEntry(programHandle(), reason, nullptr)) << reason;
+    // A handle whose library exports none of the names: every entry stays null, and neither
+    // opcDLLInit nor opcDLLExit is called.
+    ASSERT_NE(runtimeLibraryHandle(), nullptr);
+    EXPECT_TRUE(moduleEntry(runtimeLibraryHandle(), 1, nullptr));
+    EXPECT_TRUE(moduleEntry(runtimeLibraryHandle(), 0, nullptr));
+    EXPECT_TRUE(moduleEntry(nullptr, 1, nullptr));
+
+    for (OPC_CALLBACK entry : callbackTable) EXPECT_EQ(entry, nullptr);
+    EXPECT_EQ(sim.calls.callCount, 0u);
+    EXPECT_TRUE(sim.modes().empty());
+    EXPECT_EQ(fields(transferState), before);
+}
+
+TEST_F(ModuleEntryTest, ExportLookupFindsOnlyTheModulesOwnExports) {
+    EXPECT_EQ(lookUpOwnExport(programHandle(), "opcTimestep"), asCallback(&opcTimestep));
+    EXPECT_EQ(lookUpOwnExport(programHandle(), "__opcGetInterface"), asCallback(&__opcGetInterface));
+    EXPECT_EQ(lookUpOwnExport(programHandle(), "noSuchCallback"), nullptr);
+    EXPECT_EQ(lookUpOwnExport(programHandle(), nullptr), nullptr);
+    EXPECT_EQ(lookUpOwnExport(nullptr, "opcTimestep"), nullptr);
+#ifndef _WIN32
+    // Exported by the C library the program depends on, not by the program itself.
+    ASSERT_NE(dlsym(programHandle(), "malloc"), nullptr);
+    EXPECT_EQ(lookUpOwnExport(programHandle(), "malloc"), nullptr);
+#endif
+}
+
+TEST_F(ModuleEntryTest, MessageOneCreatesAnInstrumentOfThePackedSize) {
+    auto& ship = addVessel(sim, "Ship", {{100, 50}});
+    const struct {
+        WPARAM size;
+        DWORD width, height;
+    } cases[] = {
+        {512u | (256u << 16), 512, 256},
+        {0x8000'0064u, 100, 0x8000},  // bit 31 is part of the height, not a sign
+        {0xFFFF'FFFFu, 0xFFFF, 0xFFFF},
+        {static_cast<WPARAM>(0x1234'5678'0200'0100ull & UINTPTR_MAX), 0x0100, 0x0200},  // only 32 bits count
+    };
+    for (const auto& c : cases) {
+        const OAPI_MSGTYPE result = modeMessageProc(1, 0, c.size, reinterpret_cast<LPARAM>(iface(ship)));
+        ASSERT_NE(result, 0);
+        auto* mfd = reinterpret_cast<MFD*>(result);
+        ASSERT_NE(dynamic_cast<PumpMFD*>(mfd), nullptr);
+        EXPECT_EQ(MfdSize::width(*mfd), c.width);
+        EXPECT_EQ(MfdSize::height(*mfd), c.height);
+        EXPECT_EQ(transferState.targetVessel, iface(ship));
+        delete mfd;
+    }
+}
+
+TEST_F(ModuleEntryTest, OtherMessagesAndAMissingVesselCreateNothing) {
+    auto& ship = addVessel(sim, "Ship", {{100, 50}});
+    auto& other = addVessel(sim, "Other", {{100, 50}});
+    fillState(other);
+    const auto before = fields(transferState);
+    sim.calls.clear();
+    for (UINT message : {0u, 2u, 3u, 0xFFFF'FFFFu}) {
+        EXPECT_EQ(modeMessageProc(message, 0, 512u | (512u << 16), reinterpret_cast<LPARAM>(iface(ship))), 0)
+            << message;
+    }
+    EXPECT_EQ(modeMessageProc(1, 0, 512u | (512u << 16), 0), 0);
+    EXPECT_EQ(sim.calls.callCount, 0u);
+    EXPECT_EQ(fields(transferState), before);
+}
+
+TEST_F(ModuleEntryTest, TimeStepRunsThePumpForTheStepLength) {
+    auto& ship = addVessel(sim, "Ship", {{100, 0}, {100, 50}});
+    test::setUpFor(ship);
+    transferState.sourceTank = 1;
+    transferState.pumpRate = 2;  // 10 kg/s
+    opcTimestep(1000.0, 0.5, 51000.0);
+    EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 5.0);
+    EXPECT_DOUBLE_EQ(ship.tanks[1].mass, 45.0);
+}
+
+}  // namespace
