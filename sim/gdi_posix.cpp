@@ -19,7 +19,7 @@ void note(HDC hdc, sim::GdiCall call, int a = 0, int b = 0, int c = 0, int d = 0
 }
 }  // namespace
 
-HDC__::~HDC__() = default;
+HDC__::~HDC__() { --brush->selections; }
 
 namespace sim {
 
@@ -101,6 +101,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
     note(hdc, sim::GdiCall::SelectObject, 0, 0, 0, 0, object);
     HBRUSH old = hdc->brush;
     hdc->brush = static_cast<HBRUSH>(object);
+    ++hdc->brush->selections;
+    --old->selections;
     return old;
 }
 
@@ -112,8 +114,10 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
-    // Only brushes made by CreateSolidBrush can be deleted, each once.
-    if (!liveBrushes().erase(object)) return 0;
+    // Only brushes made by CreateSolidBrush can be deleted, each once, and, as in GDI, not
+    // while a device context has them selected.
+    if (!liveBrushes().count(object) || static_cast<HBRUSH>(object)->selections > 0) return 0;
+    liveBrushes().erase(object);
     ++brushesDeleted;
     delete static_cast<HBRUSH>(object);
     return 1;

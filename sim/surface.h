@@ -10,6 +10,7 @@
 
 struct HBRUSH__ {
     COLORREF colour;
+    int selections = 0;  // device contexts that have it selected: GDI refuses to delete it then
 };
 
 namespace sim {
@@ -70,7 +71,7 @@ struct HDC__ {
     virtual void drawRectangle(int left, int top, int right, int bottom) = 0;
 
 protected:
-    HBRUSH__ ownBrush{0x000000};
+    HBRUSH__ ownBrush{0x000000, 1};
 };
 
 namespace sim {

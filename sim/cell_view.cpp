@@ -1,0 +1,133 @@
+#include "sim/cell_view.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+// Division rounding toward minus infinity, for cell ranges that may start left of the grid.
+int floorDiv(int a, int b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+int ceilDiv(int a, int b) { return -floorDiv(-a, b); }
+
+const Cell kBlank{};
+}  // namespace
+
+CellView::CellView(int width, int height, int cellWidth, int cellHeight)
+    : width_(std::max(width, 1)),
+      height_(std::max(height, 1)),
+      cellWidth_(std::max(cellWidth, 1)),
+      cellHeight_(std::max(cellHeight, 1)),
+      half_(cellWidth_ / 2),
+      // Every cell of which some part is on the picture.
+      columns_(std::max(ceilDiv(width_ - half_, cellWidth_), 1)),
+      rows_(ceilDiv(height_, cellHeight_)),
+      cells_(static_cast<size_t>(columns_) * rows_) {}
+
+void CellView::clear() {
+    std::fill(cells_.begin(), cells_.end(), Cell{});
+    overlaps_ = 0;
+    clipped_ = 0;
+}
+
+Cell* CellView::at(int column, int row) {
+    if (column < 0 || row < 0 || column >= columns_ || row >= rows_) return nullptr;
+    return &cells_[static_cast<size_t>(row) * columns_ + column];
+}
+
+const Cell& CellView::cell(int column, int row) const {
+    if (column < 0 || row < 0 || column >= columns_ || row >= rows_) return kBlank;
+    return cells_[static_cast<size_t>(row) * columns_ + column];
+}
+
+void CellView::addText(int x, int y, const char* text, int length, COLORREF colour, bool opaque,
+                       COLORREF background) {
+    const int row = y / cellHeight_;
+    for (int i = 0; i < length; ++i) {
+        const int left = x + i * cellWidth_;
+        if (left < 0 || y < 0 || left + cellWidth_ > width_ || y + cellHeight_ > height_) ++clipped_;
+        Cell* cell = at((left - half_) / cellWidth_, row);
+        if (!cell) continue;
+        const char ch = text[i];
+        const bool shows = cell->drawn && cell->ch != ' ';
+        if (ch != ' ' && shows) ++overlaps_;
+        // A blank drawn without background leaves whatever the cell showed.
+        if (ch == ' ' && !opaque && shows) continue;
+        cell->ch = ch;
+        cell->drawn = true;
+        cell->text = colour;
+        if (opaque) {
+            cell->opaque = true;
+            cell->background = background;
+        }
+    }
+}
+
+void CellView::addRectangle(int left, int top, int right, int bottom, COLORREF fill) {
+    // Cell centres: x = c*cw + h + cw/2, y = r*ch + ch/2.
+    const int centreX = half_ + cellWidth_ / 2, centreY = cellHeight_ / 2;
+    const int firstColumn = std::max(ceilDiv(left - centreX, cellWidth_), 0);
+    const int lastColumn = std::min(floorDiv(right - 1 - centreX, cellWidth_), columns_ - 1);
+    const int firstRow = std::max(ceilDiv(top - centreY, cellHeight_), 0);
+    const int lastRow = std::min(floorDiv(bottom - 1 - centreY, cellHeight_), rows_ - 1);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            Cell& cell = *at(column, row);
+            cell = Cell{};
+            cell.bar = true;
+            cell.barFill = fill;
+        }
+    }
+}
+
+std::vector<BarRun> CellView::bars(int row) const {
+    std::vector<BarRun> runs;
+    for (int column = 0; column < columns_; ++column) {
+        const Cell& c = cell(column, row);
+        if (!c.bar) continue;
+        if (runs.empty() || runs.back().last != column - 1) runs.push_back({column, column});
+        BarRun& run = runs.back();
+        run.last = column;
+        if (c.barFill == kDisplayBackground) continue;
+        if (!run.filled()) {
+            run.fillFirst = column;
+            run.fill = c.barFill;
+        }
+        run.fillLast = column;
+    }
+    return runs;
+}
+
+std::string CellView::line(int row) const {
+    std::string out;
+    for (int column = 0; column < columns_; ++column) {
+        const Cell& c = cell(column, row);
+        const auto ch = static_cast<unsigned char>(c.ch);
+        if (!c.drawn) {
+            out += c.bar ? (c.barFill == kDisplayBackground ? '.' : '#') : ' ';
+        } else if (ch < 0x20 || (ch >= 0x7f && ch < 0xa0)) {
+            out += '?';
+        } else if (ch >= 0xa0) {
+            out += static_cast<char>(0xc0 | (ch >> 6));
+            out += static_cast<char>(0x80 | (ch & 0x3f));
+        } else {
+            out += static_cast<char>(ch);
+        }
+    }
+    out.erase(out.find_last_not_of(' ') + 1);
+    return out;
+}
+
+std::string CellView::text() const {
+    std::string out;
+    size_t end = 0;  // behind the last non-empty line
+    for (int row = 0; row < rows_; ++row) {
+        const std::string l = line(row);
+        out += l;
+        out += '\n';
+        if (!l.empty()) end = out.size();
+    }
+    out.resize(end);
+    return out;
+}
+
+}  // namespace sim

@@ -1,0 +1,79 @@
+// What a display shows, one character cell at a time: for terminal output and for tests that
+// read a page as text. Cells follow the text grid: cell (c, r) spans x from c*cw + cw/2 for cw
+// pixels and y from r*ch for ch pixels.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/gdi.h"
+
+namespace sim {
+
+// The emulated displays are black where nothing is drawn.
+inline constexpr COLORREF kDisplayBackground = 0x000000;
+
+struct Cell {
+    char ch = ' ';
+    bool drawn = false;       // a character (a blank included) was drawn here
+    COLORREF text = 0;        // its colour
+    bool opaque = false;      // the cell was filled behind text ...
+    COLORREF background = 0;  // ... in this colour
+    bool bar = false;         // inside a rectangle ...
+    COLORREF barFill = 0;     // ... filled in this colour (the last rectangle drawn over it)
+
+    // What a terminal paints behind the character.
+    COLORREF paint() const { return opaque ? background : bar ? barFill : kDisplayBackground; }
+};
+
+// One row of a rectangle (a gauge, as drawn): the columns it covers, and among them those
+// filled in a colour other than the display's background.
+struct BarRun {
+    int first = 0, last = -1;
+    int fillFirst = 0, fillLast = -1;  // fillLast < fillFirst: nothing filled
+    COLORREF fill = kDisplayBackground;
+    bool filled() const { return fillLast >= fillFirst; }
+};
+
+class CellView {
+public:
+    CellView(int width, int height, int cellWidth, int cellHeight);
+
+    int columns() const { return columns_; }
+    int rows() const { return rows_; }
+
+    void clear();
+    // Text drawn with its top-left corner at pixel (x, y), one cell per character. A character
+    // lands in column (x - cw/2) / cw and row y / ch, both truncated toward zero.
+    void addText(int x, int y, const char* text, int length, COLORREF colour, bool opaque,
+                 COLORREF background);
+    // A rectangle covering x in [left, right) and y in [top, bottom). It covers the cells whose
+    // centre it covers, hiding text drawn there before.
+    void addRectangle(int left, int top, int right, int bottom, COLORREF fill);
+
+    // A blank cell outside the view.
+    const Cell& cell(int column, int row) const;
+    std::vector<BarRun> bars(int row) const;
+
+    // The page as plain text, one line per row, trailing blanks and trailing empty lines left
+    // out, every line ending in '\n'. A drawn character shows as itself (Latin-1 as UTF-8,
+    // control characters as '?'), a blank drawn over a bar included. A bar cell without text
+    // shows '#' where its fill differs from the display background and '.' where it does not,
+    // so a gauge at a quarter reads "#########......" under and between its texts.
+    std::string text() const;
+    std::string line(int row) const;  // one row, without the '\n'
+
+    // Non-blank characters drawn into a cell that already showed one.
+    int overlaps() const { return overlaps_; }
+    // Characters whose cell lies partly or wholly outside the picture.
+    int clipped() const { return clipped_; }
+
+private:
+    Cell* at(int column, int row);
+    int width_, height_, cellWidth_, cellHeight_, half_;
+    int columns_, rows_;
+    std::vector<Cell> cells_;
+    int overlaps_ = 0, clipped_ = 0;
+};
+
+}  // namespace sim

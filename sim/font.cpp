@@ -1,0 +1,186 @@
+#include "sim/font.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <tuple>
+
+namespace sim {
+
+namespace {
+
+struct Library {
+    FT_Library handle = nullptr;
+    ~Library() {
+        if (handle) FT_Done_FreeType(handle);
+    }
+};
+struct Face {
+    FT_Face handle = nullptr;
+    ~Face() {
+        if (handle) FT_Done_Face(handle);
+    }
+};
+
+std::shared_ptr<const Font> fail(std::string* error, const std::string& message) {
+    if (error) *error = message;
+    return nullptr;
+}
+
+// Latin-1 byte to Unicode: the byte is the code point. Control characters have no glyph.
+bool drawable(unsigned c) { return (c > 0x20 && c < 0x7f) || c > 0xa0; }
+
+}  // namespace
+
+std::shared_ptr<const Font> Font::forCell(int cellWidth, int cellHeight, const std::string& path,
+                                          std::string* error) {
+    cellWidth = std::max(cellWidth, 1);
+    cellHeight = std::max(cellHeight, 1);
+
+    // Rasterising a whole font takes milliseconds; a display size needs it once per process.
+    static std::mutex mutex;
+    static std::map<std::tuple<int, int, std::string>, std::shared_ptr<const Font>> cache;
+    const std::lock_guard lock(mutex);
+    const auto key = std::make_tuple(cellWidth, cellHeight, path);
+    if (auto found = cache.find(key); found != cache.end()) return found->second;
+
+    Library library;
+    if (FT_Init_FreeType(&library.handle)) return fail(error, "cannot start FreeType");
+    Face face;
+    if (FT_New_Face(library.handle, path.c_str(), 0, &face.handle))
+        return fail(error, "cannot load the font " + path);
+    if (!FT_IS_SCALABLE(face.handle)) return fail(error, path + " is not a scalable font");
+
+    // Unscaled advance of the (monospace) face and the vertical extent of the ASCII glyphs.
+    if (FT_Load_Char(face.handle, 'M', FT_LOAD_NO_SCALE) || face.handle->glyph->advance.x <= 0)
+        return fail(error, path + " has no usable 'M'");
+    const double advanceUnits = static_cast<double>(face.handle->glyph->advance.x);
+    FT_Pos yMax = 0, yMin = 0;
+    for (unsigned c = 0x21; c < 0x7f; ++c) {
+        if (FT_Load_Char(face.handle, c, FT_LOAD_NO_SCALE)) continue;
+        FT_BBox box;
+        FT_Outline_Get_CBox(&face.handle->glyph->outline, &box);
+        yMax = std::max(yMax, box.yMax);
+        yMin = std::min(yMin, box.yMin);
+    }
+    if (yMax <= yMin) return fail(error, path + " has no ASCII outlines");
+
+    // Scales are requested directly (16.16, font units to 26.6 pixels): a nominal size would be
+    // rounded to whole pixels per em by the TrueType driver and the advance would drift off
+    // the cell width. Vertically the glyphs fit the cell with a pixel row to spare, so that
+    // descenders of one row never touch the next; they are never stretched taller than wide.
+    const double upem = face.handle->units_per_EM;
+    const double scaleX = cellWidth * 64.0 * 65536.0 / advanceUnits;
+    const double available = std::max(cellHeight - 1, 1);
+    double scaleY = std::min(scaleX, available * 64.0 * 65536.0 / static_cast<double>(yMax - yMin));
+    // Light hinting snaps horizontal stems to the pixel rows (crisp text at small sizes) and
+    // leaves the horizontal metrics, so the advance stays the cell width. It may also move an
+    // edge by a pixel beyond the outlines; then the height is taken down a little.
+    constexpr FT_Int32 kLoadFlags = FT_LOAD_TARGET_LIGHT;
+    const auto requestScales = [&] {
+        FT_Size_RequestRec request{};
+        request.type = FT_SIZE_REQUEST_TYPE_SCALES;
+        request.width = std::lround(scaleX);
+        request.height = std::lround(scaleY);
+        return FT_Request_Size(face.handle, &request) == 0;
+    };
+    const auto asciiBand = [&] {
+        int above = 0, below = 0;
+        for (unsigned c = 0x21; c < 0x7f; ++c) {
+            if (FT_Load_Char(face.handle, c, kLoadFlags)) continue;
+            FT_BBox box;  // of the hinted outline, in 26.6 pixels
+            FT_Outline_Get_CBox(&face.handle->glyph->outline, &box);
+            above = std::max(above, static_cast<int>((box.yMax + 63) / 64));
+            below = std::max(below, static_cast<int>((-box.yMin + 63) / 64));
+        }
+        return above + below;
+    };
+    if (!requestScales()) return fail(error, "cannot scale the font " + path);
+    if (asciiBand() > available) {
+        // The largest height between half and all of the first guess that hinting keeps within
+        // the band; cells a few pixels high cannot be met at all and keep the first guess.
+        const double first = scaleY;
+        double fits = 0, low = first / 2, high = first;
+        for (int step = 0; step < 8; ++step) {
+            scaleY = (low + high) / 2;
+            if (requestScales() && asciiBand() <= available) {
+                fits = scaleY;
+                low = scaleY;
+            } else {
+                high = scaleY;
+            }
+        }
+        scaleY = fits > 0 ? fits : first;
+        if (!requestScales()) return fail(error, "cannot scale the font " + path);
+    }
+
+    std::shared_ptr<Font> font(new Font(cellWidth, cellHeight));
+    font->ppemX_ = upem * scaleX / (64.0 * 65536.0);
+    font->ppemY_ = upem * scaleY / (64.0 * 65536.0);
+
+    if (!FT_Load_Char(face.handle, 'M', kLoadFlags)) font->advance_ = face.handle->glyph->advance.x / 64.0;
+
+    // Rendered first relative to the baseline (bitmap top = rows above it), as hinting may move
+    // an edge by a pixel from where the outlines put it.
+    std::array<Glyph, 256> rendered;
+    int ascent = 0, descent = 0;  // pixel rows above and below the baseline, ASCII glyphs
+    for (unsigned c = 0; c < 256; ++c) {
+        if (!drawable(c) || FT_Load_Char(face.handle, c, kLoadFlags | FT_LOAD_RENDER)) continue;
+        const FT_GlyphSlot slot = face.handle->glyph;
+        const FT_Bitmap& bitmap = slot->bitmap;
+        if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || bitmap.width == 0 || bitmap.rows == 0) continue;
+        Glyph& glyph = rendered[c];
+        glyph.left = slot->bitmap_left;
+        glyph.top = slot->bitmap_top;
+        glyph.width = static_cast<int>(bitmap.width);
+        glyph.rows = static_cast<int>(bitmap.rows);
+        glyph.coverage.resize(static_cast<size_t>(glyph.width) * glyph.rows);
+        for (int y = 0; y < glyph.rows; ++y) {
+            const unsigned char* source = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
+            std::copy(source, source + glyph.width,
+                      glyph.coverage.begin() + static_cast<ptrdiff_t>(y) * glyph.width);
+        }
+        if (c < 0x7f) {
+            ascent = std::max(ascent, glyph.top);
+            descent = std::max(descent, glyph.rows - glyph.top);
+        }
+    }
+
+    // The band of ASCII glyphs centred in the rows the cell leaves above its spare row; should
+    // hinting have made it taller, it may take the spare row, and beyond that it is cut.
+    const int band = ascent + descent;
+    const int spare = static_cast<int>(available) - band;
+    const int baseline = ascent + (spare >= 0 ? spare / 2 : std::min(cellHeight - band, 0) / 2);
+
+    for (unsigned c = 0; c < 256; ++c) {
+        const Glyph& raw = rendered[c];
+        if (raw.coverage.empty()) continue;
+        // Clip to the cell: a glyph never paints into its neighbours.
+        const int left = raw.left, top = baseline - raw.top;
+        const int x0 = std::max(left, 0), y0 = std::max(top, 0);
+        const int x1 = std::min(left + raw.width, cellWidth), y1 = std::min(top + raw.rows, cellHeight);
+        if (c < 0x7f && (x0 != left || y0 != top || x1 != left + raw.width || y1 != top + raw.rows))
+            ++font->clippedAscii_;
+        if (x1 <= x0 || y1 <= y0) continue;
+        Glyph& glyph = font->glyphs_[c];
+        glyph.left = x0;
+        glyph.top = y0;
+        glyph.width = x1 - x0;
+        glyph.rows = y1 - y0;
+        glyph.coverage.resize(static_cast<size_t>(glyph.width) * glyph.rows);
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* source = &raw.coverage[static_cast<size_t>(y - top) * raw.width + (x0 - left)];
+            std::copy(source, source + glyph.width,
+                      glyph.coverage.begin() + static_cast<ptrdiff_t>(y - y0) * glyph.width);
+        }
+    }
+    cache.emplace(key, font);
+    return font;
+}
+
+}  // namespace sim

@@ -1,0 +1,60 @@
+// The emulator's drawing surface behind HDC: GDI state (kept by the GDI functions) drawn into
+// an RGB picture with a real monospace font, plus a character-cell view of the same drawing.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "sim/cell_view.h"
+#include "sim/font.h"
+#include "sim/png_image.h"
+#include "sim/surface.h"
+
+namespace sim {
+
+// The pen the emulator's displays come with: a mid grey that reads as a gauge frame on black.
+inline constexpr COLORREF kFramePen = 0x808080;
+
+class RasterSurface : public HDC__ {
+public:
+    // A display of width x height pixels with the emulator's cell size for that size.
+    RasterSurface(int width, int height);
+    // The font is scaled so that its advance is the cell width; the current position moves by
+    // one cell width per character. Sizes below one pixel are taken as one.
+    RasterSurface(int width, int height, int cellWidth, int cellHeight,
+                  const std::string& fontPath = kDefaultFontPath);
+
+    int width() const { return image_.width; }
+    int height() const { return image_.height; }
+    int cellWidth() const { return cellWidth_; }
+    int cellHeight() const { return cellHeight_; }
+
+    const Image& image() const { return image_; }
+    COLORREF pixel(int x, int y) const { return image_.pixel(x, y); }
+    const CellView& cells() const { return cells_; }
+    // Without a font the surface still keeps its state and cell view, but draws no text.
+    const Font* font() const { return font_.get(); }
+    const std::string& fontError() const { return fontError_; }
+
+    // Back to the display background with an empty cell view; the GDI state stays.
+    void clear();
+    // Copies a picture in (clipped); the cell view does not see it.
+    void drawImage(const Image& source, int x, int y) { image_.blit(source, x, y); }
+    bool writePng(const std::string& path, std::string* error = nullptr) const;
+
+    // Each character in its own cell of cw x ch pixels from (x, y); in OPAQUE mode the cell is
+    // filled with the background colour first.
+    void drawText(int x, int y, const char* text, int length) override;
+    // GDI rules: x in [left, right - 1], y in [top, bottom - 1], a one-pixel outline in the pen
+    // colour around the brush's fill; reversed edges are swapped; an empty one draws nothing.
+    void drawRectangle(int left, int top, int right, int bottom) override;
+
+private:
+    int cellWidth_, cellHeight_;
+    Image image_;
+    CellView cells_;
+    std::string fontError_;  // before font_, which fills it when it is made
+    std::shared_ptr<const Font> font_;
+};
+
+}  // namespace sim
