@@ -5,6 +5,9 @@
 #include <cstdint>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX  // keeps std::min, std::max and numeric_limits<>::max() usable
+#endif
 #include <windows.h>
 #else
 typedef uint32_t DWORD;
