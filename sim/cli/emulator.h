@@ -1,0 +1,43 @@
+// The emulated simulator with the module loaded through the loader, as the simulator loads it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "sim/module_loader.h"
+#include "sim/scenario_file.h"
+#include "sim/simulation.h"
+
+namespace cli {
+
+inline constexpr const char* kModeName = "Fuel Management";
+
+class Emulator {
+public:
+    explicit Emulator(std::string modulePath) : modulePath_(std::move(modulePath)) {}
+    ~Emulator() { stop(); }
+    Emulator(const Emulator&) = delete;
+    Emulator& operator=(const Emulator&) = delete;
+
+    // A fresh simulation: the module loaded anew (so its state starts as after a load), then the
+    // scenario's vessels and displays. Whatever ran before is gone. On failure `error` is one
+    // line and nothing runs.
+    bool start(const sim::ScenarioDescription& scenario, std::string& error);
+    // Unloads the module (closing its instruments) and drops the simulation.
+    void stop();
+
+    bool running() const { return simulation_ != nullptr; }
+    sim::Simulation& simulation() { return *simulation_; }
+    const std::string& modulePath() const { return modulePath_; }
+
+    // The simulator's display refresh: every display that asked for a redraw since its last one,
+    // or every display when `all`, is drawn (onto a surface that keeps no picture).
+    void redraw(bool all);
+
+private:
+    std::string modulePath_;
+    std::unique_ptr<sim::Simulation> simulation_;
+    std::unique_ptr<sim::ModuleLoader> loader_;
+};
+
+}  // namespace cli

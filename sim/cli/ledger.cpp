@@ -1,0 +1,245 @@
+#include "sim/cli/ledger.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace cli {
+
+namespace {
+
+double ulp(double x) {
+    x = std::fabs(x);
+    return std::nextafter(x, std::numeric_limits<double>::infinity()) - x;
+}
+
+std::string format(const char* spec, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, spec, value);
+    return text;
+}
+
+}  // namespace
+
+void TankLedger::begin(sim::Simulation& simulation) {
+    accounts_.clear();
+    live_.clear();
+    loadedChange_ = 0.0;
+    counts_ = {};
+    track(simulation, true, "");
+}
+
+void TankLedger::track(sim::Simulation& simulation, bool atStart, const std::string& file) {
+    live_.clear();
+    for (sim::VesselRecord* vessel : simulation.vessels()) {
+        for (size_t i = 0; i < vessel->tanks.size(); ++i) {
+            const sim::Tank& tank = vessel->tanks[i];
+            size_t account = accounts_.size();
+            if (!atStart) {
+                for (size_t a = 0; a < accounts_.size(); ++a) {
+                    if (accounts_[a].present && accounts_[a].vessel == vessel->name &&
+                        accounts_[a].index == static_cast<int>(i)) {
+                        account = a;
+                        break;
+                    }
+                }
+            }
+            if (account == accounts_.size()) {
+                TankAccount fresh;
+                fresh.vessel = vessel->name;
+                fresh.index = static_cast<int>(i);
+                fresh.before = atStart ? tank.mass : 0.0;
+                fresh.after = fresh.before;
+                fresh.fromLoad = !atStart;
+                if (!atStart) {
+                    fresh.note = "came with " + file;
+                    loadedChange_ += tank.mass;
+                }
+                accounts_.push_back(fresh);
+            } else {
+                loadedChange_ += tank.mass - accounts_[account].after;
+            }
+            accounts_[account].capacity = tank.capacity;
+            accounts_[account].after = tank.mass;
+            accounts_[account].present = true;
+            live_.push_back({&tank, vessel, account});
+        }
+    }
+    last_.resize(live_.size());
+    for (size_t i = 0; i < live_.size(); ++i) last_[i] = live_[i].tank->mass;
+}
+
+void TankLedger::beforeStep() {
+    for (size_t i = 0; i < live_.size(); ++i) {
+        if (live_[i].tank->mass != last_[i]) {
+            ++counts_.outsideChanges;
+            last_[i] = live_[i].tank->mass;
+        }
+    }
+}
+
+void TankLedger::afterStep() {
+    ++counts_.steps;
+    int gains = 0, losses = 0;
+    double gained = 0.0, lost = 0.0, scale = 0.0;
+    for (size_t i = 0; i < live_.size(); ++i) {
+        const double now = live_[i].tank->mass;
+        const double change = now - last_[i];
+        if (change > 0.0) {
+            ++gains;
+            gained += change;
+        } else if (change < 0.0) {
+            ++losses;
+            lost -= change;
+        }
+        if (change != 0.0) scale = std::max({scale, std::fabs(now), std::fabs(last_[i])});
+    }
+    if (gains == 0 && losses == 0) return;
+    // One tank giving and nothing receiving is a vent; one giving and one receiving a transfer.
+    const bool vent = gains == 0 && losses == 1;
+    const bool transfer = gains == 1 && losses == 1;
+    if (vent) ++counts_.ventSteps;
+    if (transfer) ++counts_.transferSteps;
+    if (!vent && !transfer) ++counts_.oddSteps;
+    if (transfer) {
+        const double imbalance = std::fabs(gained - lost);
+        counts_.worstImbalance = std::max(counts_.worstImbalance, imbalance);
+        // Each of the two writes rounds once: half an ulp each, and the differences once more.
+        if (imbalance > 2.0 * ulp(scale)) ++counts_.unbalancedSteps;
+    }
+    for (size_t i = 0; i < live_.size(); ++i) {
+        const double now = live_[i].tank->mass;
+        const double change = now - last_[i];
+        TankAccount& account = accounts_[live_[i].account];
+        if (change < 0.0) (vent ? account.vented : account.out) -= change;
+        if (change > 0.0) account.in += change;
+        account.after = now;
+        last_[i] = now;
+    }
+}
+
+void TankLedger::removing(const sim::VesselRecord& vessel, double time) {
+    beforeStep();
+    char at[48];
+    std::snprintf(at, sizeof at, "removed at %.2f s", time);
+    std::vector<Live> kept;
+    std::vector<double> keptLast;
+    for (size_t i = 0; i < live_.size(); ++i) {
+        if (live_[i].vessel == &vessel) {
+            TankAccount& account = accounts_[live_[i].account];
+            account.after = live_[i].tank->mass;
+            account.removed = account.after;
+            account.present = false;
+            account.note = at;
+        } else {
+            kept.push_back(live_[i]);
+            keptLast.push_back(last_[i]);
+        }
+    }
+    live_ = std::move(kept);
+    last_ = std::move(keptLast);
+}
+
+void TankLedger::leaving() {
+    beforeStep();
+    for (const Live& l : live_) accounts_[l.account].after = l.tank->mass;
+    live_.clear();
+    last_.clear();
+}
+
+void TankLedger::loaded(sim::Simulation& simulation, const std::string& file, double time) {
+    // Accounts of vessels the loaded scenario does not have are gone with the old simulation.
+    std::vector<bool> seen(accounts_.size(), false);
+    for (sim::VesselRecord* vessel : simulation.vessels()) {
+        for (size_t a = 0; a < accounts_.size(); ++a) {
+            if (accounts_[a].present && accounts_[a].vessel == vessel->name &&
+                accounts_[a].index < static_cast<int>(vessel->tanks.size()))
+                seen[a] = true;
+        }
+    }
+    char at[64];
+    std::snprintf(at, sizeof at, "not in %s (%.2f s)", file.c_str(), time);
+    for (size_t a = 0; a < seen.size(); ++a) {
+        if (accounts_[a].present && !seen[a]) {
+            loadedChange_ -= accounts_[a].after;
+            accounts_[a].present = false;
+            accounts_[a].note = at;
+        }
+    }
+    track(simulation, false, file);
+}
+
+void TankLedger::finish() {
+    beforeStep();
+    for (size_t i = 0; i < live_.size(); ++i) accounts_[live_[i].account].after = live_[i].tank->mass;
+}
+
+ConservationCheck TankLedger::check() const {
+    ConservationCheck c = counts_;
+    c.loaded = loadedChange_;
+    double largest = 0.0;
+    for (const TankAccount& a : accounts_) {
+        if (!a.fromLoad) c.before += a.before;
+        if (a.present) c.after += a.after;
+        c.vented += a.vented;
+        c.removed += a.removed;
+        largest = std::max({largest, a.before, a.after});
+    }
+    c.difference = c.before + c.loaded - c.removed - c.vented - c.after;
+    // A few ulps of the largest amount for every step that moved propellant and for every
+    // tank summed into the totals.
+    const double scale = std::max({c.before, c.after, c.before + std::fabs(c.loaded), largest});
+    c.tolerance = 4.0 * ulp(scale) *
+                  static_cast<double>(c.transferSteps + c.ventSteps + c.oddSteps + 2 * static_cast<long long>(accounts_.size()) + 1);
+    return c;
+}
+
+std::string formatTankTable(const std::vector<TankAccount>& accounts) {
+    std::string out;
+    size_t nameWidth = 6;
+    for (const TankAccount& a : accounts) nameWidth = std::max(nameWidth, a.vessel.size());
+    char line[512];
+    std::snprintf(line, sizeof line, "%-*s %4s %12s %12s %12s %11s %11s %11s\n", static_cast<int>(nameWidth), "Vessel",
+                  "Tank", "Capacity kg", "Before kg", "After kg", "In kg", "Out kg", "Vented kg");
+    out += line;
+    double before = 0, after = 0, in = 0, outTotal = 0, vented = 0;
+    for (const TankAccount& a : accounts) {
+        const std::string beforeText = a.fromLoad ? "-" : format("%.3f", a.before);
+        const std::string afterText = a.present ? format("%.3f", a.after) : "-";
+        std::snprintf(line, sizeof line, "%-*s %4d %12.1f %12s %12s %11.3f %11.3f %11.3f  %s", static_cast<int>(nameWidth),
+                      a.vessel.c_str(), a.index + 1, a.capacity, beforeText.c_str(), afterText.c_str(), a.in, a.out,
+                      a.vented, a.note.c_str());
+        std::string text = line;
+        text.erase(text.find_last_not_of(' ') + 1);
+        out += text + "\n";
+        if (!a.fromLoad) before += a.before;
+        if (a.present) after += a.after;
+        in += a.in;
+        outTotal += a.out;
+        vented += a.vented;
+    }
+    std::snprintf(line, sizeof line, "%-*s %4s %12s %12.3f %12.3f %11.3f %11.3f %11.3f\n", static_cast<int>(nameWidth), "Total",
+                  "", "", before, after, in, outTotal, vented);
+    out += line;
+    return out;
+}
+
+std::string formatCheck(const ConservationCheck& c) {
+    char line[768];
+    std::string terms = format("%.3f kg before", c.before);
+    if (c.loaded != 0.0) terms += format(" %+.3f kg changed by loading", c.loaded);
+    std::string rest = format(" = %.3f kg after", c.after) + format(" + %.3f kg vented", c.vented);
+    if (c.removed != 0.0) rest += format(" + %.3f kg removed with vessels", c.removed);
+    std::snprintf(line, sizeof line, "Conservation check: %s: %s%s (difference %.3g kg, tolerance %.3g kg; %lld steps: %lld moved propellant between tanks, %lld vented)",
+                  c.ok() ? "passed" : "FAILED", terms.c_str(), rest.c_str(), c.difference, c.tolerance, c.steps,
+                  c.transferSteps, c.ventSteps);
+    std::string out = line;
+    if (c.unbalancedSteps) out += format("\n  %.0f transfer steps moved different amounts out of one tank and into the other", static_cast<double>(c.unbalancedSteps)) +
+                                  format(" (worst %.3g kg)", c.worstImbalance);
+    if (c.oddSteps) out += format("\n  %.0f steps changed tanks in a way no pump mode does", static_cast<double>(c.oddSteps));
+    if (c.outsideChanges) out += format("\n  %.0f tank masses changed outside a time step", static_cast<double>(c.outsideChanges));
+    return out + "\n";
+}
+
+}  // namespace cli

@@ -1,0 +1,80 @@
+// Book-keeping of every tank over a run: what each held before and after, what was moved in
+// and out by the pump, what was vented, and whether the total is conserved apart from that.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/simulation.h"
+
+namespace cli {
+
+struct TankAccount {
+    std::string vessel;
+    int index = 0;  // 0-based; shown 1-based, as the display counts tanks
+    double capacity = 0.0;
+    double before = 0.0;
+    double after = 0.0;
+    double in = 0.0, out = 0.0, vented = 0.0;
+    double removed = 0.0;  // left the simulation with its vessel
+    bool present = true;
+    bool fromLoad = false;  // appeared when a scenario was loaded: no "before" of its own
+    std::string note;
+};
+
+struct ConservationCheck {
+    double before = 0.0, after = 0.0, vented = 0.0, removed = 0.0, loaded = 0.0;
+    double difference = 0.0;  // before + loaded - removed - vented - after
+    double tolerance = 0.0;
+    long long steps = 0, transferSteps = 0, ventSteps = 0;
+    long long oddSteps = 0;        // more than one tank gave or received, or a tank gained from nowhere
+    long long unbalancedSteps = 0;  // what left one tank is not what arrived in the other
+    long long outsideChanges = 0;   // masses that changed between time steps
+    double worstImbalance = 0.0;    // kg, over the transfer steps
+    bool ok() const {
+        return difference <= tolerance && difference >= -tolerance && oddSteps == 0 && unbalancedSteps == 0 &&
+               outsideChanges == 0;
+    }
+};
+
+class TankLedger {
+public:
+    // Every tank of the simulation as it is now: the "before" of the run.
+    void begin(sim::Simulation& simulation);
+    // Around one time step of the simulation.
+    void beforeStep();
+    void afterStep();
+    // Before the simulation removes a vessel: its tanks leave with it.
+    void removing(const sim::VesselRecord& vessel, double time);
+    // Before the simulation is replaced: the old one is about to go.
+    void leaving();
+    // After a scenario has been loaded into a new simulation: tanks of the same vessel and index
+    // carry on, what differs counts as changed by the load.
+    void loaded(sim::Simulation& simulation, const std::string& file, double time);
+    // Takes the final masses.
+    void finish();
+
+    const std::vector<TankAccount>& accounts() const { return accounts_; }
+    ConservationCheck check() const;
+
+private:
+    struct Live {
+        const sim::Tank* tank;
+        const sim::VesselRecord* vessel;
+        size_t account;
+    };
+    void track(sim::Simulation& simulation, bool atStart, const std::string& file);
+
+    std::vector<TankAccount> accounts_;
+    std::vector<Live> live_;
+    std::vector<double> last_;  // masses after the last step (or at the start)
+    double loadedChange_ = 0.0;
+    ConservationCheck counts_;
+};
+
+// The table of every tank, one line each, and a line of totals.
+std::string formatTankTable(const std::vector<TankAccount>& accounts);
+// One line: what the check compared and whether it held.
+std::string formatCheck(const ConservationCheck& check);
+
+}  // namespace cli

@@ -1,0 +1,168 @@
+// kestrane-sim: the module run as a pilot would run it, on a machine without the simulator.
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "demo_files.h"
+#include "sim/cli/play.h"
+#include "sim/cli/runner.h"
+#include "sim/cli/script.h"
+#include "sim/cli/terminal.h"
+
+namespace {
+
+int failWith(const std::string& message, int status = cli::kExitError) {
+    std::cout.flush();
+    std::cerr << "kestrane-sim: " << message << "\n";
+    return status;
+}
+
+// The module given, else the one the build made, else one beside the program.
+std::optional<std::string> findModule(const std::string& given, std::string& error) {
+    if (!given.empty()) return given;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(KESTRANE_DEFAULT_MODULE, ec)) return std::string(KESTRANE_DEFAULT_MODULE);
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path beside = self.parent_path() / KESTRANE_MODULE_FILE_NAME;
+        if (std::filesystem::is_regular_file(beside, ec)) return beside.string();
+        error = "module not found: neither '" + std::string(KESTRANE_DEFAULT_MODULE) + "' nor '" + beside.string() +
+                "' exists (build it, or name one with --module)";
+        return std::nullopt;
+    }
+    error = "module not found: '" + std::string(KESTRANE_DEFAULT_MODULE) + "' (build it, or name one with --module)";
+    return std::nullopt;
+}
+
+// A number within (low, high], for options whose default messages would print huge limits.
+CLI::Validator within(double low, double high, const std::string& what) {
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            double value = 0.0;
+            const bool number = CLI::detail::lexical_cast(text, value);
+            if (number && value > low && value <= high) return {};
+            return text + " is not " + what;
+        },
+        "");
+}
+
+// Folders open as files on this system; say what is wrong before reading fails.
+bool isFolder(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
+std::string stemOf(const std::string& path) {
+    const std::string stem = std::filesystem::path(path).stem().string();
+    return stem.empty() ? "scenario" : stem;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "kestrane-sim: runs the Kestrane module in the host emulator, as the simulator would load it.\n"
+        "Without a command it runs the built-in demo."};
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+
+    std::string module, outDir = "kestrane-out", colour = "auto";
+    app.add_option("--module", module, "The module library to load (default: the one the build made)");
+    app.add_option("--out", outDir, "Folder for pictures and saved scenarios")->capture_default_str();
+    app.add_option("--color", colour, "Colours in the terminal: auto, always or never")
+        ->check(CLI::IsMember({"auto", "always", "never"}))
+        ->capture_default_str();
+
+    cli::RunOptions runOptions;
+    std::string scenarioPath, scriptPath;
+    double time = -1.0;
+    bool noPictures = false;
+    CLI::App* run = app.add_subcommand("run", "Run a scenario over simulated time, with a script of timed actions");
+    run->add_option("scenario", scenarioPath, "Scenario file (docs/scenario-format.md)")->required();
+    run->add_option("--script", scriptPath, "Script of timed actions (docs/script-format.md)");
+    run->add_option("--time", time, "Simulated seconds to run (default: to the script's last action, or 60)")
+        ->check(within(-1e-300, 1e9, "a number of seconds from 0 to 1e9"));
+    run->add_option("--step", runOptions.step, "Length of a frame in seconds of real time")
+        ->check(within(0.0, 3600.0, "a frame length above 0 and up to 3600 s"))
+        ->capture_default_str();
+    run->add_option("--accel", runOptions.accel, "Time acceleration: simulated seconds per frame second")
+        ->check(within(0.0, 1e6, "a time acceleration above 0 and up to 1000000"))
+        ->capture_default_str();
+    run->add_option("--refresh", runOptions.refresh, "Seconds of real time between redraws of every display")
+        ->check(within(0.0, 3600.0, "a refresh interval above 0 and up to 3600 s"))
+        ->capture_default_str();
+    run->add_flag("--no-pictures", noPictures, "Write no PNG pictures");
+
+    cli::PlayOptions playOptions;
+    std::string playScenario;
+    CLI::App* playCommand = app.add_subcommand("play", "Play a scenario in real time in the terminal");
+    playCommand->footer(
+        "Keys: M, = or +, -, T, S, D, / or ? go to the display as the simulator delivers them;\n"
+        "Tab next display, < and > time acceleration, P pause, W save and go on from the saved file\n"
+        "(in the --out folder), Q quit. On quitting the tank table and the conservation check are printed.");
+    playCommand->add_option("scenario", playScenario, "Scenario file (docs/scenario-format.md)")->required();
+    playCommand->add_option("--accel", playOptions.accel, "Time acceleration to start with")
+        ->check(within(0.09, 10000.0, "a time acceleration from 0.1 to 10000"))
+        ->capture_default_str();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help
+        return failWith(std::string(e.what()) + " (see kestrane-sim --help)", cli::kExitUsage);
+    }
+
+    std::string error;
+    const std::optional<std::string> modulePath = findModule(module, error);
+    if (!modulePath) return failWith(error);
+    const cli::ColourChoice choice = colour == "always"  ? cli::ColourChoice::Always
+                                     : colour == "never" ? cli::ColourChoice::Never
+                                                         : cli::ColourChoice::Auto;
+
+    for (const std::string& path : {scenarioPath, scriptPath, playScenario}) {
+        if (!path.empty() && isFolder(path)) return failWith(path + ": is a folder, not a file");
+    }
+
+    if (*playCommand) {
+        std::optional<sim::ScenarioDescription> scenario = sim::readScenarioFile(playScenario, error);
+        if (!scenario) return failWith(error);
+        playOptions.outDir = outDir;
+        playOptions.stem = stemOf(playScenario);
+        playOptions.scenarioLabel = playScenario;
+        const int status = cli::play(*modulePath, *scenario, playOptions, error);
+        return error.empty() ? status : failWith(error, status);
+    }
+
+    std::optional<sim::ScenarioDescription> scenario;
+    std::optional<cli::Script> script;
+    if (*run) {
+        scenario = sim::readScenarioFile(scenarioPath, error);
+        if (!scenario) return failWith(error);
+        script = scriptPath.empty() ? std::optional<cli::Script>(cli::Script{}) : cli::readScriptFile(scriptPath, error);
+        if (!script) return failWith(error);
+        runOptions.stem = stemOf(scenarioPath);
+        runOptions.scenarioLabel = scenarioPath;
+        runOptions.title = "kestrane-sim run " + scenarioPath;
+        runOptions.pictures = !noPictures;
+        if (time >= 0.0) runOptions.time = time;
+    } else {
+        scenario = sim::parseScenario(cli::kDemoScenario, "demo.scn (built in)", error);
+        if (!scenario) return failWith(error);
+        script = cli::parseScript(cli::kDemoScript, "demo.script (built in)", error);
+        if (!script) return failWith(error);
+        runOptions.stem = "demo";
+        runOptions.title = "Kestrane demo: the Fuel Management display, driven by a script of key presses";
+        runOptions.scenarioLabel = "demo.scn, built in (the same as scenarios/demo.scn)";
+    }
+    runOptions.outDir = outDir;
+    runOptions.style = cli::textStyleFor(stdout, choice);
+    cli::Runner runner(*modulePath, std::move(*scenario), std::move(*script), runOptions, std::cout);
+    const int status = runner.run(error);
+    if (!error.empty()) return failWith(error, status);
+    if (status == cli::kExitNotConserved) return failWith("propellant was not conserved (see the check above)", status);
+    return status;
+}

@@ -1,0 +1,24 @@
+// `kestrane-sim play`: the scenario in real time in the terminal, driven from the keyboard.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "sim/scenario_file.h"
+
+namespace cli {
+
+struct PlayOptions {
+    double accel = 1.0;
+    double refresh = 0.1;  // s between redraws of the display on screen
+    std::filesystem::path outDir = "kestrane-out";
+    std::string stem;           // beginning of the saved scenarios' names
+    std::string scenarioLabel;  // shown at the top
+};
+
+// Runs until the player quits; then prints the tank table and the conservation check. Returns
+// the exit status; errors that stop it before the screen opens go to `error` as one line.
+int play(const std::string& modulePath, const sim::ScenarioDescription& scenario, const PlayOptions& options,
+         std::string& error);
+
+}  // namespace cli

@@ -1,0 +1,148 @@
+#include "sim/cli/terminal.h"
+
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+// Unfilled parts of a gauge: a dark grey, so that the bar's length shows on the black screen.
+constexpr COLORREF kEmptyBar = 0x303030;
+constexpr COLORREF kDefaultText = 0xc0c0c0;
+
+// A cell's character: Latin-1 as UTF-8, control characters as '?', as the cell view's text.
+std::string cellCharacter(const sim::Cell& c, bool plain) {
+    if (!c.drawn) return plain && c.bar ? (c.barFill == sim::kDisplayBackground ? "." : "#") : " ";
+    const auto ch = static_cast<unsigned char>(c.ch);
+    if (ch < 0x20 || (ch >= 0x7f && ch < 0xa0)) return "?";
+    if (ch >= 0xa0) return {static_cast<char>(0xc0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3f))};
+    return std::string(1, static_cast<char>(ch));
+}
+
+}  // namespace
+
+TextStyle textStyleFor(std::FILE* stream, ColourChoice choice) {
+    TextStyle style;
+    const int fd = fileno(stream);
+    const bool terminal = isatty(fd) != 0;
+    const char* noColour = std::getenv("NO_COLOR");
+    const bool wanted = choice == ColourChoice::Always ||
+                        (choice == ColourChoice::Auto && terminal && !(noColour && *noColour));
+    if (wanted) style.colours = TermColours::forTerminal(fd);
+    if (terminal || choice == ColourChoice::Always) {
+        std::setlocale(LC_CTYPE, "");
+        const char* codeset = nl_langinfo(CODESET);
+        style.unicode = codeset && std::strcmp(codeset, "UTF-8") == 0;
+        std::setlocale(LC_CTYPE, "C");
+    }
+    return style;
+}
+
+bool drawable(const sim::Display& display) {
+    constexpr unsigned long long kMostPixels = 4096ull * 4096ull;
+    return static_cast<unsigned long long>(display.width()) * display.height() <= kMostPixels;
+}
+
+Painted paint(sim::Display& display) {
+    Painted p;
+    p.surface = std::make_unique<sim::RasterSurface>(static_cast<int>(display.width()), static_cast<int>(display.height()));
+    p.showsMode = display.instrument() != nullptr;
+    display.repaint(p.surface.get());
+    for (int i = 0; i < 12; ++i) {
+        const char* label = display.buttonLabel(i);
+        p.labels[static_cast<size_t>(i)] = label ? label : "";
+    }
+    return p;
+}
+
+int buttonRow(const sim::RasterSurface& surface, int slot) {
+    const int centreY = surface.height() * (2 * slot + 1) / 12;
+    return centreY / std::max(surface.cellHeight(), 1);
+}
+
+std::string drawDisplay(const Painted& painted, const TextStyle& style) {
+    const sim::CellView& cells = painted.surface->cells();
+    const int columns = cells.columns(), rows = cells.rows();
+    size_t labelWidth = 3;
+    for (const std::string& l : painted.labels) labelWidth = std::max(labelWidth, l.size());
+    std::vector<std::string> leftAt(static_cast<size_t>(rows)), rightAt(static_cast<size_t>(rows));
+    for (int slot = 0; slot < 6; ++slot) {
+        const int row = buttonRow(*painted.surface, slot);
+        if (row < 0 || row >= rows) continue;
+        leftAt[static_cast<size_t>(row)] = painted.labels[static_cast<size_t>(slot)];
+        rightAt[static_cast<size_t>(row)] = painted.labels[static_cast<size_t>(slot + 6)];
+    }
+
+    const bool u = style.unicode;
+    const std::string horizontal = u ? "─" : "-", vertical = u ? "│" : "|";
+    std::string rule;
+    for (int i = 0; i < columns; ++i) rule += horizontal;
+    const std::string pad(labelWidth + 1, ' ');
+    std::string out = pad + (u ? "┌" : "+") + rule + (u ? "┐" : "+") + "\n";
+    const TermColours* colours = style.colours ? &*style.colours : nullptr;
+    for (int row = 0; row < rows; ++row) {
+        const std::string& l = leftAt[static_cast<size_t>(row)];
+        out += std::string(labelWidth - l.size(), ' ') + l + " " + vertical;
+        int fg = -1, bg = -1;
+        for (int column = 0; column < columns; ++column) {
+            const sim::Cell& c = cells.cell(column, row);
+            if (colours) {
+                COLORREF paint = c.paint();
+                if (c.bar && !c.opaque && c.barFill == sim::kDisplayBackground) paint = kEmptyBar;
+                const int wantBg = colours->nearest(paint);
+                const int wantFg = colours->nearest(c.drawn ? c.text : kDefaultText);
+                if (wantBg != bg) out += colours->background(wantBg);
+                if (wantFg != fg) out += colours->foreground(wantFg);
+                bg = wantBg;
+                fg = wantFg;
+            }
+            out += cellCharacter(c, colours == nullptr);
+        }
+        if (colours) out += colours->reset();
+        out += vertical;
+        const std::string& r = rightAt[static_cast<size_t>(row)];
+        if (!r.empty()) out += " " + r;
+        out += "\n";
+    }
+    out += pad + (u ? "└" : "+") + rule + (u ? "┘" : "+") + "\n";
+    return out;
+}
+
+ProgressBar::ProgressBar(std::string what)
+    : what_(std::move(what)), terminal_(isatty(STDERR_FILENO) != 0), start_(std::chrono::steady_clock::now()), last_(start_) {}
+
+void ProgressBar::update(double fraction, const std::string& detail) {
+    if (!terminal_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!shown_ && now - start_ < std::chrono::milliseconds(1000)) return;
+    if (shown_ && now - last_ < std::chrono::milliseconds(100)) return;
+    shown_ = true;
+    last_ = now;
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    constexpr int kWidth = 30;
+    const int filled = static_cast<int>(fraction * kWidth);
+    std::string bar = "\r" + what_ + " [" + std::string(static_cast<size_t>(filled), '#') +
+                      std::string(static_cast<size_t>(kWidth - filled), '.') + "] ";
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%3d%% ", static_cast<int>(fraction * 100.0));
+    bar += percent + detail + "   ";
+    std::fputs(bar.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void ProgressBar::finish() {
+    if (!shown_) return;
+    shown_ = false;
+    // Blank the line it used.
+    std::fputs(("\r" + std::string(what_.size() + 70, ' ') + "\r").c_str(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace cli

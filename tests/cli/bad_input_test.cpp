@@ -1,0 +1,59 @@
+// Bad input of every kind: one line on stderr that names what is wrong and where, a non-zero exit
+// status, and no file written, not even the pictures and saves of a script that got part way.
+#include "tests/cli/cli_support.h"
+
+using namespace clitest;
+
+TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
+    fs::create_directories(root / "a-folder");
+    std::ofstream(root / "bad.scn") << "BEGIN_VESSEL Tanker\n  TANK 100 10\n  TANKS 100 10\nEND_VESSEL\n";
+    const std::string depot = scenario("docked-depot.scn");
+    struct Case {
+        std::string name;
+        std::vector<std::string> args;
+        std::string script;  // written to bad.script and passed with --script when not empty
+        int status;
+        std::vector<std::string> says;
+    };
+    const std::vector<Case> cases{
+        {"missing scenario", {"run", "no-such.scn"}, "", 1, {"no-such.scn", "cannot open"}},
+        {"folder for a scenario", {"run", (root / "a-folder").string()}, "", 1, {"a-folder", "is a folder"}},
+        {"malformed scenario", {"run", (root / "bad.scn").string()}, "", 1, {"bad.scn:3:", "TANKS"}},
+        {"missing script", {"run", depot, "--script", "no-such.script"}, "", 1, {"no-such.script", "cannot open the script"}},
+        {"unknown action", {"run", depot}, "0 show\n1 kee M\n", 1, {"bad.script:2:", "unknown action 'kee'"}},
+        {"no time", {"run", depot}, "soon key M\n", 1, {"bad.script:1:", "'soon' is not a time"}},
+        {"time going back", {"run", depot}, "5 key M\n2 key T\n", 1, {"bad.script:2:", "before the previous line"}},
+        {"missing argument", {"run", depot}, "1 undock Tanker\n", 1, {"bad.script:1:", "expected 'undock VESSEL PORT'"}},
+        {"unknown key", {"run", depot}, "1 key Q7\n", 1, {"bad.script:1:", "unknown key name 'Q7'"}},
+        {"unknown vessel", {"run", depot}, "1 undock Ghost 0\n", 1, {"bad.script:1:", "unknown vessel 'Ghost'"}},
+        {"removed vessel", {"run", depot}, "1 remove Depot\n2 dock Tanker 1 Depot 0\n", 1, {"bad.script:2:", "unknown vessel 'Depot'"}},
+        {"unknown display", {"run", depot}, "1 key M Middle\n", 1, {"bad.script:1:", "unknown display 'Middle'"}},
+        {"port out of range", {"run", depot}, "1 undock Tanker 2\n", 1, {"bad.script:1:", "has no port 2"}},
+        {"missing file to load", {"run", depot}, "1 load nothing.scn\n", 1, {"bad.script:1:", "nothing.scn", "cannot open"}},
+        // Found only while running, after pictures and a save were due: still nothing written.
+        {"port in use", {"run", depot}, "0 show\n1 save x.scn\n2 dock Tanker 0 Depot 0\n", 1, {"bad.script:3:", "cannot dock"}},
+        {"unknown button label", {"run", depot}, "0 show\n1 button XYZ\n", 1, {"bad.script:2:", "no button labelled 'XYZ'", "MOD"}},
+        {"module not found", {"--module", "/no/such/libKestrane.so", "run", depot}, "", 1, {"module not found", "/no/such/libKestrane.so"}},
+        {"module without exports", {"--module", KESTRANE_NOT_A_MODULE, "run", depot}, "", 1, {"does not export __opcGetInterface"}},
+        {"demo without its module", {"--module", "/no/such/libKestrane.so"}, "", 1, {"module not found"}},
+        {"unknown option", {"run", depot, "--bogus"}, "", 2, {"--bogus"}},
+        {"bad option value", {"run", depot, "--step", "-1"}, "", 2, {"--step"}},
+        {"option of another command", {"--no-pictures"}, "", 2, {"--no-pictures"}},
+        {"play without a terminal", {"play", depot}, "", 1, {"play needs a terminal"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = c.args;
+        if (!c.script.empty()) {
+            args.push_back("--script");
+            args.push_back(script("bad.script", c.script));
+        }
+        const Result r = run(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        ASSERT_FALSE(r.err.empty());
+        EXPECT_EQ(r.err.rfind("kestrane-sim: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // exactly one line
+        for (const std::string& part : c.says) EXPECT_TRUE(contains(r.err, part)) << part << " in: " << r.err;
+        EXPECT_EQ(filesWritten(), std::vector<std::string>{});
+    }
+}

@@ -1,0 +1,170 @@
+// The parts of kestrane-sim on their own: the tank ledger's conservation check must catch
+// propellant that appears, disappears or is moved unevenly; scripts parse into actions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "sim/cli/keys.h"
+#include "sim/cli/ledger.h"
+#include "sim/cli/script.h"
+#include "sim/simulation.h"
+
+namespace {
+
+class LedgerTest : public ::testing::Test {
+protected:
+    sim::Simulation sim;
+    sim::VesselRecord& ship = sim.addVessel({"Ship", "Tug", {{1000.0, 300.0}, {500.0, 100.0}}, 1});
+    sim::VesselRecord& depot = sim.addVessel({"Depot", "Depot", {{5000.0, 4000.0}}, 1});
+    cli::TankLedger ledger;
+
+    // One time step in which `change` happens to the tanks.
+    template <typename F>
+    void step(F change) {
+        ledger.beforeStep();
+        change();
+        ledger.afterStep();
+    }
+};
+
+TEST_F(LedgerTest, TransfersAndVentsBalanceButPropellantFromNowhereOrLostInTransitFails) {
+    ledger.begin(sim);
+    for (int i = 0; i < 1000; ++i) {
+        step([&] {
+            depot.tanks[0].mass -= 0.1;
+            ship.tanks[0].mass += 0.1;
+        });
+    }
+    step([&] { ship.tanks[1].mass -= 40.0; });  // vented
+    step([] {});
+    ledger.finish();
+    cli::ConservationCheck c = ledger.check();
+    EXPECT_TRUE(c.ok()) << cli::formatCheck(c);
+    EXPECT_EQ(c.steps, 1002);
+    EXPECT_EQ(c.transferSteps, 1000);
+    EXPECT_EQ(c.ventSteps, 1);
+    EXPECT_DOUBLE_EQ(c.vented, 40.0);
+    EXPECT_NEAR(ledger.accounts()[0].in, 100.0, 1e-9);
+    EXPECT_NEAR(ledger.accounts()[2].out, 100.0, 1e-9);
+    EXPECT_NE(cli::formatCheck(c).find("Conservation check: passed"), std::string::npos);
+
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        long long cli::ConservationCheck::*counter;
+    } faults[] = {
+        {"appears", [&] { ship.tanks[0].mass += 1.0; }, &cli::ConservationCheck::oddSteps},
+        {"uneven", [&] { depot.tanks[0].mass -= 1.0; ship.tanks[0].mass += 1.0 + 1e-9; }, &cli::ConservationCheck::unbalancedSteps},
+        {"two givers", [&] { depot.tanks[0].mass -= 1.0; ship.tanks[1].mass -= 1.0; ship.tanks[0].mass += 2.0; }, &cli::ConservationCheck::oddSteps},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        ledger.begin(sim);
+        step(fault.change);
+        ledger.finish();
+        c = ledger.check();
+        EXPECT_FALSE(c.ok());
+        EXPECT_EQ(c.*fault.counter, 1);
+        EXPECT_NE(cli::formatCheck(c).find("FAILED"), std::string::npos);
+    }
+
+    // A change between steps is no pump's doing either.
+    ledger.begin(sim);
+    ship.tanks[0].mass += 5.0;
+    step([] {});
+    ledger.finish();
+    c = ledger.check();
+    EXPECT_EQ(c.outsideChanges, 1);
+    EXPECT_FALSE(c.ok());
+}
+
+TEST_F(LedgerTest, RemovedVesselsAndLoadedScenariosAreAccountedForSeparately) {
+    ledger.begin(sim);
+    step([&] {
+        depot.tanks[0].mass -= 10.0;
+        ship.tanks[0].mass += 10.0;
+    });
+    ledger.removing(depot, 1.0);
+    sim.removeVessel(depot);
+    step([] {});
+    ledger.finish();
+    cli::ConservationCheck c = ledger.check();
+    EXPECT_TRUE(c.ok()) << cli::formatCheck(c);
+    EXPECT_DOUBLE_EQ(c.removed, 3990.0);
+    EXPECT_DOUBLE_EQ(c.after, 410.0);
+    EXPECT_FALSE(ledger.accounts()[2].present);
+
+    // A scenario with other masses: the difference is the load's, not the pump's.
+    ledger.leaving();
+    sim::Simulation other;
+    sim::VesselRecord& again = other.addVessel({"Ship", "Tug", {{1000.0, 200.0}, {500.0, 100.0}, {50.0, 5.0}}, 0});
+    ledger.loaded(other, "other.scn", 2.0);
+    ledger.beforeStep();
+    again.tanks[2].mass -= 5.0;
+    ledger.afterStep();
+    ledger.finish();
+    c = ledger.check();
+    EXPECT_TRUE(c.ok()) << cli::formatCheck(c);
+    EXPECT_DOUBLE_EQ(c.loaded, -110.0 + 5.0);
+    EXPECT_DOUBLE_EQ(c.vented, 5.0);
+    EXPECT_TRUE(ledger.accounts().back().fromLoad);
+}
+
+TEST(Script, LinesBecomeTimedActionsWithTheirArguments) {
+    std::string error;
+    const std::optional<cli::Script> script = cli::parseScript(
+        "; comment line\n"
+        "0 open Left\n"
+        "1.5 key m            ; letters in either case\n"
+        "+0.5 key 0x21 Right\n"
+        "+0 button PR+\n"
+        "2 button 3 2 Left\n"
+        "2 button -1 Left\n"
+        "3 open Aft Tanker 400 300\n"
+        "3 dock Tanker 1 Depot 0\n"
+        "4 save out/x.scn\n"
+        "4 accel 10\n"
+        "4 note Free text, as written\n",
+        "t.script", error);
+    ASSERT_TRUE(script) << error;
+    const std::vector<cli::Action>& a = script->actions;
+    ASSERT_EQ(a.size(), 11u);
+    EXPECT_EQ(a[0].kind, cli::ActionKind::Open);
+    EXPECT_EQ(a[0].line, 2);
+    EXPECT_EQ(a[1].key, 0x32u);
+    EXPECT_DOUBLE_EQ(a[1].time, 1.5);
+    EXPECT_DOUBLE_EQ(a[2].time, 2.0);
+    EXPECT_EQ(a[2].key, 0x21u);
+    EXPECT_EQ(a[2].display, "Right");
+    EXPECT_EQ(a[3].buttonLabel, "PR+");
+    EXPECT_EQ(a[3].event, 1);
+    EXPECT_EQ(a[4].button, 3);
+    EXPECT_EQ(a[4].event, 2);
+    EXPECT_EQ(a[4].display, "Left");
+    EXPECT_EQ(a[5].button, -1);
+    EXPECT_EQ(a[5].display, "Left");
+    EXPECT_EQ(a[6].vessel, "Tanker");
+    EXPECT_EQ(a[6].width, 400u);
+    EXPECT_EQ(a[6].height, 300u);
+    EXPECT_EQ(a[7].otherVessel, "Depot");
+    EXPECT_EQ(a[7].port, 1u);
+    EXPECT_EQ(a[8].text, "out/x.scn");
+    EXPECT_DOUBLE_EQ(a[9].accel, 10.0);
+    EXPECT_EQ(a[10].text, "Free text, as written");
+
+    // The seven command keys by the names the display's help and the README use.
+    for (const auto& [name, code] : {std::pair{"M", 0x32u}, {"=", 0x0Du}, {"+", 0x0Du}, {"-", 0x0Cu}, {"T", 0x14u},
+                                     {"S", 0x1Fu}, {"D", 0x20u}, {"/", 0x35u}, {"?", 0x35u}}) {
+        EXPECT_EQ(cli::keyCode(name), code) << name;
+    }
+    EXPECT_FALSE(cli::keyCode("0x"));
+    EXPECT_FALSE(cli::keyCode("MM"));
+
+    for (const char* bad : {"1 open Left Tanker 400\n", "1 accel 0\n", "1 button PR+ 1 Left extra\n", "1 dock A 1 B\n",
+                            "-1 key M\n", "1 save\n"}) {
+        EXPECT_FALSE(cli::parseScript(bad, "b.script", error)) << bad;
+        EXPECT_EQ(error.rfind("b.script:1: ", 0), 0u) << error;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// kestrane-sim play in a real pseudo-terminal: a tmux session of its own (private server socket)
+// gets the key presses, and its screen is read back.
+#include <chrono>
+#include <thread>
+
+#include "tests/cli/cli_support.h"
+
+using namespace clitest;
+
+namespace {
+
+class PlayTest : public CliTest {
+protected:
+    PlayTest() : socket_("kestrane-cli-test-" + std::to_string(getpid())) {}
+    ~PlayTest() override {
+        if (started_) tmux({"kill-server"});
+    }
+
+    Result tmux(const std::vector<std::string>& args) {
+        std::vector<std::string> command{"tmux", "-L", socket_, "-f", "/dev/null"};
+        command.insert(command.end(), args.begin(), args.end());
+        return execute(command, work, root / "tmux-io");
+    }
+    std::string screen() { return tmux({"capture-pane", "-p", "-t", "play"}).out; }
+
+    // Waits up to ten seconds for the screen to show `text`.
+    bool waitFor(const std::string& text) {
+        for (int i = 0; i < 200; ++i) {
+            if (contains(screen(), text)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    void start(const std::string& shellCommand) {
+        const Result r = tmux({"new-session", "-d", "-s", "play", "-x", "150", "-y", "45", shellCommand});
+        ASSERT_EQ(r.status, 0) << r.err;
+        started_ = true;
+        // Keep the pane after the program has ended, to read what it printed last.
+        ASSERT_EQ(tmux({"set-option", "-t", "play", "remain-on-exit", "on"}).status, 0);
+    }
+
+private:
+    std::string socket_;
+    bool started_ = false;
+};
+
+}  // namespace
+
+TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
+    if (execute({"sh", "-c", "command -v tmux"}, work, root / "io").status != 0) GTEST_SKIP() << "tmux is not installed";
+    const fs::path rc = root / "rc";
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --out saves; echo \"exit $?\" > '" + rc.string() + "'");
+
+    ASSERT_TRUE(waitFor("Pump Mode: Cross-Feed")) << screen();
+    EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (Tanker)"));
+    tmux({"send-keys", "-t", "play", "m"});
+    ASSERT_TRUE(waitFor("Pump Mode: Load (SRC => TGT)")) << screen();
+    EXPECT_TRUE(contains(screen(), "Key m (scan code 0x32) on Left: consumed"));
+    ASSERT_TRUE(waitFor("Docked To: Depot")) << screen();
+    tmux({"send-keys", "-t", "play", "+"});
+    ASSERT_TRUE(waitFor("Pump Rate: Low")) << screen();
+
+    // Save: the file is written and the session goes on from it with the same configuration.
+    tmux({"send-keys", "-t", "play", "w"});
+    ASSERT_TRUE(waitFor("and went on from it")) << screen();
+    EXPECT_TRUE(contains(screen(), "Pump Rate: Low"));
+    EXPECT_TRUE(fs::exists(work / "saves/docked-depot-saved.scn"));
+
+    tmux({"send-keys", "-t", "play", "q"});
+    for (int i = 0; i < 200 && !fs::exists(rc); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(fs::exists(rc)) << screen();
+    EXPECT_EQ(readFile(rc), "exit 0\n");
+    // After the screen closes: the table and the check, in the terminal's normal text.
+    ASSERT_TRUE(waitFor("Conservation check: passed")) << screen();
+    EXPECT_TRUE(contains(screen(), "saves/docked-depot-saved.scn"));
+}

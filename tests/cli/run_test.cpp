@@ -1,0 +1,216 @@
+// kestrane-sim run and the demo, end to end: the shipped scenarios and scripts, what the program
+// prints (pages, tank table, conservation check), its exit status and the files it writes.
+//
+// Not yet written: time acceleration changed by the script mid-run; a display opened on a
+// vessel of another class; --step and --accel against the step lengths the module is given.
+#include <algorithm>
+
+#include "sim/png_image.h"
+#include "tests/cli/cli_support.h"
+
+using namespace clitest;
+
+namespace {
+
+constexpr COLORREF kOlive = 0x8080, kDarkGreen = 0x8000, kLabel = 0xe0e0e0;
+
+long countPixels(const sim::Image& image, COLORREF colour) {
+    long n = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) n += image.pixel(x, y) == colour;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(CliTest, DemoLoadsIntoTheReserveTankUntilFullThenSavesAndReloadsTheSamePage) {
+    const Result r = run({});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    // Mid-transfer at Medium, then stopped at the limit, then the same page after the reload.
+    const std::vector<std::string> left = pages(r.out, "Left");
+    ASSERT_EQ(left.size(), 3u) << r.out;
+    EXPECT_TRUE(contains(left[0], "Pump Mode: Load (SRC => TGT)")) << left[0];
+    EXPECT_TRUE(contains(left[0], "Pump Rate: Medium")) << left[0];
+    EXPECT_TRUE(contains(left[0], "Target Tank 3 (of 3)")) << left[0];
+    EXPECT_TRUE(contains(left[0], "Source Tank 2 (of 2)")) << left[0];
+    EXPECT_TRUE(contains(left[0], "Docked To: Haven")) << left[0];
+    EXPECT_TRUE(contains(left[1], "Pump Rate: Off")) << left[1];
+    EXPECT_TRUE(contains(left[1], "300.0 kg######100.00%")) << left[1];
+    EXPECT_EQ(left[2], left[1]);
+    EXPECT_TRUE(contains(r.out, "Left: shows the same page as when it was saved")) << r.out;
+
+    // 1 kg at Low for a second, then Medium until tank 3 (60 of 300 kg) was full.
+    auto table = tankTable(r.out);
+    EXPECT_DOUBLE_EQ(row(table, "Kestrel", 3).after, 300.0);
+    EXPECT_NEAR(row(table, "Kestrel", 3).in, 240.0, 1e-9);
+    EXPECT_NEAR(row(table, "Haven", 2).after, 4260.0, 1e-9);
+    EXPECT_NEAR(row(table, "Haven", 2).out, 240.0, 1e-9);
+    EXPECT_DOUBLE_EQ(row(table, "Haven", 1).after, 16000.0);
+    EXPECT_TRUE(contains(r.out, "Conservation check: passed: 22360.000 kg before = 22360.000 kg after")) << r.out;
+
+    const std::vector<std::string> expected{"kestrane-out/demo-Left-12s.png", "kestrane-out/demo-Left-35s-2.png",
+                                            "kestrane-out/demo-Left-35s.png", "kestrane-out/demo-saved.scn"};
+    EXPECT_EQ(filesWritten(), expected);
+    for (const std::string& f : expected) EXPECT_TRUE(contains(r.out, "\n  " + f + "\n")) << f;
+
+    // The pictures: the panel around the display with the labels; the target gauge olive
+    // (40 %) while loading, dark green (100 %) once full.
+    sim::Image during, full;
+    ASSERT_TRUE(sim::readPng((work / "kestrane-out/demo-Left-12s.png").string(), &during));
+    ASSERT_TRUE(sim::readPng((work / "kestrane-out/demo-Left-35s.png").string(), &full));
+    EXPECT_GT(during.width, 512);
+    EXPECT_GT(during.height, 512);
+    EXPECT_GT(countPixels(during, kOlive), 1000);
+    EXPECT_EQ(countPixels(full, kOlive), 0);
+    EXPECT_GT(countPixels(full, kDarkGreen), countPixels(during, kDarkGreen));
+    EXPECT_GT(countPixels(during, kLabel), 50);
+
+    const std::string saved = readFile(work / "kestrane-out/demo-saved.scn");
+    for (const char* item : {"PUMPMODE 1", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 2", "SOURCETANK 1:Haven", "TANK 300 300"})
+        EXPECT_TRUE(contains(saved, item)) << item << "\n" << saved;
+}
+
+TEST_F(CliTest, TheBuiltInDemoIsTheShippedScenarioAndScript) {
+    const Result builtIn = run({"--out", "a"});
+    const Result shipped = run({"run", scenario("demo.scn"), "--script", scenario("demo.script"), "--out", "b"});
+    ASSERT_EQ(builtIn.status, 0) << builtIn.err;
+    ASSERT_EQ(shipped.status, 0) << shipped.err;
+    EXPECT_EQ(pages(shipped.out, "Left"), pages(builtIn.out, "Left"));
+    const auto summary = [](const std::string& out) {
+        const size_t from = out.find("Tanks from"), to = out.find("\nFiles written");
+        return from == std::string::npos ? std::string() : out.substr(from, to - from);
+    };
+    EXPECT_FALSE(summary(builtIn.out).empty());
+    EXPECT_EQ(summary(shipped.out), summary(builtIn.out));
+}
+
+TEST_F(CliTest, EachPumpModeMovesWhatItShouldAndThePumpStopsAtTheLimit) {
+    struct Case {
+        const char* scenario;
+        const char* script;
+        std::vector<std::tuple<std::string, int, double, double, double, double>> tanks;  // after, in, out, vented
+        const char* lastPage;
+    };
+    const Case cases[] = {
+        {"docked-depot.scn", "cross-feed.script",
+         {{"Tanker", 1, 750.0, 500.0, 0.0, 0.0}, {"Tanker", 2, 0.0, 0.0, 500.0, 0.0}, {"Depot", 1, 18000.0, 0.0, 0.0, 0.0}},
+         "Pump Mode: Cross-Feed"},
+        {"docked-depot.scn", "unload.script",
+         {{"Tanker", 2, 0.0, 0.0, 500.0, 0.0}, {"Depot", 2, 1700.0, 500.0, 0.0, 0.0}, {"Tanker", 1, 250.0, 0.0, 0.0, 0.0}},
+         "Pump Mode: Unload (TGT => SRC)"},
+        {"docked-depot.scn", "vent.script",
+         {{"Tanker", 1, 0.0, 0.0, 0.0, 250.0}, {"Tanker", 2, 500.0, 0.0, 0.0, 0.0}, {"Depot", 1, 18000.0, 0.0, 0.0, 0.0}},
+         "OVERBOARD VENT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        const Result r = run({"run", scenario(c.scenario), "--script", scenario(c.script), "--no-pictures"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        auto table = tankTable(r.out);
+        for (const auto& [vessel, tank, after, in, out, vented] : c.tanks) {
+            SCOPED_TRACE(vessel + " " + std::to_string(tank));
+            const TankRow row = clitest::row(table, vessel, tank);
+            EXPECT_NEAR(row.after, after, 1e-9);
+            EXPECT_NEAR(row.in, in, 1e-9);
+            EXPECT_NEAR(row.out, out, 1e-9);
+            EXPECT_NEAR(row.vented, vented, 1e-9);
+        }
+        const std::vector<std::string> left = pages(r.out, "Left");
+        ASSERT_FALSE(left.empty());
+        EXPECT_TRUE(contains(left.back(), c.lastPage)) << left.back();
+        EXPECT_TRUE(contains(left.back(), "Pump Rate: Off")) << left.back();
+        EXPECT_TRUE(contains(r.out, "Conservation check: passed")) << r.out;
+        EXPECT_TRUE(filesWritten().empty());
+    }
+}
+
+TEST_F(CliTest, ASavedRunningLoadRunsOnUntilTheTankIsFull) {
+    const Result r = run({"run", scenario("load-running.scn"), "--time", "30", "--step", "0.1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto table = tankTable(r.out);
+    EXPECT_DOUBLE_EQ(row(table, "Tanker", 3).after, 200.0);
+    EXPECT_NEAR(row(table, "Depot", 1).after, 17800.0, 1e-9);
+    EXPECT_TRUE(contains(r.out, "Run:      30.00 s of simulated time, frames of 0.1 s")) << r.out;
+    // Without a script the displays are shown at the end.
+    const std::vector<std::string> left = pages(r.out, "Left");
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_TRUE(contains(left[0], "Pump Rate: Off"));
+    EXPECT_EQ(filesWritten(), std::vector<std::string>{"kestrane-out/load-running-Left-end.png"});
+}
+
+TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
+    // Undocked: the display shows the empty port; removed: the vessel's propellant leaves with
+    // it and the check accounts for it.
+    const Result undocked = run({"run", scenario("load-running.scn"), "--script", scenario("undock.script"), "--no-pictures"});
+    ASSERT_EQ(undocked.status, 0) << undocked.err;
+    auto table = tankTable(undocked.out);
+    EXPECT_NEAR(row(table, "Tanker", 3).after, 95.0, 1e-9);  // 40 kg + 5.5 s at 10 kg/s
+    EXPECT_NEAR(row(table, "Depot", 1).after, 17905.0, 1e-9);
+    const std::vector<std::string> left = pages(undocked.out, "Left");
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_TRUE(contains(left[0], " NOT DOCKED")) << left[0];
+    EXPECT_TRUE(contains(left[0], "Pump Rate: Off")) << left[0];
+    EXPECT_TRUE(contains(undocked.out, "Conservation check: passed")) << undocked.out;
+
+    const Result removed = run({"run", scenario("load-running.scn"), "--no-pictures", "--script",
+                                script("remove.script", "2.5 remove Depot\n3 show\n5 key + Left\n")});
+    ASSERT_EQ(removed.status, 0) << removed.err;
+    table = tankTable(removed.out);
+    EXPECT_NEAR(row(table, "Tanker", 3).after, 65.0, 1e-9);
+    EXPECT_TRUE(std::isnan(row(table, "Depot", 1).after));
+    EXPECT_TRUE(contains(removed.out, "remove Depot: it leaves the simulation with 19135.000 kg")) << removed.out;
+    EXPECT_TRUE(contains(removed.out, "+ 19135.000 kg removed with vessels")) << removed.out;
+    EXPECT_TRUE(contains(removed.out, "Conservation check: passed")) << removed.out;
+    // With nothing docked the rate key cannot start a transfer.
+    EXPECT_TRUE(contains(pages(removed.out, "Left").back(), "Pump Rate: Off"));
+}
+
+TEST_F(CliTest, TwoDisplaysOfOneVesselShowOneConfigurationAlsoAfterSaveAndReload) {
+    const Result r = run({"run", scenario("two-displays.scn"), "--script", scenario("two-displays.script"), "--no-pictures"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> left = pages(r.out, "Left"), right = pages(r.out, "Right");
+    ASSERT_EQ(left.size(), 4u);  // at 0, 3 and 8 s, and at the end, not having been shown then
+    ASSERT_EQ(right.size(), 3u);
+    // The right display is 400 x 300: another layout, the same configuration.
+    EXPECT_TRUE(contains(left[0], "Pump Rate: Low"));
+    EXPECT_TRUE(contains(right[0], "Pump Rate: Low"));
+    EXPECT_TRUE(contains(right[0], "Source Tank 2 (of 3)"));
+    EXPECT_TRUE(contains(left[1], "Pump Rate: Medium")) << left[1];  // pressed on the right one
+    EXPECT_TRUE(contains(left[2], "Pump Rate: Low")) << left[2];     // after the reload
+    EXPECT_TRUE(contains(right[1], "Pump Rate: Low")) << right[1];
+    EXPECT_TRUE(contains(left[3], "Pump Rate: Low")) << left[3];
+    EXPECT_TRUE(contains(left[3], "296.0 kg")) << left[3];  // the transfer ran on after the reload
+    EXPECT_TRUE(contains(r.out, "Left: shows the same page as when it was saved"));
+    EXPECT_TRUE(contains(r.out, "Right: shows the same page as when it was saved"));
+    // Low 2 s, Medium 4 s (with the left display closed for one of them), Low 4 s.
+    auto table = tankTable(r.out);
+    EXPECT_NEAR(row(table, "Tanker", 1).after, 296.0, 1e-9);
+    EXPECT_NEAR(row(table, "Tanker", 2).after, 454.0, 1e-9);
+    EXPECT_EQ(filesWritten(), std::vector<std::string>{"kestrane-out/two-displays-saved.scn"});
+}
+
+TEST_F(CliTest, SavingStopsATransferUnlessTheSavedFileIsLoadedAgain) {
+    const Result reloaded = run({"run", scenario("load-running.scn"), "--script", scenario("save-reload.script"), "--no-pictures"});
+    ASSERT_EQ(reloaded.status, 0) << reloaded.err;
+    EXPECT_DOUBLE_EQ(tankRow(reloaded.out, "Tanker", 3).after, 200.0);
+    EXPECT_TRUE(contains(reloaded.out, "Left: shows the same page as when it was saved")) << reloaded.out;
+    const std::string saved = readFile(work / "kestrane-out/load-running-saved.scn");
+    EXPECT_TRUE(contains(saved, "PUMPRATE 2")) << saved;
+    EXPECT_TRUE(contains(saved, "TANK 200 90")) << saved;  // 40 kg + 5 s at 10 kg/s
+
+    // Saved only: the module's state is cleared as the instrument writes its block.
+    const Result savedOnly = run({"run", scenario("load-running.scn"), "--no-pictures", "--out", "elsewhere", "--script",
+                                  script("save.script", "5 save only.scn\n20 show\n")});
+    ASSERT_EQ(savedOnly.status, 0) << savedOnly.err;
+    EXPECT_NEAR(tankRow(savedOnly.out, "Tanker", 3).after, 90.0, 1e-9);
+    EXPECT_TRUE(contains(savedOnly.out, "the pump is off from here on"));
+    EXPECT_TRUE(contains(pages(savedOnly.out, "Left").back(), "Pump Rate: Off"));
+    EXPECT_TRUE(fs::exists(work / "elsewhere/only.scn"));
+
+    // The saved file runs as a scenario of its own, from where it was saved.
+    const Result again = run({"run", (work / "elsewhere/only.scn").string(), "--time", "1", "--no-pictures"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NEAR(tankRow(again.out, "Tanker", 3).before, 90.0, 1e-9);
+}
