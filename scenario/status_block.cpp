@@ -145,8 +145,10 @@ void formatSourceTank(char (&value)[kScenarioValueSize], int32_t tank, const cha
 }  // namespace
 
 void PumpMFD::WriteStatus(FILEHANDLE scn) const {
-    // A vessel the simulation removed must not be asked for its name.
+    // A vessel the simulation removed must not be asked for its name. Without its target the
+    // state describes no vessel's transfer: its mode and tanks must not be saved as this one's.
     dropRemovedVessels();
+    if (!transferState.targetVessel) clearTransferState();
     const TransferState& s = transferState;
     oapiWriteScenario_int(scn, kItemPumpMode, s.pumpMode);
     oapiWriteScenario_int(scn, kItemPumpRate, s.pumpRate);

@@ -66,7 +66,12 @@ UINT VESSEL::DockCount() const {
 
 DOCKHANDLE VESSEL::GetDockHandle(UINT port) const {
     VesselRecord* r = vesselFor(HostCall::GetDockHandle, hVessel);
-    return r && port < r->ports.size() ? &r->ports[port] : nullptr;
+    if (!r) return nullptr;
+    if (port >= r->ports.size()) {
+        Simulation::current()->calls.bad(HostCall::GetDockHandle, "port the vessel does not have");
+        return nullptr;
+    }
+    return &r->ports[port];
 }
 
 OBJHANDLE VESSEL::GetDockStatus(DOCKHANDLE port) const {

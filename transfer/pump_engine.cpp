@@ -17,6 +17,7 @@ Tank lookUp(const TankRef& ref) {
 }
 
 OBJHANDLE vesselDockedAt(VESSEL* vessel, int32_t port) {
+    if (static_cast<uint32_t>(port) >= vessel->DockCount()) return nullptr;
     return vessel->GetDockStatus(vessel->GetDockHandle(static_cast<UINT>(port)));
 }
 
@@ -40,9 +41,17 @@ bool vesselsStillThere(TransferState& s) {
         s.pumpRate = 0;
         return false;
     }
-    if (oapiIsVessel(s.sourceHandle)) return true;
-    dropRemovedVessels();
-    return false;
+    if (!oapiIsVessel(s.sourceHandle)) {
+        dropRemovedVessels();
+        return false;
+    }
+    // Cross-feed is between the tanks of one vessel. A scenario block may name another vessel
+    // as the source; propellant does not pass to or from a vessel that is not docked.
+    if (s.pumpMode == CrossFeed) {
+        s.pumpRate = 0;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -72,6 +81,7 @@ void pumpStep(double dt) {
 
     Tank receiving{};
     double r = 0.0;
+    double receivingAfter = 0.0;
     if (!vent) {
         receiving = lookUp(receivingRef);
         double cap = 0.0;
@@ -79,13 +89,22 @@ void pumpStep(double dt) {
             r = receiving.vessel->GetPropellantMass(receiving.handle);
             cap = receiving.vessel->GetPropellantMaxMass(receiving.handle);
         }
-        if (r + amount >= cap) {
+        receivingAfter = r + amount;
+        if (receivingAfter >= cap) {
             // An overfull tank gets nothing back: the amount never turns negative.
             amount = std::max(cap - r, 0.0);
             s.pumpRate = 0;
+            // r + (cap - r) can round to one ulp above the capacity: a full tank holds exactly
+            // its capacity.
+            receivingAfter = std::max(cap, r);
         }
     }
 
-    if (giving.handle) giving.vessel->SetPropellantMass(giving.handle, m - amount);
-    if (!vent && receiving.handle) receiving.vessel->SetPropellantMass(receiving.handle, r + amount);
+    // The room cap - r, rounded up, can exceed what the giving tank held by an ulp; the tank
+    // is then empty, not below zero.
+    double givingAfter = m - amount;
+    if (givingAfter < 0.0 && m >= 0.0) givingAfter = 0.0;
+
+    if (giving.handle) giving.vessel->SetPropellantMass(giving.handle, givingAfter);
+    if (!vent && receiving.handle) receiving.vessel->SetPropellantMass(receiving.handle, receivingAfter);
 }

@@ -1,0 +1,255 @@
+// Vessels that leave while the shared state names them: removed from the simulation, or
+// undocked while no display redraws. Everything runs as in the emulator: the module's mode
+// registered, its time step called, instruments on displays.
+#include <string>
+#include <vector>
+
+#include "display/pump_mfd.h"
+#include "module/module_entry.h"
+#include "sim/display.h"
+#include "sim/scenario_block.h"
+#include "sim/surface.h"
+#include "test_support.h"
+
+using test::iface;
+
+namespace {
+
+std::string notes(const sim::CallRecord& calls) {
+    std::string out;
+    for (const std::string& n : calls.badCallNotes) out += n + "; ";
+    return out;
+}
+
+class VesselRemovalTest : public ::testing::Test {
+protected:
+    VesselRemovalTest() {
+        clearTransferState();
+        opcDLLInit(nullptr);
+        sim.addTimestepCallback(opcTimestep);
+    }
+    ~VesselRemovalTest() override {
+        sim.closeAllDisplays();
+        opcDLLExit(nullptr);
+        clearTransferState();
+    }
+
+    sim::Simulation sim;
+    sim::VesselRecord& ship = sim.addVessel({"Ship", "Tanker", {{1000, 100}, {1000, 200}}, 2});
+    sim::VesselRecord& depot = sim.addVessel({"Depot", "Depot", {{5000, 4000}, {5000, 1000}}, 1});
+    sim::VesselRecord& tug = sim.addVessel({"Tug", "Tug", {{300, 150}, {300, 50}, {300, 0}}, 3});
+
+    sim::Display& open(const std::string& name, sim::VesselRecord& vessel) {
+        sim::Display& d = sim.addDisplay(name, vessel, 512, 512);
+        EXPECT_TRUE(d.openMode(kModeName));
+        return d;
+    }
+    std::string redraw(sim::Display& d) {
+        sim::RecordingSurface surface(8);
+        d.repaint(&surface);
+        std::string texts;
+        for (const sim::GdiEntry& e : surface.log) texts += e.text;
+        return texts;
+    }
+    std::vector<std::string> write(sim::Display& d) {
+        sim::ScenarioBlock block;
+        d.writeStatus(block);
+        return block.lines;
+    }
+
+    // Ship's left display loading from the depot docked at Ship's second port, at Medium.
+    sim::Display& startLoad(PumpMode mode = Load) { return startLoadFrom(depot, mode); }
+    sim::Display& startLoadFrom(sim::VesselRecord& other, PumpMode mode = Load) {
+        EXPECT_TRUE(sim.dock(ship, 1, other, 0));
+        sim::Display& left = open("Left", ship);
+        for (int i = 0; i < mode; ++i) left.key(kKeyMode);
+        left.key(kKeyDockPort);
+        redraw(left);
+        left.key(kKeyRateUp);
+        left.key(kKeyRateUp);
+        EXPECT_EQ(transferState.sourceVessel, iface(other));
+        EXPECT_EQ(transferState.pumpRate, 2);
+        sim.step(1.0);
+        EXPECT_EQ(ship.tanks[0].mass, mode == Load ? 110.0 : 90.0);
+        return left;
+    }
+
+    // Tug's display opened last, so the state is set up for the tug; it vents its first tank.
+    // Ship's display stays open beside it.
+    sim::Display& startTugVent() {
+        open("Left", ship);
+        sim::Display& right = open("Right", tug);
+        for (int i = 0; i < 3; ++i) right.key(kKeyMode);
+        right.key(kKeyTargetTank);
+        right.key(kKeyRateUp);
+        EXPECT_EQ(transferState.targetVessel, iface(tug));
+        EXPECT_EQ(transferState.pumpRate, 1);
+        sim.step(1.0);
+        EXPECT_EQ(tug.tanks[1].mass, 49.0);
+        return *sim.findDisplay("Left");
+    }
+
+    void expectNoBadCall() {
+        EXPECT_EQ(sim.calls.badCalls, 0u) << notes(sim.calls);
+        EXPECT_EQ(sim.calls.liveStatusLists(), 0u);
+    }
+};
+
+TEST_F(VesselRemovalTest, ARemovedSourceDropsOutAtTheNextStepAsIfUndocked) {
+    startLoad();
+    ASSERT_TRUE(sim.removeVessel(depot));
+    sim.step(1.0);
+    EXPECT_EQ(transferState.sourceVessel, nullptr);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(transferState.targetVessel, iface(ship));
+    EXPECT_EQ(ship.tanks[0].mass, 110.0);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, ARemovedSourceDropsOutAtTheNextRedraw) {
+    sim::Display& left = startLoad();
+    ASSERT_TRUE(sim.removeVessel(depot));
+    EXPECT_NE(redraw(left).find(" NOT DOCKED "), std::string::npos);
+    EXPECT_EQ(transferState.sourceVessel, nullptr);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(transferState.pumpMode, Load);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, ARemovedSourceDropsOutBeforeAnyCommandRuns) {
+    for (DWORD key : {kKeyRateUp, kKeyRateDown, kKeySourceTank, kKeyTargetTank, kKeyDockPort}) {
+        sim::VesselRecord& other = sim.addVessel({"Barge", "Depot", {{5000, 4000}, {5000, 1000}}, 1});
+        sim::Display& left = startLoadFrom(other);
+        ASSERT_TRUE(sim.removeVessel(other));
+        EXPECT_TRUE(left.key(key)) << key;
+        EXPECT_EQ(transferState.sourceVessel, nullptr) << key;
+        EXPECT_EQ(transferState.pumpRate, 0) << key;
+        expectNoBadCall();
+        sim.closeAllDisplays();
+        clearTransferState();
+        ship.tanks[0].mass = 100.0;
+    }
+}
+
+TEST_F(VesselRemovalTest, ARemovedSourceIsNotWrittenToTheScenario) {
+    sim::Display& left = startLoad(Unload);
+    ASSERT_TRUE(sim.removeVessel(depot));
+    EXPECT_EQ(write(left),
+              (std::vector<std::string>{"PUMPMODE 2", "PUMPRATE 0", "DOCKPORT 1", "TARGETTANK 0"}));
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, ARemovedTargetStopsThePumpAtTheNextStep) {
+    startTugVent();
+    ASSERT_TRUE(sim.removeVessel(tug));
+    const double shipMass = ship.tanks[0].mass + ship.tanks[1].mass;
+    sim.step(1.0);
+    sim.step(1.0);
+    EXPECT_EQ(transferState.targetVessel, nullptr);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(ship.tanks[0].mass + ship.tanks[1].mass, shipMass);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, ARemovedTargetIsReplacedByTheOwnVesselAtTheNextRedraw) {
+    sim::Display& left = startTugVent();
+    ASSERT_TRUE(sim.removeVessel(tug));
+    const std::string page = redraw(left);
+    EXPECT_NE(page.find("Ship (Tanker)"), std::string::npos);
+    EXPECT_NE(page.find("Cross-Feed"), std::string::npos);
+    EXPECT_EQ(transferState.targetVessel, iface(ship));
+    EXPECT_EQ(transferState.sourceVessel, iface(ship));
+    EXPECT_EQ(transferState.targetTank, 0);
+    EXPECT_EQ(transferState.pumpMode, CrossFeed);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, ACommandAfterTheTargetWasRemovedActsOnTheOwnVessel) {
+    sim::Display& left = startTugVent();
+    ASSERT_TRUE(sim.removeVessel(tug));
+    EXPECT_TRUE(left.key(kKeyTargetTank));
+    EXPECT_EQ(transferState.targetVessel, iface(ship));
+    EXPECT_EQ(transferState.targetTank, 1);
+    EXPECT_EQ(transferState.pumpMode, CrossFeed);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, AScenarioWrittenAfterTheTargetWasRemovedCarriesNothingOfIt) {
+    sim::Display& left = startTugVent();
+    ASSERT_TRUE(sim.removeVessel(tug));
+    const std::vector<std::string> block = write(left);
+    // The block of a cleared state: read back, it leaves the new instrument's own set-up.
+    EXPECT_EQ(block, (std::vector<std::string>{"PUMPMODE 0", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 0"}));
+    sim::ScenarioBlock saved(block);
+    left.readStatus(saved);
+    EXPECT_EQ(transferState.targetVessel, nullptr);
+    EXPECT_EQ(transferState.pumpMode, CrossFeed);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, ADisplayWhoseVesselIsRemovedIsClosedAndTheOthersCarryOn) {
+    sim::Display& left = startLoad();
+    sim::Display& right = open("Right", tug);
+    right.key(kKeyHelp);
+    ASSERT_TRUE(sim.removeVessel(tug));
+    EXPECT_EQ(sim.findDisplay("Right"), nullptr);
+    ASSERT_EQ(sim.displays().size(), 1u);
+    // The tug's instrument had set the state up for the tug; Ship's display takes over.
+    redraw(left);
+    EXPECT_EQ(transferState.targetVessel, iface(ship));
+    sim.step(1.0);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, AVesselThatSeparatesStopsTheTransferAtTheNextStep) {
+    for (PumpMode mode : {Load, Unload}) {
+        startLoad(mode);
+        const double own = ship.tanks[0].mass;
+        const double docked = depot.tanks[0].mass;
+        ASSERT_TRUE(sim.undock(ship, 1));
+        sim.step(1.0);
+        EXPECT_EQ(transferState.pumpRate, 0) << mode;
+        EXPECT_EQ(ship.tanks[0].mass, own) << mode;
+        EXPECT_EQ(depot.tanks[0].mass, docked) << mode;
+        // Docked again at the same port, the transfer does not restart by itself.
+        ASSERT_TRUE(sim.dock(ship, 1, depot, 0));
+        sim.step(1.0);
+        EXPECT_EQ(ship.tanks[0].mass, own) << mode;
+        expectNoBadCall();
+        sim.closeAllDisplays();
+        ASSERT_TRUE(sim.undock(ship, 1));
+        clearTransferState();
+        ship.tanks[0].mass = 100.0;
+        depot.tanks[0].mass = 4000.0;
+    }
+}
+
+TEST_F(VesselRemovalTest, AVesselThatSeparatesAndDocksAtAnotherPortIsNotPumped) {
+    startLoad();
+    ASSERT_TRUE(sim.undock(ship, 1));
+    ASSERT_TRUE(sim.dock(ship, 0, depot, 0));
+    sim.step(1.0);
+    EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(ship.tanks[0].mass, 110.0);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, APortTheTargetVesselDoesNotHaveHoldsNothing) {
+    // The port key steps through the ports of the display's own vessel, which need not be the
+    // vessel the state was set up for.
+    sim::Display& left = open("Left", tug);     // three ports
+    sim::Display& right = open("Right", ship);  // two ports; the state is Ship's now
+    right.key(kKeyMode);
+    left.key(kKeyDockPort);
+    left.key(kKeyDockPort);
+    ASSERT_EQ(transferState.dockPort, 2);
+    ASSERT_EQ(transferState.targetVessel, iface(ship));
+    ASSERT_TRUE(sim.dock(ship, 0, depot, 0));
+    EXPECT_NE(redraw(right).find(" NOT DOCKED "), std::string::npos);
+    EXPECT_EQ(transferState.sourceVessel, nullptr);
+    expectNoBadCall();
+}
+
+}  // namespace
