@@ -2,6 +2,8 @@
 // with an advancing current position, colours, background mode, selected brush) and the
 // brushes it creates.
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <unordered_set>
 
 #include "sim/surface.h"
@@ -9,8 +11,26 @@
 namespace {
 int64_t brushesCreated = 0;
 int64_t brushesDeleted = 0;
-std::unordered_set<HGDIOBJ>& liveBrushes() {
-    static std::unordered_set<HGDIOBJ> brushes;
+int64_t allocationsMade = 0;  // brushes and the set's nodes and buckets
+
+template <class T>
+struct CountingAllocator {
+    using value_type = T;
+    CountingAllocator() = default;
+    template <class U>
+    CountingAllocator(const CountingAllocator<U>&) {}
+    T* allocate(size_t n) {
+        ++allocationsMade;
+        return std::allocator<T>{}.allocate(n);
+    }
+    void deallocate(T* p, size_t n) { std::allocator<T>{}.deallocate(p, n); }
+    template <class U>
+    bool operator==(const CountingAllocator<U>&) const { return true; }
+};
+
+using BrushSet = std::unordered_set<HGDIOBJ, std::hash<HGDIOBJ>, std::equal_to<HGDIOBJ>, CountingAllocator<HGDIOBJ>>;
+BrushSet& liveBrushes() {
+    static BrushSet brushes;
     return brushes;
 }
 
@@ -32,6 +52,7 @@ const char* gdiCallName(GdiCall call) {
 
 int64_t GdiObjects::live() { return brushesCreated - brushesDeleted; }
 int64_t GdiObjects::created() { return brushesCreated; }
+int64_t GdiObjects::allocations() { return allocationsMade; }
 
 }  // namespace sim
 
@@ -91,6 +112,7 @@ BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length) {
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
     ++brushesCreated;
+    ++allocationsMade;
     auto* brush = new HBRUSH__{colour};
     liveBrushes().insert(brush);
     return brush;

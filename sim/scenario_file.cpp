@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "sim/scenario_block.h"
@@ -446,7 +447,9 @@ bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, 
         }
     }
 
-    std::map<std::string, VesselRecord*> created;
+    // Hashed: a scenario of many vessels looks a name up for every vessel and dock link.
+    std::unordered_map<std::string, VesselRecord*> created;
+    created.reserve(scenario.vessels.size());
     std::vector<Display*> displays;
     // Should the host refuse anyway, what was created is taken out again.
     auto undo = [&](int line, const std::string& what) {

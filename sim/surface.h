@@ -41,6 +41,9 @@ struct GdiEntry {
 struct GdiObjects {
     static int64_t live();
     static int64_t created();
+    // Heap allocations the GDI functions made for brushes and their bookkeeping, so that a
+    // caller counting its own allocations can tell the host's apart.
+    static int64_t allocations();
 };
 
 }  // namespace sim
