@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 int32_t cellWidth = 1;
@@ -22,14 +23,39 @@ int clampToInt(int64_t value) {
 
 // Integer division truncates toward zero, so a point left of the first anchor still reads as
 // column 0, as the pages expect.
-Cell cellOf(POINT point) {
-    return {static_cast<int32_t>((point.x - halfWidth()) / width()),
-            static_cast<int32_t>(point.y / height())};
+// The 32-bit division is several times faster and serves every point on a display; the wide
+// one only guards coordinates near the ends of the range.
+int32_t divide(int64_t value, int64_t divisor) {
+    if (value >= INT32_MIN && value <= INT32_MAX) {
+        return static_cast<int32_t>(static_cast<int32_t>(value) / static_cast<int32_t>(divisor));
+    }
+    return static_cast<int32_t>(value / divisor);
 }
 
-// vsnprintf cuts at the buffer's end and always terminates.
+Cell cellOf(POINT point) { return {divide(point.x - halfWidth(), width()), divide(point.y, height())}; }
+
+// Cut at the buffer's end and always terminated, as vsnprintf does.
+void copyText(char (&text)[kTextBufferSize], const char* source, size_t length) {
+    const size_t n = length < sizeof text ? length : sizeof text - 1;
+    std::memcpy(text, source, n);
+    text[n] = '\0';
+}
+
 void formatText(char (&text)[kTextBufferSize], const char* format, va_list args) {
-    if (!format || std::vsnprintf(text, sizeof text, format, args) < 0) text[0] = '\0';
+    if (!format) {
+        text[0] = '\0';
+        return;
+    }
+    // Most texts of a page are fixed labels or a single name; copying them gives what the
+    // formatter would, at a fraction of its cost on every redraw.
+    const size_t length = std::strlen(format);
+    if (!std::memchr(format, '%', length)) return copyText(text, format, length);
+    if (length == 2 && format[0] == '%' && format[1] == 's') {
+        const char* value = va_arg(args, const char*);
+        if (!value) value = "(null)";
+        return copyText(text, value, std::strlen(value));
+    }
+    if (std::vsnprintf(text, sizeof text, format, args) < 0) text[0] = '\0';
 }
 
 void drawText(HDC surface, const char* text) { TextOutA(surface, 0, 0, text, lstrlenA(text)); }

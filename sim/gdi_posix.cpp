@@ -121,6 +121,8 @@ HBRUSH CreateSolidBrush(COLORREF colour) {
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
     if (!hdc || !object) return nullptr;
     note(hdc, sim::GdiCall::SelectObject, 0, 0, 0, 0, object);
+    // As GDI does, a deleted or unknown object is refused and the selection stays.
+    if (object != hdc->defaultBrush() && !liveBrushes().count(object)) return nullptr;
     HBRUSH old = hdc->brush;
     hdc->brush = static_cast<HBRUSH>(object);
     ++hdc->brush->selections;

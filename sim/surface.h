@@ -73,6 +73,8 @@ struct HDC__ {
     // Outlines with the pen and fills the inside with the selected brush.
     virtual void drawRectangle(int left, int top, int right, int bottom) = 0;
 
+    HBRUSH defaultBrush() { return &ownBrush; }
+
 protected:
     HBRUSH__ ownBrush{0x000000, 1};
 };

@@ -96,6 +96,8 @@ TEST(RasterSurface, SelectObjectSwapsBrushesAndASelectedBrushCannotBeDeleted) {
     Rectangle(d, 30, 30, 40, 40);
     EXPECT_EQ(s.pixel(35, 35), sim::kDisplayBackground);  // the surface's own brush again
     EXPECT_FALSE(DeleteObject(own));                      // not the caller's to delete
+    EXPECT_EQ(SelectObject(d, olive), nullptr);           // deleted: refused, the selection stays
+    EXPECT_EQ(SelectObject(d, own), own);
 
     // A brush left selected in a surface that goes away can be deleted afterwards.
     HBRUSH red = CreateSolidBrush(0xc0);
