@@ -80,7 +80,7 @@ OAPIFUNC VESSEL* oapiGetVesselInterface(OBJHANDLE vessel);
 OAPIFUNC OBJHANDLE oapiGetVesselByName(const char* name);
 OAPIFUNC bool oapiIsVessel(OBJHANDLE vessel);
 OAPIFUNC void oapiReleaseStatusList(void* list);
-OAPIFUNC int oapiRegisterMFDMode(MFDMODESPEC& spec);
+OAPIFUNC int oapiRegisterMFDMode(MFDMODESPEC& mode);
 OAPIFUNC bool oapiUnregisterMFDMode(int mode);
 OAPIFUNC bool oapiReadScenario_nextline(FILEHANDLE scn, char*& line);
 OAPIFUNC void oapiWriteScenario_int(FILEHANDLE scn, const char* item, int value);

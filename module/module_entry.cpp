@@ -45,8 +45,8 @@ OAPI_MSGTYPE modeMessageProc(UINT message, UINT, WPARAM sizeParameter, LPARAM ve
 }
 
 DLLCLBK void opcDLLInit(HINSTANCE) {
-    MFDMODESPEC spec{kModeName, kModeKey, modeMessageProc};
-    modeId = oapiRegisterMFDMode(spec);
+    MFDMODESPEC description{kModeName, kModeKey, modeMessageProc};
+    modeId = oapiRegisterMFDMode(description);
     clearTransferState();
 }
 

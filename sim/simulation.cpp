@@ -19,12 +19,12 @@ Simulation::~Simulation() {
 
 Simulation* Simulation::current() { return currentSimulation; }
 
-VesselRecord& Simulation::addVessel(const VesselSpec& spec) {
+VesselRecord& Simulation::addVessel(const VesselSpec& wanted) {
     VesselRecord& r = records_.emplace_back();
-    r.name = spec.name;
-    r.className = spec.className;
-    r.tanks = spec.tanks;
-    r.ports.resize(spec.ports);
+    r.name = wanted.name;
+    r.className = wanted.className;
+    r.tanks = wanted.tanks;
+    r.ports.resize(wanted.ports);
     for (DockPort& p : r.ports) p.owner = &r;
     r.vessel = std::make_unique<VESSEL>(r.handle());
     handles_.insert(r.handle());
@@ -131,10 +131,10 @@ void Simulation::step(double dt) {
     for (OPC_TIMESTEP callback : timestepCallbacks_) callback(simTime, dt, 0.0);
 }
 
-int Simulation::registerMode(const MFDMODESPEC& spec) {
-    // The spec record is the caller's temporary: keep copies of what it points at.
+int Simulation::registerMode(const MFDMODESPEC& mode) {
+    // The record is the caller's temporary: keep copies of what it points at.
     const int id = nextModeId_++;
-    modes_.push_back({id, spec.name ? spec.name : "", spec.key, spec.msgproc});
+    modes_.push_back({id, mode.name ? mode.name : "", mode.key, mode.msgproc});
     if (onModeRegistered) onModeRegistered(modes_.back());
     return id;
 }

@@ -66,7 +66,7 @@ public:
     static Simulation* current();
 
     // Vessels. Names are single words and unique among the vessels present.
-    VesselRecord& addVessel(const VesselSpec& spec);
+    VesselRecord& addVessel(const VesselSpec& wanted);
     bool removeVessel(VesselRecord& vessel);  // undocks it first
     VesselRecord* findVessel(const std::string& name);
     VesselRecord* record(OBJHANDLE handle);  // any record ever made, removed ones included
@@ -92,7 +92,7 @@ public:
     void step(double dt);
 
     // Display modes registered by modules.
-    int registerMode(const MFDMODESPEC& spec);
+    int registerMode(const MFDMODESPEC& mode);
     bool unregisterMode(int id);
     const RegisteredMode* findMode(const std::string& name) const;
     const RegisteredMode* findMode(int id) const;

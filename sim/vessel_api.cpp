@@ -152,11 +152,11 @@ void oapiReleaseStatusList(void* list) {
     if (s) ++s->calls.statusListsReleased;
 }
 
-int oapiRegisterMFDMode(MFDMODESPEC& spec) {
+int oapiRegisterMFDMode(MFDMODESPEC& mode) {
     Simulation* s = Simulation::current();
     if (!s) return 0;
     s->calls.add(HostCall::RegisterMode);
-    return s->registerMode(spec);
+    return s->registerMode(mode);
 }
 
 bool oapiUnregisterMFDMode(int mode) {

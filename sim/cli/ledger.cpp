@@ -14,9 +14,9 @@ double ulp(double x) {
     return std::nextafter(x, std::numeric_limits<double>::infinity()) - x;
 }
 
-std::string format(const char* spec, double value) {
+std::string format(const char* pattern, double value) {
     char text[64];
-    std::snprintf(text, sizeof text, spec, value);
+    std::snprintf(text, sizeof text, pattern, value);
     return text;
 }
 

@@ -123,20 +123,20 @@ private:
         }
     }
     void addVessel() {
-        sim::VesselSpec spec{"V" + std::to_string(nextVessel_++),
+        sim::VesselSpec wanted{"V" + std::to_string(nextVessel_++),
                              "Class",
                              {},
                              static_cast<unsigned>(chance(0.15) ? 0 : pick(1, 3))};
         for (int t = chance(0.1) ? 0 : pick(1, 4); t > 0; --t) {
             const double capacity = chance(0.1) ? 0.0 : std::pow(10.0, uniform(-1.0, 5.0));
-            spec.tanks.push_back({capacity, massFor(capacity)});
+            wanted.tanks.push_back({capacity, massFor(capacity)});
         }
-        sim::VesselRecord& v = sim_->addVessel(spec);
-        for (const sim::Tank& t : spec.tanks) expected_ += t.mass;
+        sim::VesselRecord& v = sim_->addVessel(wanted);
+        for (const sim::Tank& t : wanted.tanks) expected_ += t.mass;
         peak_ = std::max(peak_, std::fabs(expected_));
         ++roundings_;
-        note("add vessel " + v.name + " (" + std::to_string(spec.tanks.size()) + " tanks, " +
-             std::to_string(spec.ports) + " ports)");
+        note("add vessel " + v.name + " (" + std::to_string(wanted.tanks.size()) + " tanks, " +
+             std::to_string(wanted.ports) + " ports)");
     }
     void addDisplay() {
         sim::VesselRecord* v = any(sim_->vessels());
