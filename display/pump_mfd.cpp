@@ -57,9 +57,11 @@ PumpMFD::PumpMFD(DWORD width, DWORD height, VESSEL* vessel) : MFD(width, height,
 
 PumpMFD::~PumpMFD() = default;
 
-void PumpMFD::prepareState() {
+bool PumpMFD::prepareState() {
+    const TransferState before = transferState;
     dropRemovedVessels();
     if (!transferState.targetVessel) resetTransferState(pV);
+    return !(transferState == before);
 }
 
 bool PumpMFD::ConsumeKeyBuffered(DWORD key) {
@@ -71,9 +73,9 @@ bool PumpMFD::ConsumeKeyBuffered(DWORD key) {
     }
     if (helpPage != 0) return true;
 
-    prepareState();
+    // A state set up afresh is a change to show, even if the command itself changes nothing.
+    bool changed = prepareState();
     TransferState& s = transferState;
-    bool changed = false;
     switch (key) {
         case kKeyMode:
             nextPumpMode();

@@ -43,6 +43,8 @@ struct TransferState {
     OBJHANDLE targetHandle;
     OBJHANDLE sourceHandle;
 
+    bool operator==(const TransferState&) const = default;
+
     TankRef target() const { return {targetVessel, targetTank}; }
     TankRef source() const { return {sourceVessel, sourceTank}; }
     void setTarget(VESSEL* vessel, OBJHANDLE handle) {

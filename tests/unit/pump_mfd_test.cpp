@@ -343,6 +343,16 @@ TEST_F(PumpMfdTest, CommandsAfterTheStateWasClearedSetItUpForTheOwnVesselFirst) 
         EXPECT_EQ(transferState.targetVessel, iface(ship)) << key;
         EXPECT_EQ(sim.calls.badCalls, 0u) << key;
     }
+    // A state set up afresh is shown, even by a command that then changes nothing.
+    auto& single = addVessel(sim, "Single", {{100, 50}});
+    PumpMFD singleMfd(400, 300, iface(single));
+    clearTransferState();
+    press(singleMfd, kKeyTargetTank);
+    EXPECT_EQ(transferState.targetVessel, iface(single));
+    EXPECT_EQ(redraws(), 1u);
+    press(singleMfd, kKeyTargetTank);
+    EXPECT_EQ(redraws(), 0u);
+
     // Each command then acts on the fresh state.
     clearTransferState();
     press(mfd, kKeyTargetTank);
@@ -365,6 +375,7 @@ TEST_F(PumpMfdTest, CommandsDropVesselsTheSimulationRemoved) {
     EXPECT_TRUE(press(mfd, kKeySourceTank));
     EXPECT_EQ(transferState.sourceVessel, nullptr);
     EXPECT_EQ(transferState.pumpRate, 0);
+    EXPECT_EQ(redraws(), 1u);  // the key changed nothing itself, but the pump stopped: show it
 
     // A removed target: the own vessel takes its place before the command runs.
     {
