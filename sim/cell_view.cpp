@@ -41,11 +41,14 @@ const Cell& CellView::cell(int column, int row) const {
 
 void CellView::addText(int x, int y, const char* text, int length, COLORREF colour, bool opaque,
                        COLORREF background) {
-    const int row = y / cellHeight_;
+    const int row = floorDiv(y, cellHeight_);
     for (int i = 0; i < length; ++i) {
         const int left = x + i * cellWidth_;
         if (left < 0 || y < 0 || left + cellWidth_ > width_ || y + cellHeight_ > height_) ++clipped_;
-        Cell* cell = at((left - half_) / cellWidth_, row);
+        // Rounded down left of the picture, so that what starts outside stays outside; the
+        // margin before the first anchor still belongs to column 0.
+        const int column = left < 0 ? floorDiv(left - half_, cellWidth_) : (left - half_) / cellWidth_;
+        Cell* cell = at(column, row);
         if (!cell) continue;
         const char ch = text[i];
         const bool shows = cell->drawn && cell->ch != ' ';
@@ -97,22 +100,21 @@ std::vector<BarRun> CellView::bars(int row) const {
     return runs;
 }
 
+std::string cellText(const Cell& c, bool bars) {
+    if (!c.drawn) return bars && c.bar ? (c.barFill == kDisplayBackground ? "." : "#") : " ";
+    const auto ch = static_cast<unsigned char>(c.ch);
+    if (ch < 0x20 || (ch >= 0x7f && ch < 0xa0)) return "?";
+    if (ch >= 0xa0) return {static_cast<char>(0xc0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3f))};
+    return std::string(1, static_cast<char>(ch));
+}
+
+COLORREF terminalPaint(const Cell& c) {
+    return c.bar && !c.opaque && c.barFill == kDisplayBackground ? kEmptyBar : c.paint();
+}
+
 std::string CellView::line(int row) const {
     std::string out;
-    for (int column = 0; column < columns_; ++column) {
-        const Cell& c = cell(column, row);
-        const auto ch = static_cast<unsigned char>(c.ch);
-        if (!c.drawn) {
-            out += c.bar ? (c.barFill == kDisplayBackground ? '.' : '#') : ' ';
-        } else if (ch < 0x20 || (ch >= 0x7f && ch < 0xa0)) {
-            out += '?';
-        } else if (ch >= 0xa0) {
-            out += static_cast<char>(0xc0 | (ch >> 6));
-            out += static_cast<char>(0x80 | (ch & 0x3f));
-        } else {
-            out += static_cast<char>(ch);
-        }
-    }
+    for (int column = 0; column < columns_; ++column) out += cellText(cell(column, row));
     out.erase(out.find_last_not_of(' ') + 1);
     return out;
 }

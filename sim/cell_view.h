@@ -26,6 +26,16 @@ struct Cell {
     COLORREF paint() const { return opaque ? background : bar ? barFill : kDisplayBackground; }
 };
 
+// The unfilled part of a gauge on a terminal: a dark grey, so the bar's length shows on black.
+inline constexpr COLORREF kEmptyBar = 0x303030;
+
+// A cell as text: a drawn character as itself (Latin-1 as UTF-8, control characters as '?');
+// otherwise, with `bars`, a gauge cell as '#' where its fill differs from the display
+// background and '.' where it does not; anything else a blank.
+std::string cellText(const Cell& c, bool bars = true);
+// What a terminal paints behind a cell: its paint(), but an empty gauge part in kEmptyBar.
+COLORREF terminalPaint(const Cell& c);
+
 // One row of a rectangle (a gauge, as drawn): the columns it covers, and among them those
 // filled in a colour other than the display's background.
 struct BarRun {
@@ -44,7 +54,9 @@ public:
 
     void clear();
     // Text drawn with its top-left corner at pixel (x, y), one cell per character. A character
-    // lands in column (x - cw/2) / cw and row y / ch, both truncated toward zero.
+    // lands in column (x - cw/2) / cw and row y / ch, rounded down, so that what starts left
+    // of or above the picture is not shown; one starting in the margin left of column 0's
+    // anchor (0 <= x < cw/2) lands in column 0.
     void addText(int x, int y, const char* text, int length, COLORREF colour, bool opaque,
                  COLORREF background);
     // A rectangle covering x in [left, right) and y in [top, bottom). It covers the cells whose

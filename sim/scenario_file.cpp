@@ -129,7 +129,8 @@ private:
     bool unsignedNumber(std::string_view text, unsigned& value) {
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
         if (error != std::errc{} || end != text.data() + text.size()) {
-            return fail(lineNumber(), "malformed number " + inQuotes(text));
+            const bool tooLarge = error == std::errc::result_out_of_range && end == text.data() + text.size();
+            return fail(lineNumber(), (tooLarge ? "number out of range " : "malformed number ") + inQuotes(text));
         }
         return true;
     }
@@ -149,7 +150,7 @@ private:
         haveDescription_ = true;
         while (next_ < lines_.size()) {
             const std::string_view line = lines_[next_++];
-            if (trim(line) == kEndDesc) return true;
+            if (trim(line.substr(0, line.find(kComment))) == kEndDesc) return true;
             result_.description.emplace_back(line);
         }
         return fail(begin, "BEGIN_DESC without END_DESC");
@@ -179,6 +180,8 @@ private:
                 Tank t;
                 if (!mass(k[1], t.capacity) || !mass(k[2], t.mass)) return false;
                 if (t.capacity < 0.0) return fail(lineNumber(), "negative capacity");
+                // Totals of many such tanks stay finite.
+                if (t.capacity > kMaxTankCapacity) return fail(lineNumber(), "capacity above 1e15 kg");
                 if (t.mass < 0.0) return fail(lineNumber(), "negative mass");
                 if (t.mass > t.capacity) return fail(lineNumber(), "mass above capacity");
                 v.tanks.push_back(t);
@@ -242,7 +245,8 @@ private:
                 // Everything up to the end marker belongs to the instrument, as written.
                 while (next_ < lines_.size()) {
                     const std::string_view item = lines_[next_++];
-                    if (trim(item) == kEndDisplay) return finishDisplay(std::move(d), haveVessel);
+                    if (trim(item.substr(0, item.find(kComment))) == kEndDisplay)
+                        return finishDisplay(std::move(d), haveVessel);
                     // The host hands item lines over without their leading blanks anyway.
                     d.items.emplace_back(item.substr(std::min(item.size(), item.find_first_not_of(" \t"))));
                 }
@@ -339,6 +343,9 @@ bool savable(Simulation& simulation, const std::string& path, std::string& error
         if (!word(v->name)) return refuse("vessel name " + inQuotes(v->name) + ": not one word");
         if (v->className.find_first_of("\r\n;") != std::string::npos) {
             return refuse("class name " + inQuotes(v->className));
+        }
+        for (const Tank& t : v->tanks) {
+            if (t.capacity > kMaxTankCapacity) return refuse("vessel " + inQuotes(v->name) + ": a tank above 1e15 kg");
         }
     }
     for (Display* d : simulation.displays()) {

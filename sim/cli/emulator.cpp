@@ -1,5 +1,7 @@
 #include "sim/cli/emulator.h"
 
+#include <algorithm>
+
 #include "sim/display.h"
 #include "sim/surface.h"
 
@@ -8,6 +10,8 @@ namespace cli {
 bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& error) {
     stop();
     simulation_ = std::make_unique<sim::Simulation>();
+    // A run may be long: keep the counters, not every call.
+    simulation_->calls.logging = false;
     loader_ = std::make_unique<sim::ModuleLoader>(*simulation_);
     if (!loader_->load(modulePath_)) {
         error = loader_->error();
@@ -28,8 +32,32 @@ bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& erro
 
 void Emulator::stop() {
     // The loader unloads the module, which must happen while its simulation still exists.
+    if (loader_ && !loader_->unload()) faults_.unloadErrors.push_back(loader_->error());
     loader_.reset();
+    if (simulation_) {
+        // Counted after the unload: the module may still release lists as it leaves.
+        const sim::CallRecord& calls = simulation_->calls;
+        faults_.badCalls += calls.badCalls;
+        for (const std::string& note : calls.badCallNotes) {
+            std::vector<std::string>& notes = faults_.badCallNotes;
+            if (notes.size() < 10 && std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+        }
+        faults_.liveStatusLists += calls.liveStatusLists();
+    }
     simulation_.reset();
+}
+
+std::string formatFaults(const ModuleFaults& faults) {
+    std::string out;
+    if (faults.badCalls) {
+        out += "The module made " + std::to_string(faults.badCalls) + " bad host call(s)";
+        out += faults.badCallNotes.empty() ? "\n" : ", such as:\n";
+        for (const std::string& note : faults.badCallNotes) out += "  " + note + "\n";
+    }
+    if (faults.liveStatusLists)
+        out += "The module left " + std::to_string(faults.liveStatusLists) + " status list(s) unreleased\n";
+    for (const std::string& e : faults.unloadErrors) out += "At unload: " + e + "\n";
+    return out;
 }
 
 void Emulator::redraw(bool all) {

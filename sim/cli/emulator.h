@@ -1,8 +1,10 @@
 // The emulated simulator with the module loaded through the loader, as the simulator loads it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/module_loader.h"
 #include "sim/scenario_file.h"
@@ -11,6 +13,19 @@
 namespace cli {
 
 inline constexpr const char* kModeName = "Fuel Management";
+
+// What the module did against the host's rules, over every simulation of a run.
+struct ModuleFaults {
+    uint64_t badCalls = 0;
+    std::vector<std::string> badCallNotes;  // the first few kinds
+    uint64_t liveStatusLists = 0;           // allocated by the host and never released
+    std::vector<std::string> unloadErrors;  // what the module left behind at unload
+
+    bool any() const { return badCalls || liveStatusLists || !unloadErrors.empty(); }
+};
+
+// The faults as lines for the end of a run; empty when there are none.
+std::string formatFaults(const ModuleFaults& faults);
 
 class Emulator {
 public:
@@ -23,12 +38,14 @@ public:
     // scenario's vessels and displays. Whatever ran before is gone. On failure `error` is one
     // line and nothing runs.
     bool start(const sim::ScenarioDescription& scenario, std::string& error);
-    // Unloads the module (closing its instruments) and drops the simulation.
+    // Unloads the module (closing its instruments) and drops the simulation. What the module
+    // did wrong in it is added to faults().
     void stop();
 
     bool running() const { return simulation_ != nullptr; }
     sim::Simulation& simulation() { return *simulation_; }
     const std::string& modulePath() const { return modulePath_; }
+    const ModuleFaults& faults() const { return faults_; }
 
     // The simulator's display refresh: every display that asked for a redraw since its last one,
     // or every display when `all`, is drawn (onto a surface that keeps no picture).
@@ -38,6 +55,7 @@ private:
     std::string modulePath_;
     std::unique_ptr<sim::Simulation> simulation_;
     std::unique_ptr<sim::ModuleLoader> loader_;
+    ModuleFaults faults_;
 };
 
 }  // namespace cli

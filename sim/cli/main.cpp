@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     run->add_option("scenario", scenarioPath, "Scenario file (docs/scenario-format.md)")->required();
     run->add_option("--script", scriptPath, "Script of timed actions (docs/script-format.md)");
     run->add_option("--time", time, "Simulated seconds to run (default: to the script's last action, or 60)")
-        ->check(within(-1e-300, 1e9, "a number of seconds from 0 to 1e9"));
+        ->check(within(-1e-300, cli::kMaxRunTime, "a number of seconds from 0 to 1e9"));
     run->add_option("--step", runOptions.step, "Length of a frame in seconds of real time")
         ->check(within(0.0, 3600.0, "a frame length above 0 and up to 3600 s"))
         ->capture_default_str();
@@ -163,6 +163,6 @@ int main(int argc, char** argv) {
     cli::Runner runner(*modulePath, std::move(*scenario), std::move(*script), runOptions, std::cout);
     const int status = runner.run(error);
     if (!error.empty()) return failWith(error, status);
-    if (status == cli::kExitNotConserved) return failWith("propellant was not conserved (see the check above)", status);
+    if (status == cli::kExitCheckFailed) return failWith("propellant was not conserved (see the check above)", status);
     return status;
 }

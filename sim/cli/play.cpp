@@ -26,7 +26,6 @@ using Clock = std::chrono::steady_clock;
 constexpr double kMinAccel = 0.1, kMaxAccel = 10000.0;
 constexpr double kFullRefresh = 1.0;   // s of real time between redraws of every display
 constexpr double kLongestFrame = 0.1;  // a stalled terminal does not turn into one huge step
-constexpr COLORREF kEmptyBar = 0x303030;
 
 class Screen {
 public:
@@ -182,17 +181,12 @@ void Player::drawDisplay(int top, int left) {
         mvaddch(top + 1 + row, left, ACS_VLINE);
         for (int column = 0; column < columns; ++column) {
             const sim::Cell& c = cells.cell(column, row);
-            const auto ch = static_cast<unsigned char>(c.ch);
-            chtype glyph = ' ';
-            if (c.drawn) glyph = ch >= 0x20 && ch < 0x7f ? ch : '?';
+            // Gauges read '#' and '.' only without colours; curses here takes no UTF-8.
+            const std::string text = sim::cellText(c, !screen_->colour());
+            const chtype glyph = text.size() == 1 ? static_cast<unsigned char>(text[0]) : '?';
             int attributes = 0;
-            if (screen_->colour()) {
-                COLORREF paint = c.paint();
-                if (c.bar && !c.opaque && c.barFill == sim::kDisplayBackground) paint = kEmptyBar;
-                attributes = COLOR_PAIR(screen_->pair(c.drawn ? c.text : 0xc0c0c0, paint));
-            } else if (!c.drawn && c.bar) {
-                glyph = c.barFill == sim::kDisplayBackground ? '.' : '#';
-            }
+            if (screen_->colour())
+                attributes = COLOR_PAIR(screen_->pair(c.drawn ? c.text : 0xc0c0c0, sim::terminalPaint(c)));
             mvaddch(top + 1 + row, left + 1 + column, glyph | static_cast<chtype>(attributes));
         }
         mvaddch(top + 1 + row, left + columns + 1, ACS_VLINE);
@@ -314,11 +308,16 @@ int play(const std::string& modulePath, const sim::ScenarioDescription& scenario
     std::cout << "Tanks from 0 s to " << at << ":\n" << formatTankTable(player.ledger.accounts());
     const ConservationCheck check = player.ledger.check();
     std::cout << formatCheck(check);
+    const ModuleFaults& faults = emulator.faults();
+    if (faults.any()) {
+        std::cout << "\n" << formatFaults(faults);
+        error = "the module broke the host's rules (see above)";
+    }
     if (!player.written.empty()) {
         std::cout << "\nFiles written:\n";
         for (const std::string& f : player.written) std::cout << "  " << f << "\n";
     }
-    return check.ok() ? kExitOk : kExitNotConserved;
+    return check.ok() && !faults.any() ? kExitOk : kExitCheckFailed;
 }
 
 }  // namespace cli

@@ -1,8 +1,11 @@
 #include "sim/cli/runner.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <system_error>
 
 #include "sim/cli/keys.h"
 #include "sim/panel.h"
@@ -12,6 +15,8 @@ namespace cli {
 namespace {
 
 constexpr double kDefaultRunTime = 60.0;
+// More frames than this would keep the program busy for hours.
+constexpr double kMaxFrames = 1e8;
 
 std::string seconds(double t) {
     char text[32];
@@ -67,22 +72,52 @@ struct Names {
 double defaultRunTime(const Script& script) { return script.actions.empty() ? kDefaultRunTime : script.lastTime(); }
 
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
+    // Every folder first, then every file under a temporary name, then the renames: a failure
+    // before the renames leaves none of the files behind.
     for (const PendingFile& f : files) {
         std::error_code ec;
-        if (f.path.has_parent_path()) {
-            std::filesystem::create_directories(f.path.parent_path(), ec);
-            if (ec) {
-                error = f.path.parent_path().string() + ": cannot create the folder: " + ec.message();
-                return false;
-            }
+        // The final rename could not replace a folder.
+        if (std::filesystem::is_directory(f.path, ec)) {
+            error = f.path.string() + ": is a folder, not a file";
+            return false;
         }
+        if (!f.path.has_parent_path()) continue;
+        const std::filesystem::path folder = f.path.parent_path();
+        std::filesystem::create_directories(folder, ec);
+        if (!ec && !std::filesystem::is_directory(folder, ec)) ec = std::make_error_code(std::errc::not_a_directory);
+        if (ec) {
+            error = folder.string() + ": cannot create the folder: " + ec.message();
+            return false;
+        }
+    }
+    const std::string suffix = ".kestrane-" + std::to_string(getpid()) + ".tmp";
+    std::vector<std::filesystem::path> written;
+    const auto removeTemporaries = [&](size_t from) {
+        std::error_code ignored;
+        for (size_t i = from; i < written.size(); ++i) std::filesystem::remove(written[i], ignored);
+    };
+    for (const PendingFile& f : files) {
+        const std::filesystem::path temporary = f.path.string() + suffix;
+        written.push_back(temporary);
+        bool ok = true;
         if (f.image) {
             std::string why;
-            if (!sim::writePng(*f.image, f.path.string(), &why)) {
-                error = f.path.string() + ": cannot write the picture: " + why;
-                return false;
-            }
-        } else if (!sim::writeScenarioFile(f.path.string(), f.text, error)) {
+            ok = sim::writePng(*f.image, temporary.string(), &why);
+            if (!ok) error = f.path.string() + ": cannot write the picture: " + why;
+        } else {
+            ok = sim::writeScenarioFile(temporary.string(), f.text, error);
+        }
+        if (!ok) {
+            removeTemporaries(0);
+            return false;
+        }
+    }
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::error_code ec;
+        std::filesystem::rename(written[i], files[i].path, ec);
+        if (ec) {
+            error = files[i].path.string() + ": cannot write: " + ec.message();
+            removeTemporaries(i);
             return false;
         }
     }
@@ -329,6 +364,9 @@ bool Runner::execute(const Action& a, std::string& error) {
             return true;
         }
         case ActionKind::Save: {
+            const std::filesystem::path path = outPath(a.text);
+            if (std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path && f.image; }))
+                return fail("save " + a.text + ": " + path.string() + " is already a picture of this run; give the scenario another name");
             Saved saved;
             saved.time = now_;
             // What each display shows as it is saved, to compare with what a reload shows.
@@ -338,7 +376,7 @@ bool Runner::execute(const Action& a, std::string& error) {
             std::vector<std::string> description = scenario_.description;
             description.push_back("Saved by kestrane-sim at " + seconds(now_) + " of simulated time.");
             saved.text = sim::formatScenario(sim::captureScenario(s, description));
-            const std::filesystem::path path = outPath(a.text);
+            // A later save to the same file replaces the earlier one.
             std::erase_if(files_, [&](const PendingFile& f) { return f.path == path; });
             files_.push_back({path, saved.text, std::nullopt});
             saved_[a.text] = std::move(saved);
@@ -391,9 +429,28 @@ bool Runner::execute(const Action& a, std::string& error) {
     return true;
 }
 
+// Each frame moves time on by step x acceleration, shortened at the actions and the end.
+double Runner::framesNeeded(double end) const {
+    double frames = 0.0, t = 0.0, accel = options_.accel;
+    for (const Action& a : script_.actions) {
+        if (a.time >= end) break;
+        frames += std::ceil((a.time - t) / (options_.step * accel)) + 1.0;
+        t = a.time;
+        if (a.kind == ActionKind::Accel) accel = a.accel;
+    }
+    return frames + std::ceil((end - t) / (options_.step * accel));
+}
+
 int Runner::run(std::string& error) {
     const double end = options_.time.value_or(defaultRunTime(script_));
     if (!checkScript(error)) return kExitError;
+    if (const double frames = framesNeeded(end); !(frames <= kMaxFrames)) {
+        char text[160];
+        std::snprintf(text, sizeof text, "the run would need %.3g frames, more than %.0f: give a longer --step, a higher "
+                      "--accel or a shorter --time", frames, kMaxFrames);
+        error = text;
+        return kExitError;
+    }
     if (!emulator_.start(scenario_, error)) return kExitError;
     ledger_.begin(emulator_.simulation());
 
@@ -442,13 +499,18 @@ int Runner::run(std::string& error) {
     out_ << formatCheck(check);
 
     emulator_.stop();
+    const ModuleFaults& faults = emulator_.faults();
+    if (faults.any()) out_ << "\n" << formatFaults(faults);
     if (!writeFiles(files_, error)) return kExitError;
     if (!files_.empty()) {
         out_ << "\nFiles written:\n";
         for (const PendingFile& f : files_) out_ << "  " << f.path.string() << "\n";
     }
     out_.flush();
-    return check.ok() ? kExitOk : kExitNotConserved;
+    if (faults.any())
+        error = std::string("the module broke the host's rules (see above)") +
+                (check.ok() ? "" : "; propellant was not conserved either");
+    return check.ok() && !faults.any() ? kExitOk : kExitCheckFailed;
 }
 
 }  // namespace cli

@@ -22,7 +22,7 @@ namespace cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitError = 1;       // bad input, or the run could not go on
 inline constexpr int kExitUsage = 2;       // the command line itself
-inline constexpr int kExitNotConserved = 3;
+inline constexpr int kExitCheckFailed = 3;  // propellant not conserved, or the module broke a host rule
 
 struct RunOptions {
     std::optional<double> time;  // s of simulated time; default: the script's last action, or 60 s
@@ -44,8 +44,8 @@ struct PendingFile {
     std::optional<sim::Image> image;  // a picture
 };
 
-// Writes every file into its folder (created as needed). False with `error` on the first that
-// fails.
+// Writes every file into its folder (created as needed), all or none: false with `error` on the
+// first that fails, having written none of them (unless a final rename fails part way).
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error);
 
 class Runner {
@@ -63,6 +63,7 @@ private:
     };
 
     bool checkScript(std::string& error);
+    double framesNeeded(double end) const;
     bool execute(const Action& action, std::string& error);
     bool sourceFor(const Action& action, sim::ScenarioDescription& scenario, std::string& error);
     sim::Display* displayFor(const Action& action, std::string& error);

@@ -62,6 +62,8 @@ std::optional<long long> integer(std::string_view word) {
         base = 16;
         word.remove_prefix(2);
     }
+    // from_chars would take a sign of its own: "--5" is no number.
+    if (!word.empty() && word[0] == '-') return std::nullopt;
     long long value = 0;
     const char* end = word.data() + word.size();
     const auto [stop, error] = std::from_chars(word.data(), end, value, base);
@@ -139,6 +141,10 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
             return std::nullopt;
         }
         a.time = relative ? previous + *time : *time;
+        if (!std::isfinite(a.time) || a.time > kMaxRunTime) {
+            p.fail("time " + std::string(words[0]) + " lies beyond the longest run, 1e9 s of simulated time");
+            return std::nullopt;
+        }
         if (a.time < previous) {
             p.fail("time " + std::string(words[0]) + " lies before the previous line's time");
             return std::nullopt;
@@ -208,6 +214,10 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
                         break;
                     }
                     a.button = static_cast<int>(*index);
+                } else if (args[0][0] == '-' || (args[0][0] >= '0' && args[0][0] <= '9')) {
+                    // Labels begin with a letter; this was meant as an index.
+                    ok = p.fail("button index '" + std::string(args[0]) + "' is not a number");
+                    break;
                 } else {
                     a.buttonLabel = args[0];
                 }

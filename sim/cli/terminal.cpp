@@ -13,18 +13,7 @@ namespace cli {
 
 namespace {
 
-// Unfilled parts of a gauge: a dark grey, so that the bar's length shows on the black screen.
-constexpr COLORREF kEmptyBar = 0x303030;
 constexpr COLORREF kDefaultText = 0xc0c0c0;
-
-// A cell's character: Latin-1 as UTF-8, control characters as '?', as the cell view's text.
-std::string cellCharacter(const sim::Cell& c, bool plain) {
-    if (!c.drawn) return plain && c.bar ? (c.barFill == sim::kDisplayBackground ? "." : "#") : " ";
-    const auto ch = static_cast<unsigned char>(c.ch);
-    if (ch < 0x20 || (ch >= 0x7f && ch < 0xa0)) return "?";
-    if (ch >= 0xa0) return {static_cast<char>(0xc0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3f))};
-    return std::string(1, static_cast<char>(ch));
-}
 
 }  // namespace
 
@@ -94,16 +83,14 @@ std::string drawDisplay(const Painted& painted, const TextStyle& style) {
         for (int column = 0; column < columns; ++column) {
             const sim::Cell& c = cells.cell(column, row);
             if (colours) {
-                COLORREF paint = c.paint();
-                if (c.bar && !c.opaque && c.barFill == sim::kDisplayBackground) paint = kEmptyBar;
-                const int wantBg = colours->nearest(paint);
+                const int wantBg = colours->nearest(sim::terminalPaint(c));
                 const int wantFg = colours->nearest(c.drawn ? c.text : kDefaultText);
                 if (wantBg != bg) out += colours->background(wantBg);
                 if (wantFg != fg) out += colours->foreground(wantFg);
                 bg = wantBg;
                 fg = wantFg;
             }
-            out += cellCharacter(c, colours == nullptr);
+            out += sim::cellText(c, colours == nullptr);
         }
         if (colours) out += colours->reset();
         out += vertical;

@@ -6,6 +6,8 @@ using namespace clitest;
 
 TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
     fs::create_directories(root / "a-folder");
+    std::ofstream(root / "a-file") << "not a folder\n";
+    const std::string underAFile = (root / "a-file" / "x.scn").string();
     std::ofstream(root / "bad.scn") << "BEGIN_VESSEL Tanker\n  TANK 100 10\n  TANKS 100 10\nEND_VESSEL\n";
     const std::string depot = scenario("docked-depot.scn");
     struct Case {
@@ -40,6 +42,19 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"bad option value", {"run", depot, "--step", "-1"}, "", 2, {"--step"}},
         {"option of another command", {"--no-pictures"}, "", 2, {"--no-pictures"}},
         {"play without a terminal", {"play", depot}, "", 1, {"play needs a terminal"}},
+        {"times summing beyond the cap", {"run", depot}, "1e9 note a\n+1e308 note b\n", 1, {"bad.script:2:", "beyond the longest run"}},
+        {"time beyond the longest run", {"run", depot}, "1e12 note a\n", 1, {"bad.script:1:", "beyond the longest run"}},
+        {"too many frames", {"run", depot, "--step", "1e-300"}, "", 1, {"frames", "--step"}},
+        {"too many frames after a slower accel", {"run", depot, "--time", "1e9"}, "0 accel 0.001\n", 1, {"frames"}},
+        {"button with two signs", {"run", depot}, "1 button --5\n", 1, {"bad.script:1:", "'--5' is not a number"}},
+        {"hex button with a sign inside", {"run", depot}, "1 button 0x-5\n", 1, {"bad.script:1:", "'0x-5' is not a number"}},
+        {"save over a picture", {"run", depot}, "0 show\n1 save docked-depot-Left-0s.png\n", 1,
+         {"bad.script:2:", "already a picture"}},
+        // Checked before anything is written: the picture of the run is not left behind.
+        {"save under a plain file", {"run", depot}, "0 show\n1 save " + underAFile + "\n", 1,
+         {"a-file", "cannot create the folder"}},
+        {"save onto a folder", {"run", depot}, "0 show\n1 save " + (root / "a-folder").string() + "\n", 1,
+         {"a-folder", "is a folder, not a file"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -361,17 +361,27 @@ TEST(CellView, CharactersLandByTheGridRuleAndOverdrawingIsCounted) {
     struct Case {
         int x, y, column, row;
     };
-    // The division truncates toward zero: left of the first anchor still reads as column 0.
-    const Case cases[] = {{4, 0, 0, 0},  {0, 0, 0, 0},   {-3, 0, 0, 0}, {11, 0, 0, 0},
+    // The margin left of the first anchor still reads as column 0.
+    const Case cases[] = {{4, 0, 0, 0},  {0, 0, 0, 0},   {3, 11, 0, 0}, {11, 0, 0, 0},
                           {12, 0, 1, 0}, {20, 23, 2, 1}, {44, 30, 5, 2}};
     for (const Case& c : cases) {
         s.clear();
         textAt(d, c.x, c.y, "A", kWhite);
         EXPECT_EQ(s.cells().cell(c.column, c.row).ch, 'A') << c.x << "," << c.y;
     }
-    s.clear();
-    textAt(d, -4, 0, "AB", kWhite);  // column -1 is off the grid; B is in column 0
-    EXPECT_EQ(s.cells().line(0), "B");
+    // Text starting left of or above the picture: what lies outside is not shown, and nothing
+    // lands on top of the next character.
+    struct Outside {
+        int x, y;
+        const char* text;
+    };
+    const Outside outside[] = {{-4, 0, "AB"}, {-3, 0, "AB"}, {-1, 0, "AB"}, {12, -5, "AB"}, {12, -12, "AB"}};
+    for (const Outside& o : outside) {
+        s.clear();
+        textAt(d, o.x, o.y, o.text, kWhite);
+        EXPECT_EQ(s.cells().text(), o.y < 0 ? "" : "B\n") << o.x << "," << o.y;
+        EXPECT_EQ(s.cells().overlaps(), 0) << o.x << "," << o.y;
+    }
 
     s.clear();
     textAt(d, 4, 12, "AB", kWhite);

@@ -242,7 +242,7 @@ TEST_F(ScenarioFileTest, TwoDisplaysOfTheModeKeepTheConfigurationAcrossSaveAndLo
 
 TEST_F(ScenarioFileTest, SavedVesselsDisplaysAndMassesReadBackExactly) {
     const fs::path first = dir / "first.scn", second = dir / "second.scn";
-    const std::vector<sim::Tank> tanks = {{1000, 0.1 + 0.2}, {1e300, 1e-300}, {1, std::nextafter(1.0, 0.0)},
+    const std::vector<sim::Tank> tanks = {{1000, 0.1 + 0.2}, {1e15, 1e-300}, {1, std::nextafter(1.0, 0.0)},
                                           {5e-324, 5e-324},  {0, 0},          {123456.789, 98765.4321}};
     {
         Emulator e;
@@ -293,6 +293,12 @@ TEST_F(ScenarioFileTest, SavedVesselsDisplaysAndMassesReadBackExactly) {
 
     ASSERT_TRUE(sim::saveScenario(e.sim, second.string(), error, parsed->description)) << error;
     EXPECT_EQ(readFile(second), readFile(first));
+
+    // A tank the file format would refuse is not saved at all.
+    e.sim.addVessel({"Huge", "", {{2e15, 1}}, 0});
+    EXPECT_FALSE(sim::saveScenario(e.sim, second.string(), error, {}));
+    EXPECT_NE(error.find("'Huge': a tank above 1e15 kg"), std::string::npos) << error;
+    EXPECT_EQ(readFile(second), readFile(first));
 }
 
 TEST_F(ScenarioFileTest, ShippedScenariosLoadWithTheirItems) {
@@ -331,6 +337,9 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
         {"BEGIN_VESSEL A\n  TANK 10 nan\nEND_VESSEL\n", "bad.scn:2: malformed number 'nan'"},
         {"BEGIN_VESSEL A\n  PORTS -1\nEND_VESSEL\n", "bad.scn:2: malformed number '-1'"},
         {"BEGIN_VESSEL A\n  PORTS 99999\nEND_VESSEL\n", "bad.scn:2: more than 1024 ports"},
+        {"BEGIN_VESSEL A\n  PORTS 99999999999999999999\nEND_VESSEL\n",
+         "bad.scn:2: number out of range '99999999999999999999'"},
+        {"BEGIN_VESSEL A\n  TANK 1.1e15 1\nEND_VESSEL\n", "bad.scn:2: capacity above 1e15 kg"},
         {"BEGIN_VESSEL A\n  TANK 10 10.5\nEND_VESSEL\n", "bad.scn:2: mass above capacity"},
         {"BEGIN_VESSEL A\n  TANK 10 -1\nEND_VESSEL\n", "bad.scn:2: negative mass"},
         {"BEGIN_VESSEL A\n  TANK 10 5\n", "bad.scn:1: BEGIN_VESSEL without END_VESSEL"},
@@ -438,6 +447,9 @@ TEST_F(ScenarioFileTest, CommentsBlankLinesAndIndentedItemsAreRead) {
     const std::string text =
         "; a comment\n"
         "\n"
+        "BEGIN_DESC\n"
+        "Kept ; as it stands\n"
+        "END_DESC ; the end of the description\n"
         "BEGIN_VESSEL Ship   ; trailing comment\r\n"
         "\tCLASS  Long Class Name  \n"
         "  TANK 2.5e2 1e2\n"
@@ -450,9 +462,10 @@ TEST_F(ScenarioFileTest, CommentsBlankLinesAndIndentedItemsAreRead) {
         "\n"
         "  ; not an item\n"
         "\t  DOCKPORT 1\n"
-        "END_DISPLAY\n";
+        "END_DISPLAY   ; the end of the items\n";
     const std::optional<sim::ScenarioDescription> parsed = sim::parseScenario(text, "inline", error);
     ASSERT_TRUE(parsed) << error;
+    EXPECT_EQ(parsed->description, std::vector<std::string>{"Kept ; as it stands"});
     ASSERT_EQ(parsed->vessels.size(), 1u);
     EXPECT_EQ(parsed->vessels[0].className, "Long Class Name");
     EXPECT_EQ(parsed->vessels[0].tanks[0].capacity, 250.0);

@@ -1,0 +1,20 @@
+// A module that breaks the host's rules: each step it asks for a tank of no vessel, and it
+// leaves its display mode registered when it is unloaded.
+#include "host/oapi.h"
+
+namespace {
+
+OAPI_MSGTYPE noInstrument(UINT, UINT, WPARAM, LPARAM) { return 0; }
+
+void timestep(double, double, double) { oapiGetPropellantHandle(nullptr, 0); }
+
+OPC_CALLBACK table[OPC_ENTRY_COUNT] = {nullptr, nullptr, reinterpret_cast<OPC_CALLBACK>(&timestep), nullptr, nullptr};
+
+__attribute__((constructor)) void onLoad() {
+    static MFDMODESPEC spec{"Fuel Management", 0x21, &noInstrument};
+    oapiRegisterMFDMode(spec);
+}
+
+}  // namespace
+
+DLLCLBK OPC_CALLBACK* __opcGetInterface() { return table; }
