@@ -11,8 +11,8 @@ void timestep(double, double, double) { oapiGetPropellantHandle(nullptr, 0); }
 OPC_CALLBACK table[OPC_ENTRY_COUNT] = {nullptr, nullptr, reinterpret_cast<OPC_CALLBACK>(&timestep), nullptr, nullptr};
 
 __attribute__((constructor)) void onLoad() {
-    static MFDMODESPEC spec{"Fuel Management", 0x21, &noInstrument};
-    oapiRegisterMFDMode(spec);
+    static MFDMODESPEC mode{"Fuel Management", 0x21, &noInstrument};
+    oapiRegisterMFDMode(mode);
 }
 
 }  // namespace
