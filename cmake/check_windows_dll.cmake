@@ -1,9 +1,7 @@
 # Fails unless a Windows DLL exports exactly the module's eight callbacks under their plain
 # names, and imports from nothing but the system's DLLs and its host program.
 # Usage: cmake -DOBJDUMP=<objdump> -DLIBRARY=<dll> -DHOST=<host.exe> -P check_windows_dll.cmake
-set(expected
-  __opcGetInterface opcCloseRenderViewport opcDLLExit opcDLLInit opcFocusChanged
-  opcOpenRenderViewport opcTimeAccChanged opcTimestep)
+include(${CMAKE_CURRENT_LIST_DIR}/callback_exports.cmake)
 # What every Windows installation has; the compiler's own runtime DLLs are not among them.
 set(system_dlls kernel32.dll gdi32.dll user32.dll msvcrt.dll ucrtbase.dll)
 
@@ -40,17 +38,7 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 
-list(SORT exports)
-if(NOT exports STREQUAL expected)
-  set(extra ${exports})
-  list(REMOVE_ITEM extra ${expected})
-  set(missing ${expected})
-  if(exports)
-    list(REMOVE_ITEM missing ${exports})
-  endif()
-  message(FATAL_ERROR "${LIBRARY} exports the wrong set of names.\n"
-    "  not expected: ${extra}\n  missing: ${missing}")
-endif()
+require_exactly_the_callbacks(${LIBRARY} exports)
 
 string(TOLOWER "${HOST}" host_lower)
 set(foreign ${imports})

@@ -25,9 +25,8 @@ int clampToInt(int64_t value) {
 }
 
 // Integer division truncates toward zero, so a point left of the first anchor still reads as
-// column 0, as the pages expect.
-// The 32-bit division is several times faster and serves every point on a display; the wide
-// one only guards coordinates near the ends of the range.
+// column 0, as the pages expect. The 32-bit division is several times faster and serves every
+// point on a display; the wide one only guards coordinates near the ends of the range.
 int32_t divide(int64_t value, int64_t divisor) {
     if (value >= INT32_MIN && value <= INT32_MAX) {
         return static_cast<int32_t>(static_cast<int32_t>(value) / static_cast<int32_t>(divisor));

@@ -1,9 +1,7 @@
 # Fails unless the library's dynamic symbol table defines exactly the eight callbacks, under
 # their plain names, and leaves the host's functions to the process that loads it.
 # Usage: cmake -DNM=<nm> -DLIBRARY=<path> -P check_exports.cmake
-set(expected
-  __opcGetInterface opcCloseRenderViewport opcDLLExit opcDLLInit opcFocusChanged
-  opcOpenRenderViewport opcTimeAccChanged opcTimestep)
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/callback_exports.cmake)
 
 function(dynamic_symbols which out)
   execute_process(COMMAND ${NM} -D ${which} ${LIBRARY}
@@ -24,16 +22,7 @@ function(dynamic_symbols which out)
 endfunction()
 
 dynamic_symbols(--defined-only defined)
-if(NOT defined STREQUAL expected)
-  set(extra ${defined})
-  list(REMOVE_ITEM extra ${expected})
-  set(missing ${expected})
-  if(defined)
-    list(REMOVE_ITEM missing ${defined})
-  endif()
-  message(FATAL_ERROR "${LIBRARY} exports the wrong set of symbols.\n"
-    "  not expected: ${extra}\n  missing: ${missing}")
-endif()
+require_exactly_the_callbacks(${LIBRARY} defined)
 
 dynamic_symbols(--undefined-only undefined)
 # The host's names are C++ ones: match the plain name inside the mangled one.
