@@ -19,6 +19,9 @@ inline constexpr std::string_view kScenarioItems[] = {kItemPumpMode, kItemPumpRa
 // "SOURCETANK" value: the source tank's index, the separator and the source vessel's name.
 inline constexpr char kSourceTankFormat[] = "%d:%s";
 inline constexpr char kSourceTankSeparator = ':';
+// The value without the name, for a name the block cannot carry: the reader takes the index
+// and leaves the source vessel as it is.
+inline constexpr char kSourceTankIndexFormat[] = "%d";
 static_assert(kSourceTankFormat[2] == kSourceTankSeparator);
 
 // Buffer for the "SOURCETANK" value when written and for the name when read: at most 79

@@ -139,7 +139,7 @@ void formatSourceTank(char (&value)[kScenarioValueSize], int32_t tank, const cha
         const int written = std::snprintf(value, sizeof value, kSourceTankFormat, tank, name);
         fits = written >= 0 && static_cast<size_t>(written) < sizeof value;
     }
-    if (!fits) std::snprintf(value, sizeof value, kSourceTankFormat, tank, "");
+    if (!fits) std::snprintf(value, sizeof value, kSourceTankIndexFormat, tank);
 }
 
 }  // namespace
@@ -174,5 +174,12 @@ void PumpMFD::ReadStatus(FILEHANDLE scn) {
     while (oapiReadScenario_nextline(scn, line)) {
         if (line) readLine(line, ownVessel(), shape);
     }
-    if (shape.cleared()) transferState = before;
+    if (shape.cleared()) {
+        transferState = before;
+        return;
+    }
+    // A vent is written without a source, so the source is the one construction set up: the
+    // own vessel, whose tank 0 may be the tank being vented, and the restored vent could not
+    // run. Without a source the vent goes on, as it does after the mode key selects it.
+    if (transferState.pumpMode == Vent && !shape.source) transferState.setSource(nullptr, nullptr);
 }

@@ -115,7 +115,7 @@ TEST_F(StatusBlockTest, ANameTheBlockCouldNotCarryIsLeftOutRatherThanCut) {
         std::string name;
         std::string value;
     };
-    for (const Case& c : {Case{fits, "3:" + fits}, Case{tooLong, "3:"}, Case{"Big Ship", "3:"}}) {
+    for (const Case& c : {Case{fits, "3:" + fits}, Case{tooLong, "3"}, Case{"Big Ship", "3"}}) {
         auto& other = addVessel(sim, c.name, {{10, 1}, {10, 1}, {10, 1}, {10, 1}});
         test::setUpFor(ship);
         transferState.setSource(iface(other), other.handle());
@@ -171,6 +171,10 @@ TEST_F(StatusBlockTest, ReadsEachItemByTheScanRules) {
         {"a blank before the colon", {"SOURCETANK 0 :Depot"}, {2, 1, 1, 1, 0, "Ship"}},
         {"nothing after the colon", {"SOURCETANK 0:   "}, {2, 1, 1, 1, 0, "Ship"}},
         {"no number", {"SOURCETANK :Depot"}, kBefore},
+        {"a vent block has no source vessel", {"PUMPMODE 3", "PUMPRATE 2"}, {3, 2, 1, 1, 1, nullptr}},
+        {"a vent block that names a source keeps it",
+         {"SOURCETANK 0:Depot", "PUMPMODE 3"},
+         {3, 1, 1, 1, 0, "Depot"}},
         {"79 characters are a name", {"SOURCETANK 0:" + name79}, {2, 1, 1, 1, 0, name79.c_str()}},
         {"80 characters name no vessel", {"SOURCETANK 0:" + name80}, {2, 1, 1, 1, 0, nullptr}},
     };
@@ -181,7 +185,7 @@ TEST_F(StatusBlockTest, ReadsEachItemByTheScanRules) {
 TEST_F(StatusBlockTest, ValuesOutsideTheirRangesOrThirtyTwoBitsLeaveTheirFields) {
     const std::vector<ReadCase> cases = {
         {"modes beyond the table", {"PUMPMODE 4", "PUMPMODE -1"}, kBefore},
-        {"the last mode", {"PUMPMODE 3"}, {3, 1, 1, 1, 1, "Ship"}},
+        {"the last mode, a vent without a source", {"PUMPMODE 3"}, {3, 1, 1, 1, 1, nullptr}},
         {"rates beyond the table", {"PUMPRATE 4", "PUMPRATE -1", "PUMPRATE 100"}, kBefore},
         {"a port the vessel does not have", {"DOCKPORT 2", "DOCKPORT -1"}, kBefore},
         {"the vessel's last port", {"DOCKPORT 0", "DOCKPORT 1"}, {2, 1, 1, 1, 1, "Ship"}},
