@@ -88,7 +88,7 @@ Emitted emit(const bench::Trace& trace, Replay replay) {
                         fail("a status query not followed by the release of its list");
                     out << "    st = VESSELSTATUS2{};\n    st.version = 2;\n    st.flag = VS_FUELLIST;\n"
                         << "    " << vesselOf(item) << "->GetStatusEx(&st);\n    keep(st.nfuel);\n"
-                        << "    oapiReleaseStatusList(st.fuel);\n";
+                        << "    releaseStatusList(st);\n";
                     ++calls;
                     ++i;
                     break;

@@ -130,7 +130,7 @@ private:
         st.flag = VS_FUELLIST;
         v->GetStatusEx(&st);
         benchmark::DoNotOptimize(st.nfuel);
-        oapiReleaseStatusList(st.fuel);
+        releaseStatusList(st);
     }
 
     Checks checks_;

@@ -1,8 +1,8 @@
-# The module's eight callbacks, which each platform's library exports under their plain names
-# and nothing else of its own; included by the export checks of both platforms.
+# The module's callbacks, which each platform's library exports under their plain names and
+# nothing else of its own; included by the export checks of every platform. Sorted.
 set(KESTRANE_CALLBACKS
-  __opcGetInterface opcCloseRenderViewport opcDLLExit opcDLLInit opcFocusChanged
-  opcOpenRenderViewport opcTimeAccChanged opcTimestep)
+  __opcGetInterface opcCloseRenderViewport opcDLLExit opcDLLInit opcDeleteVessel opcFocusChanged
+  opcOpenRenderViewport opcPreStep opcTimeAccChanged opcTimestep)
 
 # Fails, naming what is extra and what is missing, unless the sorted list in the variable
 # `names_var` holds exactly the callbacks.

@@ -1,4 +1,4 @@
-# Fails unless a Windows DLL exports exactly the module's eight callbacks under their plain
+# Fails unless a Windows DLL exports exactly the module's callbacks under their plain
 # names, and imports from nothing but the system's DLLs and its host program.
 # Usage: cmake -DOBJDUMP=<objdump> -DLIBRARY=<dll> -DHOST=<host.exe> -P check_windows_dll.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/callback_exports.cmake)
@@ -51,4 +51,4 @@ if(NOT host_members MATCHES "oapiRegisterMFDMode")
   message(FATAL_ERROR "${LIBRARY} does not take oapiRegisterMFDMode from its host ${HOST} "
     "(imports: ${imports})")
 endif()
-message(STATUS "${LIBRARY}: exports exactly the eight callbacks; imports from ${imports}")
+message(STATUS "${LIBRARY}: exports exactly the callbacks; imports from ${imports}")

@@ -44,7 +44,7 @@ void drawTankLine(HDC surface, int row, const char* label, int32_t tank, uint32_
 }  // namespace
 
 void PumpMFD::Repaint(HDC surface) {
-    setupGrid(surface, cw, ch);
+    setupGrid(surface, static_cast<int>(cw), static_cast<int>(ch));
     Title(surface, "Fuel Mgt");
     if (helpPage == 1) {
         drawHelpPage(surface);

@@ -1,8 +1,5 @@
 #include "display/pump_mfd.h"
 
-#include <algorithm>
-#include <iterator>
-
 const char* const kButtonLabels[kButtonCount] = {"MOD", "PR+", "PR-", "TGT", "SRC", "DCK", "HLP"};
 
 const MFDBUTTONMENU kButtonMenu[kButtonCount] = {
@@ -13,7 +10,10 @@ const MFDBUTTONMENU kButtonMenu[kButtonCount] = {
 namespace {
 
 bool isCommandKey(DWORD key) {
-    return std::find(std::begin(kButtonKeys), std::end(kButtonKeys), key) != std::end(kButtonKeys);
+    for (const DWORD command : kButtonKeys) {
+        if (key == command) return true;
+    }
+    return false;
 }
 
 // Index steps are unsigned, so a stored index outside 0..n-1 (from a scenario, or a vessel
@@ -43,13 +43,13 @@ void stepPumpRate(int32_t delta) {
         s.pumpRate = 0;
         return;
     }
-    const int32_t rate = validRate(s.pumpRate) ? s.pumpRate : 0;
-    s.pumpRate = std::clamp(rate + delta, 0, kRateCount - 1);
+    const int32_t rate = (validRate(s.pumpRate) ? s.pumpRate : 0) + delta;
+    s.pumpRate = rate < 0 ? 0 : rate > kRateCount - 1 ? kRateCount - 1 : rate;
 }
 
 }  // namespace
 
-PumpMFD::PumpMFD(DWORD width, DWORD height, VESSEL* vessel) : MFD(width, height, vessel) {
+PumpMFD::PumpMFD(DWORD width, DWORD height, VESSEL* vessel) : InstrumentBase(width, height, vessel) {
     // A removed target must not be taken for this vessel if the host reused its address.
     dropRemovedVessels();
     if (vessel != transferState.targetVessel) resetTransferState(vessel);
@@ -133,8 +133,8 @@ bool PumpMFD::ConsumeButton(int button, int event) {
     return ConsumeKeyBuffered(kButtonKeys[button]);
 }
 
-const char* PumpMFD::ButtonLabel(int button) {
-    return static_cast<unsigned>(button) < static_cast<unsigned>(kButtonCount) ? kButtonLabels[button]
+char* PumpMFD::ButtonLabel(int button) {
+    return static_cast<unsigned>(button) < static_cast<unsigned>(kButtonCount) ? hostText(kButtonLabels[button])
                                                                                : nullptr;
 }
 

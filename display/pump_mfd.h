@@ -21,7 +21,7 @@ inline constexpr DWORD kButtonKeys[kButtonCount] = {kKeyMode,       kKeyRateUp, 
 extern const char* const kButtonLabels[kButtonCount];
 extern const MFDBUTTONMENU kButtonMenu[kButtonCount];
 
-class PumpMFD : public MFD {
+class PumpMFD : public InstrumentBase {
 public:
     PumpMFD(DWORD width, DWORD height, VESSEL* vessel);
     ~PumpMFD() override;
@@ -29,7 +29,7 @@ public:
     void Repaint(HDC surface) override;
     bool ConsumeKeyBuffered(DWORD key) override;
     bool ConsumeButton(int button, int event) override;
-    const char* ButtonLabel(int button) override;
+    char* ButtonLabel(int button) override;
     int ButtonMenu(const MFDBUTTONMENU** menu) const override;
     void WriteStatus(FILEHANDLE scn) const override;
     void ReadStatus(FILEHANDLE scn) override;

@@ -1,8 +1,8 @@
 // A tank's bar gauge: a frame across the display, a fill coloured by how full the tank is,
 // and mass, percentage and capacity written on the bar's top edge.
+#include <climits>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 #include "display/pump_mfd.h"
 #include "display/text_grid.h"
@@ -21,8 +21,8 @@ constexpr int kPercentColumn = 15;
 constexpr int kCapacityColumn = 27;
 
 int clampToInt(int64_t value) {
-    if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (value < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
     return static_cast<int>(value);
 }
 
@@ -30,8 +30,8 @@ int clampToInt(int64_t value) {
 // as not a number or as absurdly large must not turn the drawing undefined.
 int truncateToInt(double value) {
     if (std::isnan(value)) return 0;
-    if (value >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
-    if (value <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
     return static_cast<int>(value);
 }
 

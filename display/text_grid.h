@@ -29,11 +29,9 @@ extern int32_t cellHeight;
 // The longest text one writer draws is one less than this.
 inline constexpr int kTextBufferSize = 252;
 
-// What vsnprintf writes into a writer's buffer in the C locale (cut at the buffer's end, always
-// terminated), without its cost for the conversions the pages use. Returns the text's length.
-// formatInto is the same for direct calls.
+// Formats into a writer's buffer with the C library (cut at the buffer's end, always
+// terminated). Returns the text's length.
 size_t vformatInto(char (&text)[kTextBufferSize], const char* format, va_list args);
-size_t formatInto(char (&text)[kTextBufferSize], const char* format, ...) KESTRANE_PRINTF(2, 3);
 
 // Stores the cell size (values below 1 count as 1), switches the surface to drawing at its
 // advancing current position and moves to cell (0, 0). Returns the cell before the move.

@@ -1,9 +1,15 @@
-// The simulator's handles, records and free functions that the module calls.
+// The simulator's handles, records and free functions that the module calls. Built against
+// the simulator's SDK, they are the SDK's own; otherwise this file declares them with the
+// SDK's signatures, and the emulator implements them.
 #pragma once
 
 #include <cstddef>
 
 #include "host/platform.h"
+
+#ifdef KESTRANE_SIMULATOR_SDK_BUILD
+#include <OrbiterAPI.h>
+#else
 
 typedef void* OBJHANDLE;          // a simulated object (here: a vessel)
 typedef void* PROPELLANT_HANDLE;  // one propellant tank of a vessel
@@ -13,54 +19,51 @@ typedef void* FILEHANDLE;         // the scenario file an instrument writes to o
 class VESSEL;
 class MFD;
 
-// Entries of the lists the host may allocate into the extended status record.
-struct PROPELLANTSTATUS {
-    DWORD idx;
-    double level;
-};
-struct THRUSTERSTATUS {
-    DWORD idx;
-    double level;
-};
-struct DOCKINGSTATUS {
-    DWORD idx;
-    DWORD ridx;
-    OBJHANDLE rvessel;
-};
-
-// Extended vessel status, version 2. The caller sets version and flag, clears the list
-// pointers, and releases every list the host allocated with oapiReleaseStatusList. The offsets
-// checked below hold for 32-bit builds; 64-bit builds keep the field order.
+// Extended vessel status, version 2. The caller sets version and flag and clears the list
+// pointers; the host allocates the lists asked for, which the caller gives back
+// (releaseStatusList). The module reads only the propellant count; the motion fields are there
+// for the layout the host writes.
 struct VESSELSTATUS2 {
     DWORD version;
     DWORD flag;
-    unsigned char motion[136];  // position, velocity and attitude: not used by the module
+    OBJHANDLE rbody;
+    OBJHANDLE base;
+    int port;
+    int status;
+    double rpos[3], rvel[3], vrot[3], arot[3];
+    double surf_lng, surf_lat, surf_hdg;
     DWORD nfuel;
-    PROPELLANTSTATUS* fuel;
+    struct FUELSPEC {
+        DWORD idx;
+        double level;
+    }* fuel;
     DWORD nthruster;
-    THRUSTERSTATUS* thruster;
+    struct THRUSTSPEC {
+        DWORD idx;
+        double level;
+    }* thruster;
     DWORD ndockinfo;
-    DOCKINGSTATUS* dockinfo;
+    struct DOCKINFOSPEC {
+        DWORD idx;
+        DWORD ridx;
+        OBJHANDLE rvessel;
+    }* dockinfo;
     DWORD xpdr;
-    DWORD reserved;
 };
 #define VS_FUELLIST 0x02u
 
-#if INTPTR_MAX == INT32_MAX
-static_assert(sizeof(VESSELSTATUS2) == 176);
-static_assert(offsetof(VESSELSTATUS2, nfuel) == 144);
-static_assert(offsetof(VESSELSTATUS2, fuel) == 148);
-static_assert(offsetof(VESSELSTATUS2, thruster) == 156);
-static_assert(offsetof(VESSELSTATUS2, dockinfo) == 164);
-#endif
-
 // A display mode as the module registers it.
+#if INTPTR_MAX == INT32_MAX
+typedef int OAPI_MSGTYPE;
+#else
 typedef LPARAM OAPI_MSGTYPE;
+#endif
 typedef OAPI_MSGTYPE (*MFD_MSGPROC)(UINT msg, UINT mfd, WPARAM wparam, LPARAM lparam);
-#define OAPI_MSG_MFD_OPENED 1u
+#define OAPI_MSG_MFD_OPENED 1
+#define OAPI_MSG_MFD_OPENEDEX 4
 
 struct MFDMODESPEC {
-    const char* name;
+    char* name;
     DWORD key;
     MFD_MSGPROC msgproc;
 };
@@ -73,30 +76,44 @@ struct MFDBUTTONMENU {
     char selchar;
 };
 #pragma pack(pop)
-static_assert(sizeof(MFDBUTTONMENU) == 2 * sizeof(void*) + 1);
 
 OAPIFUNC PROPELLANT_HANDLE oapiGetPropellantHandle(OBJHANDLE vessel, DWORD index);
 OAPIFUNC VESSEL* oapiGetVesselInterface(OBJHANDLE vessel);
-OAPIFUNC OBJHANDLE oapiGetVesselByName(const char* name);
+OAPIFUNC OBJHANDLE oapiGetVesselByName(char* name);
 OAPIFUNC bool oapiIsVessel(OBJHANDLE vessel);
-OAPIFUNC void oapiReleaseStatusList(void* list);
 OAPIFUNC int oapiRegisterMFDMode(MFDMODESPEC& mode);
 OAPIFUNC bool oapiUnregisterMFDMode(int mode);
 OAPIFUNC bool oapiReadScenario_nextline(FILEHANDLE scn, char*& line);
-OAPIFUNC void oapiWriteScenario_int(FILEHANDLE scn, const char* item, int value);
-OAPIFUNC void oapiWriteScenario_string(FILEHANDLE scn, const char* item, const char* text);
+OAPIFUNC void oapiWriteScenario_int(FILEHANDLE scn, char* item, int value);
+OAPIFUNC void oapiWriteScenario_string(FILEHANDLE scn, char* item, char* text);
 
-// The module's callbacks as the host calls them. __opcGetInterface returns the address of a
-// table of five callbacks in this order: open and close render viewport, time step, focus
-// changed, time acceleration changed; an entry may be null.
-typedef void (*OPC_CALLBACK)();
-typedef void (*OPC_DLLINIT)(HINSTANCE module);
-typedef void (*OPC_DLLEXIT)(HINSTANCE module);
-typedef void (*OPC_OPENRENDERVIEWPORT)(void* window, DWORD width, DWORD height, BOOL fullscreen);
-typedef void (*OPC_CLOSERENDERVIEWPORT)();
-typedef void (*OPC_TIMESTEP)(double simt, double simdt, double mjd);
-typedef void (*OPC_FOCUSCHANGED)(OBJHANDLE newFocus, OBJHANDLE oldFocus);
-typedef void (*OPC_TIMEACCCHANGED)(double newWarp, double oldWarp);
-typedef OPC_CALLBACK* (*OPC_GETINTERFACE)();
-enum { OPC_OPENRENDERVIEWPORT_ENTRY, OPC_CLOSERENDERVIEWPORT_ENTRY, OPC_TIMESTEP_ENTRY,
-       OPC_FOCUSCHANGED_ENTRY, OPC_TIMEACCCHANGED_ENTRY, OPC_ENTRY_COUNT };
+#endif
+
+// The propellant list GetStatusEx allocated into a status record goes back as its host
+// expects: the simulator leaves it to the caller to delete, the emulator takes it back through
+// a call of its own, which lets it count what comes back.
+#ifdef KESTRANE_SIMULATOR_SDK_BUILD
+inline void releaseStatusList(VESSELSTATUS2& status) {
+    delete[] status.fuel;
+    status.fuel = nullptr;
+}
+#else
+OAPIFUNC void releaseStatusList(VESSELSTATUS2& status);
+#endif
+
+// The SDK takes item names and texts as char*, which it only reads: the module's constant
+// texts go in through this one cast.
+inline char* hostText(const char* text) { return const_cast<char*>(text); }
+
+// The layouts the simulator reads and writes, on both of its architectures.
+#if INTPTR_MAX == INT32_MAX
+static_assert(sizeof(VESSELSTATUS2) == 176);
+static_assert(offsetof(VESSELSTATUS2, nfuel) == 144 && offsetof(VESSELSTATUS2, fuel) == 148);
+static_assert(offsetof(VESSELSTATUS2, thruster) == 156 && offsetof(VESSELSTATUS2, dockinfo) == 164);
+static_assert(sizeof(MFDBUTTONMENU) == 9 && sizeof(MFDMODESPEC) == 12);
+#else
+static_assert(sizeof(VESSELSTATUS2) == 208);
+static_assert(offsetof(VESSELSTATUS2, nfuel) == 152 && offsetof(VESSELSTATUS2, fuel) == 160);
+static_assert(offsetof(VESSELSTATUS2, thruster) == 176 && offsetof(VESSELSTATUS2, dockinfo) == 192);
+static_assert(sizeof(MFDBUTTONMENU) == 17 && sizeof(MFDMODESPEC) == 24);
+#endif

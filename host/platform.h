@@ -19,8 +19,10 @@ typedef intptr_t LPARAM;
 typedef void* HINSTANCE;
 #endif
 
-// Symbols the host provides to the module (functions, the VESSEL and MFD classes).
-#if defined(_WIN32)
+// Symbols the host provides to the module (functions, the VESSEL and MFD classes), and the
+// callbacks the module exports to the host, undecorated. The simulator's SDK defines both.
+#if defined(KESTRANE_SIMULATOR_SDK_BUILD)
+#elif defined(_WIN32)
 #ifdef KESTRANE_HOST_BUILD
 #define OAPIFUNC __declspec(dllexport)
 #else
@@ -30,8 +32,8 @@ typedef void* HINSTANCE;
 #define OAPIFUNC __attribute__((visibility("default")))
 #endif
 
-// Callbacks the module exports to the host, undecorated.
-#if defined(_WIN32)
+#if defined(KESTRANE_SIMULATOR_SDK_BUILD)
+#elif defined(_WIN32)
 #define DLLCLBK extern "C" __declspec(dllexport)
 #else
 #define DLLCLBK extern "C" __attribute__((visibility("default")))

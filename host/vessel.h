@@ -1,22 +1,26 @@
-// The simulator's interface to one vessel. The host implements every member.
+// The simulator's interface to one vessel: the SDK's own in a simulator build, otherwise the
+// members the module calls, with the SDK's signatures, implemented by the emulator.
 #pragma once
 
 #include "host/oapi.h"
 
+#ifdef KESTRANE_SIMULATOR_SDK_BUILD
+#include <VesselAPI.h>
+#else
 class OAPIFUNC VESSEL {
 public:
-    explicit VESSEL(OBJHANDLE hVessel);
+    explicit VESSEL(OBJHANDLE hVessel, int fmodel = 1);
     virtual ~VESSEL();
     VESSEL(const VESSEL&) = delete;
     VESSEL& operator=(const VESSEL&) = delete;
 
-    OBJHANDLE GetHandle() const;
-    const char* GetName() const;
-    const char* GetClassNameA() const;
+    OBJHANDLE GetHandle() const;  // the SDK's returns a const handle, which no caller can tell
+    char* GetName() const;
+    char* GetClassNameA() const;
     UINT DockCount() const;
-    DOCKHANDLE GetDockHandle(UINT port) const;
-    OBJHANDLE GetDockStatus(DOCKHANDLE port) const;  // the vessel docked there, or null
-    void GetStatusEx(void* status) const;             // fills a VESSELSTATUS2
+    DOCKHANDLE GetDockHandle(UINT n) const;
+    OBJHANDLE GetDockStatus(DOCKHANDLE hDock) const;  // the vessel docked there, or null
+    void GetStatusEx(void* status) const;              // fills a VESSELSTATUS2
     double GetPropellantMass(PROPELLANT_HANDLE ph) const;
     double GetPropellantMaxMass(PROPELLANT_HANDLE ph) const;
     void SetPropellantMass(PROPELLANT_HANDLE ph, double mass) const;
@@ -24,3 +28,4 @@ public:
 protected:
     OBJHANDLE hVessel;
 };
+#endif

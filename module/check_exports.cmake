@@ -1,4 +1,4 @@
-# Fails unless the library's dynamic symbol table defines exactly the eight callbacks, under
+# Fails unless the library's dynamic symbol table defines exactly the callbacks, under
 # their plain names, and leaves the host's functions to the process that loads it.
 # Usage: cmake -DNM=<nm> -DLIBRARY=<path> -P check_exports.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/../cmake/callback_exports.cmake)
@@ -29,4 +29,4 @@ dynamic_symbols(--undefined-only undefined)
 if(NOT undefined MATCHES "oapiRegisterMFDMode")
   message(FATAL_ERROR "${LIBRARY} does not leave oapiRegisterMFDMode to its host")
 endif()
-message(STATUS "${LIBRARY}: exports exactly the eight callbacks")
+message(STATUS "${LIBRARY}: exports exactly the callbacks")

@@ -12,6 +12,10 @@ int32_t modeId = 0;
 
 namespace {
 
+// Hosts of the transition period call both time-step callbacks each step: once opcPreStep has
+// come, opcTimestep leaves the pumping to it.
+bool preStepSeen = false;
+
 // In the order of the table's entries.
 constexpr const char* kCallbackNames[OPC_ENTRY_COUNT] = {
     "opcOpenRenderViewport", "opcCloseRenderViewport", "opcTimestep", "opcFocusChanged", "opcTimeAccChanged"};
@@ -45,14 +49,24 @@ OAPI_MSGTYPE modeMessageProc(UINT message, UINT, WPARAM sizeParameter, LPARAM ve
 }
 
 DLLCLBK void opcDLLInit(HINSTANCE) {
-    MFDMODESPEC description{kModeName, kModeKey, modeMessageProc};
+    MFDMODESPEC description{hostText(kModeName), kModeKey, modeMessageProc};
     modeId = oapiRegisterMFDMode(description);
     clearTransferState();
+    preStepSeen = false;
 }
 
 DLLCLBK void opcDLLExit(HINSTANCE) { oapiUnregisterMFDMode(modeId); }
 
-DLLCLBK void opcTimestep(double, double simdt, double) { pumpStep(simdt); }
+DLLCLBK void opcTimestep(double, double simdt, double) {
+    if (!preStepSeen) pumpStep(simdt);
+}
+
+DLLCLBK void opcPreStep(double, double simdt, double) {
+    preStepSeen = true;
+    pumpStep(simdt);
+}
+
+DLLCLBK void opcDeleteVessel(OBJHANDLE vessel) { forgetVessel(vessel); }
 
 DLLCLBK void opcOpenRenderViewport(void*, DWORD, DWORD, BOOL) {}
 DLLCLBK void opcCloseRenderViewport() {}

@@ -27,6 +27,10 @@ OAPI_MSGTYPE modeMessageProc(UINT message, UINT second, WPARAM sizeParameter, LP
 DLLCLBK void opcDLLInit(HINSTANCE module);
 DLLCLBK void opcDLLExit(HINSTANCE module);
 DLLCLBK void opcTimestep(double simt, double simdt, double mjd);
+// Current simulators call opcPreStep once a step instead of opcTimestep, and tell of a vessel
+// about to be deleted.
+DLLCLBK void opcPreStep(double simt, double simdt, double mjd);
+DLLCLBK void opcDeleteVessel(OBJHANDLE vessel);
 DLLCLBK void opcOpenRenderViewport(void* window, DWORD width, DWORD height, BOOL fullscreen);
 DLLCLBK void opcCloseRenderViewport();
 DLLCLBK void opcFocusChanged(OBJHANDLE newFocus, OBJHANDLE oldFocus);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string_view>
 
 inline constexpr char kItemPumpMode[] = "PUMPMODE";
 inline constexpr char kItemPumpRate[] = "PUMPRATE";
@@ -13,8 +12,9 @@ inline constexpr char kItemSourceTank[] = "SOURCETANK";
 
 // The reader tries the items in this order; the first whose name begins the line takes it.
 enum class ScenarioItem { PumpMode, PumpRate, DockPort, TargetTank, SourceTank };
-inline constexpr std::string_view kScenarioItems[] = {kItemPumpMode, kItemPumpRate, kItemDockPort,
-                                                      kItemTargetTank, kItemSourceTank};
+inline constexpr const char* kScenarioItems[] = {kItemPumpMode, kItemPumpRate, kItemDockPort,
+                                                 kItemTargetTank, kItemSourceTank};
+inline constexpr size_t kScenarioItemCount = sizeof kScenarioItems / sizeof kScenarioItems[0];
 
 // "SOURCETANK" value: the source tank's index, the separator and the source vessel's name.
 inline constexpr char kSourceTankFormat[] = "%d:%s";

@@ -1,12 +1,8 @@
 // The instrument's scenario block: the shared transfer state written as up to five items and
 // read back from them. Both work on the module-wide state, never on the instrument's fields.
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
-#include <optional>
-#include <string_view>
 
 #include "display/pump_mfd.h"
 #include "scenario/scenario_items.h"
@@ -21,9 +17,9 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Whether the line begins with the item's name, letter case aside.
-bool beginsWith(const char* line, std::string_view item) {
-    for (size_t i = 0; i < item.size(); ++i) {
-        if (line[i] == '\0' || upper(line[i]) != upper(item[i])) return false;
+bool beginsWith(const char* line, const char* item) {
+    for (; *item != '\0'; ++line, ++item) {
+        if (*line == '\0' || upper(*line) != upper(*item)) return false;
     }
     return true;
 }
@@ -31,26 +27,24 @@ bool beginsWith(const char* line, std::string_view item) {
 // Scans a decimal integer the way "%d" does: white space skipped, an optional sign, the digits,
 // and whatever follows left alone; on success `text` points right behind the digits. A number
 // too large for 32 bits counts as not scanned, where "%d" would be undefined.
-std::optional<int32_t> scanInt(const char*& text) {
+bool scanInt(const char*& text, int32_t& out) {
     const char* p = text;
     while (isBlank(*p)) ++p;
-    const char* number = p;
-    if (*p == '+') {
-        number = ++p;  // from_chars takes a minus sign but no plus sign
-    } else if (*p == '-') {
-        ++p;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    if (!isDigit(*p)) return false;
+    constexpr int64_t kLimit = int64_t{INT32_MAX} + 1;  // the magnitude of INT32_MIN
+    int64_t magnitude = 0;
+    for (; isDigit(*p); ++p) {
+        if (magnitude <= kLimit) magnitude = magnitude * 10 + (*p - '0');
     }
-    if (!isDigit(*p)) return std::nullopt;
-    const char* end = p;
-    while (isDigit(*end)) ++end;
-    int32_t value = 0;
-    const auto [stop, error] = std::from_chars(number, end, value);
-    if (error != std::errc{} || stop != end) return std::nullopt;
-    text = end;
-    return value;
+    if (magnitude > (negative ? kLimit : kLimit - 1)) return false;
+    out = static_cast<int32_t>(negative ? -magnitude : magnitude);
+    text = p;
+    return true;
 }
 
-void setSourceByName(const char* name) {
+void setSourceByName(char* name) {
     const OBJHANDLE handle = oapiGetVesselByName(name);
     // No look-up of an interface for a missing vessel: the source is then simply none.
     transferState.setSource(handle ? oapiGetVesselInterface(handle) : nullptr, handle);
@@ -59,9 +53,9 @@ void setSourceByName(const char* name) {
 // "SOURCETANK" value: the index, the separator right behind the digits, then after any white
 // space the vessel's name up to the next white space.
 void readSourceTank(const char* value) {
-    const std::optional<int32_t> tank = scanInt(value);
-    if (!tank) return;
-    if (*tank >= 0) transferState.sourceTank = *tank;
+    int32_t tank = 0;
+    if (!scanInt(value, tank)) return;
+    if (tank >= 0) transferState.sourceTank = tank;
     if (*value != kSourceTankSeparator) return;
     ++value;
     while (isBlank(*value)) ++value;
@@ -94,30 +88,30 @@ struct BlockShape {
 // past the mode and rate tables or ask for a port the vessel does not have.
 void readLine(const char* line, VESSEL* own, BlockShape& shape) {
     TransferState& s = transferState;
-    for (size_t i = 0; i < std::size(kScenarioItems); ++i) {
-        const std::string_view item = kScenarioItems[i];
+    for (size_t i = 0; i < kScenarioItemCount; ++i) {
+        const char* item = kScenarioItems[i];
         if (!beginsWith(line, item)) continue;
-        const char* value = line + item.size();
+        const char* value = line + std::strlen(item);
         if (static_cast<ScenarioItem>(i) == ScenarioItem::SourceTank) {
             shape.source = true;
             readSourceTank(value);
             return;
         }
-        const std::optional<int32_t> number = scanInt(value);
-        if (!number) return;
-        shape.zero[i] = *number == 0;
+        int32_t number = 0;
+        if (!scanInt(value, number)) return;
+        shape.zero[i] = number == 0;
         switch (static_cast<ScenarioItem>(i)) {
             case ScenarioItem::PumpMode:
-                if (validMode(*number)) s.pumpMode = *number;
+                if (validMode(number)) s.pumpMode = number;
                 break;
             case ScenarioItem::PumpRate:
-                if (validRate(*number)) s.pumpRate = *number;
+                if (validRate(number)) s.pumpRate = number;
                 break;
             case ScenarioItem::DockPort:
-                if (*number >= 0 && static_cast<uint32_t>(*number) < portCount(own)) s.dockPort = *number;
+                if (number >= 0 && static_cast<uint32_t>(number) < portCount(own)) s.dockPort = number;
                 break;
             case ScenarioItem::TargetTank:
-                if (*number >= 0) s.targetTank = *number;
+                if (number >= 0) s.targetTank = number;
                 break;
             case ScenarioItem::SourceTank:
                 break;
@@ -150,14 +144,14 @@ void PumpMFD::WriteStatus(FILEHANDLE scn) const {
     dropRemovedVessels();
     if (!transferState.targetVessel) clearTransferState();
     const TransferState& s = transferState;
-    oapiWriteScenario_int(scn, kItemPumpMode, s.pumpMode);
-    oapiWriteScenario_int(scn, kItemPumpRate, s.pumpRate);
-    oapiWriteScenario_int(scn, kItemDockPort, s.dockPort);
-    oapiWriteScenario_int(scn, kItemTargetTank, s.targetTank);
+    oapiWriteScenario_int(scn, hostText(kItemPumpMode), s.pumpMode);
+    oapiWriteScenario_int(scn, hostText(kItemPumpRate), s.pumpRate);
+    oapiWriteScenario_int(scn, hostText(kItemDockPort), s.dockPort);
+    oapiWriteScenario_int(scn, hostText(kItemTargetTank), s.targetTank);
     if (s.sourceVessel) {
         char value[kScenarioValueSize];
         formatSourceTank(value, s.sourceTank, s.sourceVessel->GetName());
-        oapiWriteScenario_string(scn, kItemSourceTank, value);
+        oapiWriteScenario_string(scn, hostText(kItemSourceTank), value);
     }
     clearTransferState();
 }

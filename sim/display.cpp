@@ -47,7 +47,7 @@ int Display::buttonMenu(const MFDBUTTONMENU** menu) const { return instrument_ ?
 
 void Display::repaint(HDC surface) {
     pendingRedraws = 0;
-    if (instrument_) instrument_->Repaint(surface);
+    if (instrument_) instrument_->Update(surface);
 }
 
 void Display::writeStatus(ScenarioBlock& block) const {
@@ -71,7 +71,7 @@ MFD::~MFD() = default;
 bool MFD::ConsumeKeyBuffered(DWORD) { return false; }
 bool MFD::ConsumeKeyImmediate(char*) { return false; }
 bool MFD::ConsumeButton(int, int) { return false; }
-const char* MFD::ButtonLabel(int) { return nullptr; }
+char* MFD::ButtonLabel(int) { return nullptr; }
 int MFD::ButtonMenu(const MFDBUTTONMENU**) const { return 0; }
 void MFD::WriteStatus(FILEHANDLE) const {}
 void MFD::ReadStatus(FILEHANDLE) {}
@@ -86,7 +86,7 @@ void MFD::InvalidateDisplay() {
     }
 }
 
-void MFD::Title(HDC hDC, const char* title) {
+void MFD::Title(HDC hDC, const char* title) const {
     if (sim::Simulation* s = sim::Simulation::current()) s->calls.add(sim::HostCall::Title);
     SetBkMode(hDC, TRANSPARENT);
     SetTextColor(hDC, sim::kTitleColour);

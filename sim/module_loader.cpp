@@ -49,9 +49,11 @@ bool ModuleLoader::load(const std::string& path) {
         }
         table_[i] = table[i];
     }
-    if (table_[OPC_TIMESTEP_ENTRY]) {
-        simulation_.addTimestepCallback(reinterpret_cast<OPC_TIMESTEP>(table_[OPC_TIMESTEP_ENTRY]));
-    }
+    step_ = reinterpret_cast<OPC_TIMESTEP>(library::function(library_, "opcPreStep"));
+    if (!step_) step_ = reinterpret_cast<OPC_TIMESTEP>(table_[OPC_TIMESTEP_ENTRY]);
+    if (step_) simulation_.addTimestepCallback(step_);
+    deleteVessel_ = reinterpret_cast<OPC_DELETEVESSEL>(library::function(library_, "opcDeleteVessel"));
+    if (deleteVessel_) simulation_.addDeleteVesselCallback(deleteVessel_);
     return true;
 }
 
@@ -67,9 +69,10 @@ bool ModuleLoader::unload() {
             display->closeMode();
         }
     }
-    if (table_[OPC_TIMESTEP_ENTRY]) {
-        simulation_.removeTimestepCallback(reinterpret_cast<OPC_TIMESTEP>(table_[OPC_TIMESTEP_ENTRY]));
-    }
+    if (step_) simulation_.removeTimestepCallback(step_);
+    if (deleteVessel_) simulation_.removeDeleteVesselCallback(deleteVessel_);
+    step_ = nullptr;
+    deleteVessel_ = nullptr;
     closeLibrary();
     // A mode left behind would send the next display into code that is gone.
     std::string left;

@@ -1,6 +1,8 @@
 // Loading a plug-in module into the emulated simulator, in the simulator's order: the
 // library's own entry runs as it is loaded (callback table, then opcDLLInit); the loader then
-// fetches the table through __opcGetInterface and calls its time-step entry on every step; at
+// fetches the table through __opcGetInterface and, as current simulators do, calls the
+// module's opcPreStep on every step (the table's time-step entry for a module without one)
+// and its opcDeleteVessel before a vessel is removed; at
 // unload every display is closed first, since the instruments are the module's code, and the
 // library's entry runs opcDLLExit as it leaves.
 #pragma once
@@ -52,6 +54,8 @@ private:
     std::string path_;
     std::string error_;
     OPC_CALLBACK table_[OPC_ENTRY_COUNT] = {};
+    OPC_TIMESTEP step_ = nullptr;
+    OPC_DELETEVESSEL deleteVessel_ = nullptr;
 
     bool fail(std::string message);  // unloads what a failed load left; always false
     void closeLibrary();

@@ -27,12 +27,12 @@ bool oapiReadScenario_nextline(FILEHANDLE scn, char*& line) {
     return scn && static_cast<sim::ScenarioBlock*>(scn)->nextLine(line);
 }
 
-void oapiWriteScenario_int(FILEHANDLE scn, const char* item, int value) {
+void oapiWriteScenario_int(FILEHANDLE scn, char* item, int value) {
     record(sim::HostCall::WriteScenarioInt);
     if (scn && item) static_cast<sim::ScenarioBlock*>(scn)->lines.push_back(std::string(item) + " " + std::to_string(value));
 }
 
-void oapiWriteScenario_string(FILEHANDLE scn, const char* item, const char* text) {
+void oapiWriteScenario_string(FILEHANDLE scn, char* item, char* text) {
     record(sim::HostCall::WriteScenarioString);
     if (scn && item) static_cast<sim::ScenarioBlock*>(scn)->lines.push_back(std::string(item) + " " + (text ? text : ""));
 }

@@ -33,6 +33,7 @@ VesselRecord& Simulation::addVessel(const VesselSpec& wanted) {
 
 bool Simulation::removeVessel(VesselRecord& vessel) {
     if (vessel.removed) return false;
+    for (OPC_DELETEVESSEL callback : std::vector(deleteVesselCallbacks_)) callback(vessel.handle());
     for (Display* d : displays()) {
         if (&d->vessel() == &vessel) removeDisplay(*d);
     }
@@ -121,6 +122,10 @@ std::vector<Display*> Simulation::displays() {
 void Simulation::closeAllDisplays() { displays_.clear(); }
 
 void Simulation::addTimestepCallback(OPC_TIMESTEP callback) { timestepCallbacks_.push_back(callback); }
+
+void Simulation::addDeleteVesselCallback(OPC_DELETEVESSEL callback) { deleteVesselCallbacks_.push_back(callback); }
+
+void Simulation::removeDeleteVesselCallback(OPC_DELETEVESSEL callback) { std::erase(deleteVesselCallbacks_, callback); }
 
 void Simulation::removeTimestepCallback(OPC_TIMESTEP callback) {
     std::erase(timestepCallbacks_, callback);

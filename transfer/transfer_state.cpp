@@ -18,7 +18,7 @@ uint32_t propellantCount(VESSEL* vessel) {
     status.flag = VS_FUELLIST;
     vessel->GetStatusEx(&status);
     const uint32_t count = status.nfuel;
-    oapiReleaseStatusList(status.fuel);
+    releaseStatusList(status);
     return count;
 }
 
@@ -58,12 +58,22 @@ void resolveDockedSource() {
     s.setSource(vessel, docked);
 }
 
+static void dropTarget() {
+    TransferState& s = transferState;
+    if (s.sourceVessel == s.targetVessel) s.setSource(nullptr, nullptr);
+    s.setTarget(nullptr, nullptr);
+    s.pumpRate = 0;
+}
+
 void dropRemovedVessels() {
     TransferState& s = transferState;
     if (s.sourceVessel && !oapiIsVessel(s.sourceHandle)) dropSource();
-    if (s.targetVessel && !oapiIsVessel(s.targetHandle)) {
-        if (s.sourceVessel == s.targetVessel) s.setSource(nullptr, nullptr);
-        s.setTarget(nullptr, nullptr);
-        s.pumpRate = 0;
-    }
+    if (s.targetVessel && !oapiIsVessel(s.targetHandle)) dropTarget();
+}
+
+void forgetVessel(OBJHANDLE vessel) {
+    if (!vessel) return;
+    TransferState& s = transferState;
+    if (s.sourceVessel && s.sourceHandle == vessel) dropSource();
+    if (s.targetVessel && s.targetHandle == vessel) dropTarget();
 }

@@ -74,3 +74,5 @@ void resolveDockedSource();
 // Drops vessels the simulation has removed: a removed source as if undocked, a removed target
 // leaves no vessel to pump for. Either way the pump stops.
 void dropRemovedVessels();
+// The same for a vessel the host says it is about to delete, while it still is a vessel.
+void forgetVessel(OBJHANDLE vessel);

@@ -1,6 +1,6 @@
 // A module that breaks the host's rules: each step it asks for a tank of no vessel, and it
 // leaves its display mode registered when it is unloaded.
-#include "host/oapi.h"
+#include "host/callbacks.h"
 
 namespace {
 
@@ -11,7 +11,8 @@ void timestep(double, double, double) { oapiGetPropellantHandle(nullptr, 0); }
 OPC_CALLBACK table[OPC_ENTRY_COUNT] = {nullptr, nullptr, reinterpret_cast<OPC_CALLBACK>(&timestep), nullptr, nullptr};
 
 __attribute__((constructor)) void onLoad() {
-    static MFDMODESPEC mode{"Fuel Management", 0x21, &noInstrument};
+    static char name[] = "Fuel Management";
+    static MFDMODESPEC mode{name, 0x21, &noInstrument};
     oapiRegisterMFDMode(mode);
 }
 

@@ -154,6 +154,33 @@ TEST_F(ModuleLoadTest, KeysAndButtonsDriveATransferBetweenDockedVessels) {
     EXPECT_EQ(sim.calls.badCalls, 0u) << (sim.calls.badCallNotes.empty() ? "" : sim.calls.badCallNotes[0]);
 }
 
+TEST_F(ModuleLoadTest, TheLoaderStepsThroughOpcPreStepOnceAndTellsOfDeletedVessels) {
+    ASSERT_TRUE(sim.dock(ship, 0, depot, 0));
+    ASSERT_TRUE(loader.load(kModulePath)) << loader.error();
+    sim::Display& display = sim.addDisplay("Left", ship, 512, 512);
+    ASSERT_TRUE(display.openMode("Fuel Management"));
+    EXPECT_TRUE(display.key(0x32));  // Load
+    frame(0.0);
+    EXPECT_TRUE(display.key(0x0D));  // Low: 1 kg/s, once per step
+    run(4, 0.5);
+    EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 102.0);
+
+    // Told before the depot goes, the module never asks about it again.
+    sim.removeVessel(depot);
+    size_t aboutDepot = 0;
+    sim.calls.clear();
+    run(3);
+    sim::RecordingSurface surface(8);
+    display.repaint(&surface);
+    for (const sim::CallEntry& e : sim.calls.calls) aboutDepot += e.vessel == depot.handle() ? 1 : 0;
+    EXPECT_EQ(aboutDepot, 0u);
+    EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 102.0);
+    bool notDocked = false;
+    for (const sim::GdiEntry& e : surface.log) notDocked = notDocked || e.text == " NOT DOCKED ";
+    EXPECT_TRUE(notDocked);
+    EXPECT_EQ(sim.calls.badCalls, 0u);
+}
+
 TEST_F(ModuleLoadTest, UnloadClosesTheModesInstrumentsAndStopsTheTimeStep) {
     ASSERT_TRUE(loader.load(kModulePath)) << loader.error();
     sim::Display& left = sim.addDisplay("Left", ship, 512, 512);

@@ -191,14 +191,43 @@ TEST_F(ModuleEntryTest, OtherMessagesAndAMissingVesselCreateNothing) {
     EXPECT_EQ(fields(transferState), before);
 }
 
-TEST_F(ModuleEntryTest, TimeStepRunsThePumpForTheStepLength) {
+TEST_F(ModuleEntryTest, EitherTimeStepCallbackRunsThePumpButAHostCallingBothPumpsOnce) {
     auto& ship = addVessel(sim, "Ship", {{100, 0}, {100, 50}});
-    test::setUpFor(ship);
-    transferState.sourceTank = 1;
-    transferState.pumpRate = 2;  // 10 kg/s
+    auto start = [&] {
+        opcDLLInit(nullptr);
+        test::setUpFor(ship);
+        ship.tanks[0].mass = 0.0;
+        ship.tanks[1].mass = 50.0;
+        transferState.sourceTank = 1;
+        transferState.pumpRate = 2;  // 10 kg/s
+    };
+    // A host of old calls opcTimestep alone, one of now opcPreStep alone: the step reads only
+    // its length.
+    start();
     opcTimestep(1000.0, 0.5, 51000.0);
     EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 5.0);
     EXPECT_DOUBLE_EQ(ship.tanks[1].mass, 45.0);
+    opcTimestep(-7.0, 0.25, -1.0);
+    EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 7.5);
+    opcDLLExit(nullptr);
+
+    start();
+    opcPreStep(1000.0, 0.5, 51000.0);
+    EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 5.0);
+    // One of the transition that calls both each step: only opcPreStep moves propellant.
+    for (int i = 0; i < 3; ++i) {
+        opcPreStep(1000.0, 0.5, 51000.0);
+        opcTimestep(1000.0, 0.5, 51000.0);
+    }
+    EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 20.0);
+    EXPECT_DOUBLE_EQ(ship.tanks[1].mass, 30.0);
+    opcDLLExit(nullptr);
+
+    // Loaded anew, the module serves a host that calls only opcTimestep again.
+    start();
+    opcTimestep(0.0, 1.0, 0.0);
+    EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 10.0);
+    opcDLLExit(nullptr);
 }
 
 }  // namespace

@@ -379,7 +379,7 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
     EXPECT_TRUE(e.sim.vessels().empty());
 
     // A registered mode that makes no instrument: what was created is taken out again.
-    MFDMODESPEC broken{"Broken", 0x30, [](UINT, UINT, WPARAM, LPARAM) -> OAPI_MSGTYPE { return 0; }};
+    MFDMODESPEC broken{hostText("Broken"), 0x30, [](UINT, UINT, WPARAM, LPARAM) -> OAPI_MSGTYPE { return 0; }};
     oapiRegisterMFDMode(broken);
     const std::string text = vessel + "BEGIN_DISPLAY L\n VESSEL A\n MODE Fuel Management\nEND_DISPLAY\n" +
                              "BEGIN_DISPLAY M\n VESSEL A\n MODE Broken\nEND_DISPLAY\n";

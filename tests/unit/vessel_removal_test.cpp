@@ -15,6 +15,12 @@ using test::iface;
 
 namespace {
 
+size_t callsAbout(const sim::CallRecord& record, sim::VesselRecord& vessel) {
+    size_t n = 0;
+    for (const sim::CallEntry& e : record.calls) n += e.vessel == vessel.handle() ? 1 : 0;
+    return n;
+}
+
 std::string notes(const sim::CallRecord& calls) {
     std::string out;
     for (const std::string& n : calls.badCallNotes) out += n + "; ";
@@ -104,6 +110,42 @@ TEST_F(VesselRemovalTest, ARemovedSourceDropsOutAtTheNextStepAsIfUndocked) {
     EXPECT_EQ(transferState.targetVessel, iface(ship));
     EXPECT_EQ(ship.tanks[0].mass, 110.0);
     expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, TheDeletionNoticeDropsAVesselAtOnceAndNothingAsksAboutItAgain) {
+    sim.addDeleteVesselCallback(opcDeleteVessel);
+    {  // the source: the pump stops, the target stays
+        sim::Display& left = startLoad();
+        ASSERT_TRUE(sim.removeVessel(depot));
+        EXPECT_EQ(transferState.sourceVessel, nullptr);
+        EXPECT_EQ(transferState.sourceHandle, nullptr);
+        EXPECT_EQ(transferState.pumpRate, 0);
+        EXPECT_EQ(transferState.targetVessel, iface(ship));
+        sim.calls.clear();
+        sim.step(1.0);
+        EXPECT_NE(redraw(left).find(" NOT DOCKED "), std::string::npos);
+        EXPECT_EQ(callsAbout(sim.calls, depot), 0u);
+        EXPECT_EQ(ship.tanks[0].mass, 110.0);
+        expectNoBadCall();
+    }
+    {  // the target, with its own source: no vessel is left to pump for
+        startTugVent();
+        sim.calls.clear();
+        ASSERT_TRUE(sim.removeVessel(tug));
+        EXPECT_EQ(transferState.targetVessel, nullptr);
+        EXPECT_EQ(transferState.sourceVessel, nullptr);
+        EXPECT_EQ(transferState.pumpRate, 0);
+        sim.step(1.0);
+        EXPECT_EQ(redraw(*sim.findDisplay("Left")).find("Tug"), std::string::npos);
+        EXPECT_EQ(callsAbout(sim.calls, tug), 0u);
+        expectNoBadCall();
+    }
+    // A notice about a vessel the state does not name changes nothing, nor one about none.
+    sim::VesselRecord& barge = sim.addVessel({"Barge", "Depot", {{10, 1}}, 1});
+    const TransferState before = transferState;
+    opcDeleteVessel(barge.handle());
+    opcDeleteVessel(nullptr);
+    EXPECT_EQ(transferState, before);
 }
 
 TEST_F(VesselRemovalTest, ARemovedSourceDropsOutAtTheNextRedraw) {
