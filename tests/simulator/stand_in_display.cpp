@@ -1,0 +1,221 @@
+// The display the stand-in draws instruments on: a real GDI memory DC on a DIB section. The
+// module's own GDI imports are routed through recorders that note where each text and
+// rectangle lands, in the character cells of the project's page files, and then draw it.
+#include <string.h>
+
+#include "tests/simulator/stand_in.h"
+
+namespace {
+
+typedef BOOL(WINAPI* TextOutFn)(HDC, int, int, LPCSTR, int);
+typedef BOOL(WINAPI* RectangleFn)(HDC, int, int, int, int);
+TextOutFn realTextOut = nullptr;
+RectangleFn realRectangle = nullptr;
+Display* current = nullptr;  // the display being drawn
+
+int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+int ceilDiv(int a, int b) { return -floorDiv(-a, b); }
+
+// A text at GDI's current position when the DC updates it, else at (x, y); one cell per
+// character. A blank drawn without background leaves what the cell showed.
+void addText(HDC dc, int x, int y, const char* text, int length) {
+    if (!current || dc != current->dc) return;
+    if (GetTextAlign(dc) & TA_UPDATECP) {
+        POINT p;
+        GetCurrentPositionEx(dc, &p);
+        x = p.x;
+        y = p.y;
+    }
+    const bool opaque = GetBkMode(dc) == OPAQUE;
+    const int half = kCellWidth / 2;
+    const int row = floorDiv(y, kCellHeight);
+    for (int i = 0; i < length; ++i) {
+        const int left = x + i * kCellWidth;
+        if (left < 0 || y < 0 || left + kCellWidth > kDisplaySize || y + kCellHeight > kDisplaySize) {
+            ++current->clipped;
+        }
+        const int column = left < 0 ? floorDiv(left - half, kCellWidth) : (left - half) / kCellWidth;
+        if (column < 0 || row < 0 || column >= kColumns || row >= kRows) continue;
+        Cell& cell = current->cells[row][column];
+        const bool shows = cell.drawn && cell.ch != ' ';
+        if (text[i] != ' ' && shows) ++current->overlaps;
+        if (text[i] == ' ' && !opaque && shows) continue;
+        cell.ch = text[i];
+        cell.drawn = true;
+    }
+}
+
+BOOL WINAPI recordTextOut(HDC dc, int x, int y, LPCSTR text, int length) {
+    addText(dc, x, y, text, length);
+    return realTextOut(dc, x, y, text, length);
+}
+
+// A rectangle covers the cells whose centre it covers, hiding the text drawn there before; it
+// is filled with the brush selected into the DC.
+BOOL WINAPI recordRectangle(HDC dc, int left, int top, int right, int bottom) {
+    if (current && dc == current->dc && left < right && top < bottom) {
+        COLORREF fill = 0;
+        LOGBRUSH brush;
+        HGDIOBJ selected = GetCurrentObject(dc, OBJ_BRUSH);
+        if (selected && GetObjectA(selected, sizeof brush, &brush) == sizeof brush && brush.lbStyle == BS_SOLID) {
+            fill = brush.lbColor;
+        }
+        const int centreX = kCellWidth / 2 + kCellWidth / 2, centreY = kCellHeight / 2;
+        int firstColumn = ceilDiv(left - centreX, kCellWidth), lastColumn = floorDiv(right - 1 - centreX, kCellWidth);
+        int firstRow = ceilDiv(top - centreY, kCellHeight), lastRow = floorDiv(bottom - 1 - centreY, kCellHeight);
+        if (firstColumn < 0) firstColumn = 0;
+        if (firstRow < 0) firstRow = 0;
+        if (lastColumn >= kColumns) lastColumn = kColumns - 1;
+        if (lastRow >= kRows) lastRow = kRows - 1;
+        for (int r = firstRow; r <= lastRow; ++r) {
+            for (int c = firstColumn; c <= lastColumn; ++c) {
+                current->cells[r][c] = Cell{' ', false, true, fill};
+            }
+        }
+    }
+    return realRectangle(dc, left, top, right, bottom);
+}
+
+void say(char* error, int errorSize, const char* text) { snprintf(error, static_cast<size_t>(errorSize), "%s", text); }
+
+}  // namespace
+
+void recordTitle(HDC dc, const char* title) {
+    // As the simulator's base draws it: white, without background, at the DC's position.
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    recordTextOut(dc, 0, 0, title, lstrlenA(title));
+}
+
+bool interceptGdi(HMODULE module, char* error, int errorSize) {
+    HMODULE gdi = GetModuleHandleA("gdi32.dll");
+    realTextOut = gdi ? reinterpret_cast<TextOutFn>(reinterpret_cast<void*>(GetProcAddress(gdi, "TextOutA"))) : nullptr;
+    realRectangle = gdi ? reinterpret_cast<RectangleFn>(reinterpret_cast<void*>(GetProcAddress(gdi, "Rectangle"))) : nullptr;
+    if (!realTextOut || !realRectangle) {
+        say(error, errorSize, "gdi32 has no TextOutA or Rectangle");
+        return false;
+    }
+    // The module's import table: the descriptor of gdi32.dll, its names and address slots.
+    BYTE* base = reinterpret_cast<BYTE*>(module);
+    IMAGE_DOS_HEADER* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    int patched = 0;
+    for (IMAGE_IMPORT_DESCRIPTOR* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+         directory.VirtualAddress && d->Name; ++d) {
+        if (_stricmp(reinterpret_cast<char*>(base + d->Name), "gdi32.dll") != 0) continue;
+        IMAGE_THUNK_DATA* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        IMAGE_THUNK_DATA* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const char* name =
+                reinterpret_cast<const char*>(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
+            void* replacement = nullptr;
+            if (strcmp(name, "TextOutA") == 0) replacement = reinterpret_cast<void*>(&recordTextOut);
+            if (strcmp(name, "Rectangle") == 0) replacement = reinterpret_cast<void*>(&recordRectangle);
+            if (!replacement) continue;
+            DWORD protection;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+            ++patched;
+        }
+    }
+    if (patched != 2) {
+        say(error, errorSize, "the module does not import TextOutA and Rectangle from gdi32.dll");
+        return false;
+    }
+    return true;
+}
+
+bool openDisplay(Display& display, char* error, int errorSize) {
+    memset(&display, 0, sizeof display);
+    display.dc = CreateCompatibleDC(nullptr);
+    if (!display.dc) {
+        say(error, errorSize, "CreateCompatibleDC failed");
+        return false;
+    }
+    BITMAPINFO info;
+    memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kDisplaySize;
+    info.bmiHeader.biHeight = -kDisplaySize;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    display.bitmap = CreateDIBSection(display.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!display.bitmap) {
+        say(error, errorSize, "CreateDIBSection failed");
+        return false;
+    }
+    display.previousBitmap = SelectObject(display.dc, display.bitmap);
+    display.pen = CreatePen(PS_SOLID, 1, RGB(0, 160, 0));
+    display.previousPen = SelectObject(display.dc, display.pen);
+    display.previousBrush = SelectObject(display.dc, GetStockObject(BLACK_BRUSH));
+    // A fixed-pitch face whose characters advance by exactly one cell, so that texts drawn at
+    // GDI's updated position land in the cells the page files expect.
+    static const char* const kFaces[] = {"DejaVu Sans Mono", "Courier New", "Liberation Mono", "Lucida Console"};
+    for (const char* face : kFaces) {
+        HFONT font = CreateFontA(kCellHeight, kCellWidth, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                 OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, FIXED_PITCH | FF_MODERN,
+                                 face);
+        if (!font) continue;
+        HGDIOBJ old = SelectObject(display.dc, font);
+        SIZE wide, narrow;
+        GetTextExtentPoint32A(display.dc, "MMMMMMMMMM", 10, &wide);
+        GetTextExtentPoint32A(display.dc, "iiiiiiiiii", 10, &narrow);
+        if (wide.cx == 10 * kCellWidth && narrow.cx == 10 * kCellWidth) {
+            display.font = font;
+            display.previousFont = old;
+            break;
+        }
+        SelectObject(display.dc, old);
+        DeleteObject(font);
+    }
+    if (!display.font) {
+        say(error, errorSize, "no fixed-pitch font advances by one cell");
+        return false;
+    }
+    return true;
+}
+
+void closeDisplay(Display& display) {
+    if (!display.dc) return;
+    if (display.previousFont) SelectObject(display.dc, display.previousFont);
+    if (display.previousBrush) SelectObject(display.dc, display.previousBrush);
+    if (display.previousPen) SelectObject(display.dc, display.previousPen);
+    if (display.previousBitmap) SelectObject(display.dc, display.previousBitmap);
+    if (display.font) DeleteObject(display.font);
+    if (display.pen) DeleteObject(display.pen);
+    if (display.bitmap) DeleteObject(display.bitmap);
+    DeleteDC(display.dc);
+    memset(&display, 0, sizeof display);
+}
+
+void drawPage(Display& display, MFD* mfd, char* page, int pageSize) {
+    memset(display.cells, 0, sizeof display.cells);
+    display.overlaps = display.clipped = 0;
+    RECT all = {0, 0, kDisplaySize, kDisplaySize};
+    FillRect(display.dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    MoveToEx(display.dc, 0, 0, nullptr);
+    current = &display;
+    mfd->Update(display.dc);
+    current = nullptr;
+
+    int length = 0, end = 0;  // end: behind the last non-empty line
+    for (int r = 0; r < kRows; ++r) {
+        const int lineStart = length;
+        int lineEnd = length;
+        for (int c = 0; c < kColumns; ++c) {
+            const Cell& cell = display.cells[r][c];
+            const char shown = cell.drawn ? cell.ch : cell.bar ? (cell.barFill != 0 ? '#' : '.') : ' ';
+            if (length < pageSize - 2) page[length++] = shown;
+            if (shown != ' ') lineEnd = length;
+        }
+        length = lineEnd;
+        if (length < pageSize - 1) page[length++] = '\n';
+        if (lineEnd > lineStart) end = length;
+    }
+    page[end] = '\0';
+}

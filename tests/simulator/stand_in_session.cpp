@@ -1,0 +1,427 @@
+// One session of the simulator with Kestrane.dll, as the simulator runs it: the DLL loaded with
+// LoadLibrary and its callbacks found by name; the mode opened on a display through its
+// message procedure; keys, buttons and every page drawn through Update; a transfer pumped by
+// opcPreStep to its clamp; the configuration written to a scenario and read back from a whole
+// file by fresh instruments; a vessel deleted mid-transfer; the unload.
+// Usage: orbiter.exe <Kestrane.dll> <folder of the page files>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "tests/simulator/stand_in.h"
+
+int checksPassed = 0, checksFailed = 0;
+
+void checkFailed(const char* file, int line, const char* condition, const char* format, ...) {
+    ++checksFailed;
+    printf("FAILED %s:%d: %s", file, line, condition);
+    if (format && *format) {
+        printf(": ");
+        va_list args;
+        va_start(args, format);
+        vprintf(format, args);
+        va_end(args);
+    }
+    printf("\n");
+}
+
+namespace {
+
+constexpr const char* kModeName = "Fuel Management";
+constexpr int kPageSize = 4096;
+
+typedef void (*InitFn)(HINSTANCE);
+typedef void (*StepFn)(double, double, double);
+typedef void (*DeleteVesselFn)(OBJHANDLE);
+
+// What the simulator finds in a plug-in, by name.
+struct Plugin {
+    HMODULE dll;
+    InitFn init, exit;
+    StepFn preStep, timestep;
+    DeleteVesselFn deleteVessel;
+};
+
+const char* dllPath = nullptr;
+const char* pagesFolder = nullptr;
+double simt = 0.0;
+
+template <typename Fn>
+Fn lookUp(HMODULE dll, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+}
+
+bool loadPlugin(Plugin& p) {
+    memset(&p, 0, sizeof p);
+    memset(modes, 0, sizeof modes);
+    modeRegistrations = modeUnregistrations = 0;
+    p.dll = LoadLibraryA(dllPath);
+    CHECK(p.dll != nullptr, "LoadLibrary(%s): error %lu", dllPath, GetLastError());
+    if (!p.dll) return false;
+    p.init = lookUp<InitFn>(p.dll, "InitModule");
+    if (!p.init) p.init = lookUp<InitFn>(p.dll, "opcDLLInit");
+    p.exit = lookUp<InitFn>(p.dll, "ExitModule");
+    if (!p.exit) p.exit = lookUp<InitFn>(p.dll, "opcDLLExit");
+    p.preStep = lookUp<StepFn>(p.dll, "opcPreStep");
+    p.timestep = lookUp<StepFn>(p.dll, "opcTimestep");
+    p.deleteVessel = lookUp<DeleteVesselFn>(p.dll, "opcDeleteVessel");
+    CHECK(p.init && p.exit && p.preStep && p.timestep && p.deleteVessel, "a callback is not exported by name");
+    if (!p.init || !p.exit || !p.preStep || !p.timestep || !p.deleteVessel) return false;
+    char error[128];
+    const bool intercepted = interceptGdi(p.dll, error, sizeof error);
+    CHECK(intercepted, "%s", error);
+    p.init(p.dll);
+    return intercepted;
+}
+
+void unloadPlugin(Plugin& p) {
+    p.exit(p.dll);
+    FreeLibrary(p.dll);
+}
+
+// Opens the mode on a display of the vessel as the simulator does: OAPI_MSG_MFD_OPENEDEX
+// first, OAPI_MSG_MFD_OPENED with the size in the parameter only when that gave nothing; then
+// the cell size. Checks what the MFD base received.
+MFD* openInstrument(StandInVessel* vessel) {
+    const RegisteredMode* mode = findMode(kModeName);
+    CHECK(mode != nullptr, "mode not registered");
+    if (!mode) return nullptr;
+    MFDMODESPECEX spec = {const_cast<char*>(mode->name), mode->key, nullptr, mode->msgproc};
+    MFDMODEOPENSPEC open = {kDisplaySize, kDisplaySize, &spec};
+    OAPI_MSGTYPE made = mode->msgproc(OAPI_MSG_MFD_OPENEDEX, static_cast<UINT>(mode->id),
+                                      reinterpret_cast<WPARAM>(&open), reinterpret_cast<LPARAM>(vessel->api));
+    if (!made) {
+        made = mode->msgproc(OAPI_MSG_MFD_OPENED, static_cast<UINT>(mode->id),
+                             MAKEWPARAM(kDisplaySize, kDisplaySize), reinterpret_cast<LPARAM>(vessel->api));
+    }
+    MFD* mfd = reinterpret_cast<MFD*>(made);
+    CHECK(mfd != nullptr, "the message procedure made no instrument");
+    if (!mfd) return nullptr;
+    InstrumentRecord* record = recordOf(mfd);
+    CHECK(record != nullptr, "the instrument did not construct the MFD base");
+    if (!record) return nullptr;
+    CHECK(record->w == kDisplaySize && record->h == kDisplaySize, "base got %lux%lu", record->w, record->h);
+    CHECK(record->vessel == vessel->api && vesselOf(mfd) == vessel->api, "base got another vessel");
+    CHECK(widthOf(mfd) == kDisplaySize && heightOf(mfd) == kDisplaySize);
+    setCellSize(mfd, kCellWidth, kCellHeight);
+    // The simulator asks whether the instrument draws through a sketchpad: the DLL's RTTI
+    // must answer (it is no MFD2, so Update(HDC) it is).
+    CHECK(dynamic_cast<MFD2*>(mfd) == nullptr, "the instrument claims to be an MFD2");
+    return mfd;
+}
+
+void closeInstrument(MFD* mfd) { delete mfd; }
+
+void press(MFD* mfd, DWORD key, int times = 1) {
+    for (int i = 0; i < times; ++i) CHECK(mfd->ConsumeKeyBuffered(key), "key 0x%02lx not taken", key);
+}
+void click(MFD* mfd, int button, int times = 1) {
+    for (int i = 0; i < times; ++i) CHECK(mfd->ConsumeButton(button, PANEL_MOUSE_LBDOWN), "button %d not taken", button);
+}
+
+void step(const Plugin& p, int steps, double dt = 1.0) {
+    for (int i = 0; i < steps; ++i) {
+        simt += dt;
+        p.preStep(simt, dt, 51982.0 + simt / 86400.0);
+    }
+}
+
+// The vessels of the project's page files.
+struct Cockpit {
+    StandInVessel* ship;
+    StandInVessel* depot;
+};
+Cockpit makeCockpit(bool docked) {
+    clearVessels();
+    const Tank shipTanks[] = {{1000, 250}, {300, 100}, {5000, 4999.96}};
+    const Tank depotTanks[] = {{20000, 18000}, {2000, 150}};
+    Cockpit c = {addVessel("Kestrel-7", "ShuttleA", 3, shipTanks, 2), addVessel("Depot%Alpha", "FuelDepot", 2, depotTanks, 1)};
+    if (docked) dock(c.ship, 1, c.depot, 0);
+    return c;
+}
+
+bool readFile(const char* path, char* text, int size) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    const size_t n = fread(text, 1, static_cast<size_t>(size - 1), f);
+    fclose(f);
+    text[n] = '\0';
+    return true;
+}
+
+// The page drawn through Update against the project's page file, cell by cell.
+void checkPage(Display& display, MFD* mfd, const char* name) {
+    // Static: large frames would need the stack probe the static MSVC runtime has.
+    static char page[kPageSize], expected[kPageSize];
+    char path[512];
+    drawPage(display, mfd, page, sizeof page);
+    snprintf(path, sizeof path, "%s/%s.txt", pagesFolder, name);
+    const bool found = readFile(path, expected, sizeof expected);
+    CHECK(found, "no page file %s", path);
+    if (!found) return;
+    const bool same = strcmp(page, expected) == 0;
+    CHECK(same, "page %s differs:\n--- drawn\n%s--- expected\n%s---", name, page, expected);
+    CHECK(display.overlaps == 0 && display.clipped == 0, "page %s: %d overlapping, %d clipped characters", name,
+          display.overlaps, display.clipped);
+    CHECK(recordOf(mfd)->titles == 1, "page %s: the title drawn %d times", name, recordOf(mfd)->titles);
+    recordOf(mfd)->titles = 0;
+}
+
+double totalMass(const StandInVessel* v) {
+    double sum = 0;
+    for (int i = 0; i < v->tankCount; ++i) sum += v->tanks[i].mass;
+    return sum;
+}
+
+// ---- The session's parts.
+
+void loadRegistersTheModeOnce() {
+    Plugin p;
+    if (!loadPlugin(p)) return;
+    const RegisteredMode* mode = findMode(kModeName);
+    CHECK(mode != nullptr, "no mode named %s", kModeName);
+    CHECK(mode && mode->key == OAPI_KEY_F, "mode key 0x%02lx", mode ? mode->key : 0);
+    CHECK(mode && mode->msgproc != nullptr);
+    CHECK(modeRegistrations == 1, "the mode was registered %d times", modeRegistrations);
+    unloadPlugin(p);
+    CHECK(findMode(kModeName) == nullptr, "the mode outlived the unload");
+    CHECK(modeUnregistrations == modeRegistrations, "%d registrations, %d withdrawn", modeRegistrations,
+          modeUnregistrations);
+    CHECK(GetModuleHandleA(dllPath) == nullptr, "the DLL stayed in the process");
+}
+
+void labelsAndMenu() {
+    Plugin p;
+    if (!loadPlugin(p)) return;
+    Cockpit c = makeCockpit(false);
+    if (MFD* mfd = openInstrument(c.ship)) {
+        const MFDBUTTONMENU* menu = nullptr;
+        const int count = mfd->ButtonMenu(&menu);
+        CHECK(count == 7 && menu != nullptr, "%d menu entries", count);
+        for (int bt = 0; menu && bt < count; ++bt) {
+            const char* label = mfd->ButtonLabel(bt);
+            CHECK(label && strlen(label) >= 1 && strlen(label) <= 3, "button %d label", bt);
+            CHECK(menu[bt].line1 && *menu[bt].line1 && menu[bt].selchar, "menu entry %d", bt);
+        }
+        CHECK(mfd->ButtonLabel(count) == nullptr, "a label past the buttons");
+        CHECK(!mfd->ConsumeKeyBuffered(OAPI_KEY_Q), "a key without a command was taken");
+        closeInstrument(mfd);
+    }
+    unloadPlugin(p);
+}
+
+// Every page of the page files, each from a freshly loaded DLL, by keys and (vent) by buttons.
+void everyPage(Display& display) {
+    const char* const names[] = {"status_crossfeed", "status_load", "status_unload_not_docked", "status_vent", "help"};
+    for (const char* name : names) {
+        Plugin p;
+        if (!loadPlugin(p)) return;
+        Cockpit c = makeCockpit(strcmp(name, "status_load") == 0);
+        MFD* mfd = openInstrument(c.ship);
+        if (mfd && strcmp(name, "status_crossfeed") == 0) {
+            press(mfd, OAPI_KEY_S);
+            press(mfd, OAPI_KEY_EQUALS, 2);
+        } else if (mfd && strcmp(name, "status_load") == 0) {
+            press(mfd, OAPI_KEY_M);
+            press(mfd, OAPI_KEY_D);
+            static char scratch[kPageSize];
+            drawPage(display, mfd, scratch, sizeof scratch);  // the redraw that finds the docked vessel
+            recordOf(mfd)->titles = 0;
+            press(mfd, OAPI_KEY_S);
+            press(mfd, OAPI_KEY_T, 2);
+            press(mfd, OAPI_KEY_EQUALS, 3);
+        } else if (mfd && strcmp(name, "status_unload_not_docked") == 0) {
+            press(mfd, OAPI_KEY_M, 2);
+        } else if (mfd && strcmp(name, "status_vent") == 0) {
+            click(mfd, 0, 3);  // MOD
+            click(mfd, 3);     // TGT
+            click(mfd, 1);     // PR+
+        } else if (mfd) {
+            press(mfd, OAPI_KEY_SLASH);
+        }
+        if (mfd) {
+            CHECK(recordOf(mfd)->invalidations > 0, "%s: no redraw asked for after its keys", name);
+            checkPage(display, mfd, name);
+            closeInstrument(mfd);
+        }
+        unloadPlugin(p);
+    }
+}
+
+// Cross-feed at the medium rate: nothing moves through opcTimestep once opcPreStep has come;
+// every step moves the same mass from one tank to another, conserving the total, until the
+// source is empty or the target full; then nothing moves.
+void transferToItsClamp(Display& display) {
+    Plugin p;
+    if (!loadPlugin(p)) return;
+    Cockpit c = makeCockpit(false);
+    MFD* mfd = openInstrument(c.ship);
+    if (!mfd) return unloadPlugin(p);
+    press(mfd, OAPI_KEY_S);
+    press(mfd, OAPI_KEY_EQUALS, 2);
+    Tank before[kMaxTanks];
+    memcpy(before, c.ship->tanks, sizeof before);
+    const double total = totalMass(c.ship);
+
+    step(p, 1);
+    Tank afterOne[kMaxTanks];
+    memcpy(afterOne, c.ship->tanks, sizeof afterOne);
+    int source = -1, target = -1;
+    for (int i = 0; i < c.ship->tankCount; ++i) {
+        if (afterOne[i].mass < before[i].mass) source = i;
+        if (afterOne[i].mass > before[i].mass) target = i;
+    }
+    CHECK(source >= 0 && target >= 0 && source != target, "the first opcPreStep moved nothing");
+    if (source < 0 || target < 0) {
+        closeInstrument(mfd);
+        return unloadPlugin(p);
+    }
+    const double perStep = before[source].mass - afterOne[source].mass;
+    CHECK(perStep > 0 && fabs(total - totalMass(c.ship)) < 1e-9, "moved %g, total %g -> %g", perStep, total,
+          totalMass(c.ship));
+
+    // A host of the transition period calls opcTimestep too: it must not pump again.
+    simt += 1.0;
+    p.timestep(simt, 1.0, 51982.0);
+    CHECK(c.ship->tanks[source].mass == afterOne[source].mass && c.ship->tanks[target].mass == afterOne[target].mass,
+          "opcTimestep pumped after opcPreStep");
+
+    int steps = 1;
+    while (steps < 10000 && c.ship->tanks[source].mass > 0 &&
+           c.ship->tanks[target].mass < c.ship->tanks[target].capacity) {
+        const double sourceBefore = c.ship->tanks[source].mass;
+        step(p, 1);
+        ++steps;
+        const double moved = sourceBefore - c.ship->tanks[source].mass;
+        if (c.ship->tanks[source].mass > 0 && c.ship->tanks[target].mass < c.ship->tanks[target].capacity &&
+            fabs(moved - perStep) > 1e-9) {
+            CHECK(false, "step %d moved %g instead of %g", steps, moved, perStep);
+            break;
+        }
+    }
+    CHECK(c.ship->tanks[source].mass == 0 || c.ship->tanks[target].mass == c.ship->tanks[target].capacity,
+          "no clamp after %d steps", steps);
+    CHECK(fabs(total - totalMass(c.ship)) < 1e-6, "total %g -> %g", total, totalMass(c.ship));
+    Tank clamped[kMaxTanks];
+    memcpy(clamped, c.ship->tanks, sizeof clamped);
+    step(p, 20);
+    CHECK(memcmp(clamped, c.ship->tanks, sizeof clamped) == 0, "mass moved past the clamp");
+    static char page[kPageSize];
+    drawPage(display, mfd, page, sizeof page);
+    CHECK(strstr(page, "Pump Mode: Cross-Feed") != nullptr, "page after the clamp:\n%s", page);
+    closeInstrument(mfd);
+    unloadPlugin(p);
+}
+
+// Where an instrument's lines start in a scenario file: after the MODE line of its block.
+int blockStart(const char* file, const char* display) {
+    char header[64];
+    snprintf(header, sizeof header, "BEGIN_MFD %s\n", display);
+    const char* begin = strstr(file, header);
+    const char* mode = begin ? strstr(begin, "MODE ") : nullptr;
+    const char* end = mode ? strchr(mode, '\n') : nullptr;
+    return end ? static_cast<int>(end + 1 - file) : -1;
+}
+
+// A load from the docked depot, written by two displays into a scenario file with the ship
+// list after them and read back by fresh instruments as the simulator reads it; then the
+// depot deleted mid-transfer through opcDeleteVessel.
+void scenarioRoundTripAndDeletion(Display& display) {
+    Plugin p;
+    if (!loadPlugin(p)) return;
+    Cockpit c = makeCockpit(true);
+    MFD* left = openInstrument(c.ship);
+    MFD* right = openInstrument(c.ship);
+    if (!left || !right) return unloadPlugin(p);
+    press(left, OAPI_KEY_M);
+    press(left, OAPI_KEY_D);
+    static char page[kPageSize];
+    drawPage(display, left, page, sizeof page);
+    press(left, OAPI_KEY_S);
+    press(left, OAPI_KEY_T, 2);
+    press(left, OAPI_KEY_EQUALS, 3);
+
+    static ScenarioWriter written[2];
+    memset(written, 0, sizeof written);
+    left->WriteStatus(&written[0]);
+    right->WriteStatus(&written[1]);
+    CHECK(written[0].items >= 4 && strstr(written[0].text, "Depot%Alpha") != nullptr, "written:\n%s", written[0].text);
+    closeInstrument(left);
+    closeInstrument(right);
+
+    static char file[kScenarioSize * 2];
+    snprintf(file, sizeof file,
+             "BEGIN_DESC\nA tanker at a depot ; loading\nEND_DESC\n\n"
+             "BEGIN_ENVIRONMENT\n  System Sol\n  Date MJD 51982.0\nEND_ENVIRONMENT\n\n"
+             "BEGIN_FOCUS\n  Ship Kestrel-7\nEND_FOCUS\n\n"
+             "BEGIN_MFD Left\n  TYPE User\n  MODE %s\n%sEND_MFD\n\n"
+             "BEGIN_MFD Right\n  TYPE User\n  MODE %s\n%sEND_MFD\n\n"
+             "BEGIN_SHIPS\nKestrel-7:ShuttleA\n  STATUS Orbiting Earth\n  ; docked at its second port\n"
+             "  PRPLEVEL 0:0.25 1:0.333 2:1.0\nEND\nDepot%%Alpha:FuelDepot\n  STATUS Orbiting Earth\nEND\nEND_SHIPS\n",
+             kModeName, written[0].text, kModeName, written[1].text);
+
+    // Fresh instruments, each handed the file's lines from behind its MODE line on.
+    left = openInstrument(c.ship);
+    right = openInstrument(c.ship);
+    if (!left || !right) return unloadPlugin(p);
+    ScenarioReader readers[2] = {{file, blockStart(file, "Left"), {}, 0}, {file, blockStart(file, "Right"), {}, 0}};
+    CHECK(readers[0].position > 0 && readers[1].position > 0);
+    left->ReadStatus(&readers[0]);
+    right->ReadStatus(&readers[1]);
+    CHECK(readers[0].linesHandedOut > written[0].items, "the reader stopped at END_MFD");
+
+    // What comes back is the configuration that was written.
+    static ScenarioWriter again;
+    memset(&again, 0, sizeof again);
+    left->WriteStatus(&again);
+    CHECK(strcmp(again.text, written[0].text) == 0, "read back:\n%s\nwritten:\n%s", again.text, written[0].text);
+    closeInstrument(right);
+
+    // WriteStatus clears the state (one block per saved configuration): read it once more.
+    ScenarioReader reread = {file, blockStart(file, "Left"), {}, 0};
+    left->ReadStatus(&reread);
+    const double shipBefore = totalMass(c.ship), depotBefore = totalMass(c.depot);
+    step(p, 5);
+    CHECK(totalMass(c.ship) > shipBefore && totalMass(c.depot) < depotBefore, "the restored load does not pump");
+    CHECK(fabs(totalMass(c.ship) + totalMass(c.depot) - shipBefore - depotBefore) < 1e-6);
+
+    // The simulator tells plug-ins, then deletes the vessel: the pump stops and the depot is
+    // never asked about again, neither by steps nor by the display.
+    p.deleteVessel(handleOf(c.depot));
+    removeVessel(c.depot);
+    Tank shipTanks[kMaxTanks];
+    memcpy(shipTanks, c.ship->tanks, sizeof shipTanks);
+    step(p, 10);
+    drawPage(display, left, page, sizeof page);
+    CHECK(memcmp(shipTanks, c.ship->tanks, sizeof shipTanks) == 0, "the pump ran on after the deletion");
+    CHECK(c.depot->callsAfterDeletion == 0, "%d host calls about the deleted depot", c.depot->callsAfterDeletion);
+    CHECK(strstr(page, "Depot%Alpha") == nullptr, "the page still names the deleted depot:\n%s", page);
+    closeInstrument(left);
+    unloadPlugin(p);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        printf("usage: %s <Kestrane.dll> <folder of the page files>\n", argc > 0 ? argv[0] : "orbiter");
+        return 2;
+    }
+    dllPath = argv[1];
+    pagesFolder = argv[2];
+    static Display display;
+    char error[128];
+    const bool opened = openDisplay(display, error, sizeof error);
+    CHECK(opened, "%s", error);
+    if (opened) {
+        loadRegistersTheModeOnce();
+        labelsAndMenu();
+        everyPage(display);
+        transferToItsClamp(display);
+        scenarioRoundTripAndDeletion(display);
+        closeDisplay(display);
+    }
+    clearVessels();
+    printf("%d passed, %d failed\n", checksPassed, checksFailed);
+    return checksFailed == 0 && checksPassed > 0 ? 0 : 1;
+}
