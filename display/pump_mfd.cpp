@@ -1,5 +1,7 @@
 #include "display/pump_mfd.h"
 
+#include "scenario/status_block.h"
+
 const char* const kButtonLabels[kButtonCount] = {"MOD", "PR+", "PR-", "TGT", "SRC", "DCK", "HLP"};
 
 const MFDBUTTONMENU kButtonMenu[kButtonCount] = {
@@ -126,6 +128,9 @@ int PumpMFD::ButtonMenu(const MFDBUTTONMENU** menu) const {
     if (menu) *menu = kButtonMenu;
     return kButtonCount;
 }
+
+void PumpMFD::WriteStatus(FILEHANDLE scn) const { writeStatusBlock(scn); }
+void PumpMFD::ReadStatus(FILEHANDLE scn) { readStatusBlock(scn, pV); }
 
 void PumpMFD::StoreStatus() const {}
 void PumpMFD::RecallStatus() {}
