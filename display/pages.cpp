@@ -28,7 +28,7 @@ const char* text(const char* s) { return s ? s : ""; }
 void repairIndex(int32_t& tank, uint32_t count) {
     if (static_cast<int64_t>(tank) >= static_cast<int64_t>(count)) {
         tank = 0;
-        transferState.pumpRate = 0;
+        transferState.stopPump();
     }
 }
 
@@ -39,6 +39,10 @@ void drawTankLine(HDC surface, int row, const char* label, int32_t tank, uint32_
     writeAtColor(surface, 0, row, kLabelColour, "%s", label);
     writeHereColor(surface, kValueColour, "%lld", shown(tank));
     writeHereColor(surface, kLabelColour, " (of %u)", count);
+}
+
+void drawNoSourceTank(HDC surface) {
+    writeAtOpaque(surface, 0, kSourceRow, kWarningText, kAlertBackground, " NO SOURCE TANK ");
 }
 
 }  // namespace
@@ -86,19 +90,13 @@ void PumpMFD::drawSourceSection(HDC surface) {
     TransferState& s = transferState;
     switch (s.pumpMode) {
     case CrossFeed: {
-        if (!s.sourceVessel) {
-            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kAlertBackground, " NO SOURCE TANK ");
-            return;
-        }
+        if (!s.sourceVessel) return drawNoSourceTank(surface);
         const uint32_t count = propellantCount(s.sourceVessel);
         repairIndex(s.sourceTank, count);
-        if (count == 0) {
-            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kAlertBackground, " NO SOURCE TANK ");
-        } else if (count == 1) {
+        if (count == 1) {
             writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " SINGLE TANK ONLY ");
         } else {
-            drawTankLine(surface, kSourceRow, "Source Tank ", s.sourceTank, count);
-            drawTankGauge(surface, 0, kSourceRow + 1, s.source());
+            drawSourceTank(surface, count);
         }
         return;
     }
@@ -111,18 +109,20 @@ void PumpMFD::drawSourceSection(HDC surface) {
         if (!s.sourceVessel) return;
         const uint32_t count = propellantCount(s.sourceVessel);
         repairIndex(s.sourceTank, count);
-        if (count == 0) {
-            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kAlertBackground, " NO SOURCE TANK ");
-        } else {
-            drawTankLine(surface, kSourceRow, "Source Tank ", s.sourceTank, count);
-            drawTankGauge(surface, 0, kSourceRow + 1, s.source());
-        }
+        drawSourceTank(surface, count);
         return;
     }
     default:
         // A mode from outside the table names no source; the mode line shows it as unknown.
         return;
     }
+}
+
+// The source tank's line and gauge; a source vessel without tanks has none to show.
+void PumpMFD::drawSourceTank(HDC surface, uint32_t count) {
+    if (count == 0) return drawNoSourceTank(surface);
+    drawTankLine(surface, kSourceRow, "Source Tank ", transferState.sourceTank, count);
+    drawTankGauge(surface, 0, kSourceRow + 1, transferState.source());
 }
 
 void PumpMFD::drawDockingSection(HDC surface) {

@@ -1,5 +1,7 @@
 #include "display/pump_mfd.h"
 
+#include "scenario/status_block.h"
+
 const char* const kButtonLabels[kButtonCount] = {"MOD", "PR+", "PR-", "TGT", "SRC", "DCK", "HLP"};
 
 const MFDBUTTONMENU kButtonMenu[kButtonCount] = {
@@ -16,10 +18,15 @@ bool isCommandKey(DWORD key) {
     return false;
 }
 
-// Index steps are unsigned, so a stored index outside 0..n-1 (from a scenario, or a vessel
-// that lost tanks) comes back into range with the same step.
-int32_t nextIndex(int32_t index, uint32_t count) {
-    return static_cast<int32_t>((static_cast<uint32_t>(index) + 1u) % count);
+// The tank and port keys: with more than one to choose from, the pump stops and the index
+// steps on, wrapping. The step is unsigned, so a stored index outside 0..n-1 (from a
+// scenario, or a vessel that lost tanks) comes back into range with the same step. True when
+// the index stepped.
+bool stepIndex(int32_t& index, uint32_t count) {
+    if (count <= 1) return false;
+    transferState.stopPump();
+    index = static_cast<int32_t>((static_cast<uint32_t>(index) + 1u) % count);
+    return true;
 }
 
 void nextPumpMode() {
@@ -33,14 +40,14 @@ void nextPumpMode() {
     } else if (s.pumpMode == Vent) {
         s.setSource(nullptr, nullptr);
     }
-    s.pumpRate = 0;
+    s.stopPump();
 }
 
 // A rate outside the table counts as Off, as the pump treats it.
 void stepPumpRate(int32_t delta) {
     TransferState& s = transferState;
     if (!transferPossible(s)) {
-        s.pumpRate = 0;
+        s.stopPump();
         return;
     }
     const int32_t rate = (validRate(s.pumpRate) ? s.pumpRate : 0) + delta;
@@ -90,35 +97,14 @@ bool PumpMFD::ConsumeKeyBuffered(DWORD key) {
             changed = true;
             break;
         case kKeyTargetTank:
-            if (s.targetVessel) {
-                const uint32_t n = propellantCount(s.targetVessel);
-                if (n > 1) {
-                    s.pumpRate = 0;
-                    s.targetTank = nextIndex(s.targetTank, n);
-                    changed = true;
-                }
-            }
+            if (s.targetVessel) changed |= stepIndex(s.targetTank, propellantCount(s.targetVessel));
             break;
         case kKeySourceTank:
-            if (s.sourceVessel) {
-                const uint32_t n = propellantCount(s.sourceVessel);
-                if (n > 1) {
-                    s.pumpRate = 0;
-                    s.sourceTank = nextIndex(s.sourceTank, n);
-                    changed = true;
-                }
-            }
+            if (s.sourceVessel) changed |= stepIndex(s.sourceTank, propellantCount(s.sourceVessel));
             break;
         case kKeyDockPort:
             // The ports of this display's vessel, whichever vessel the shared state names.
-            if (pV) {
-                const uint32_t n = pV->DockCount();
-                if (n > 1) {
-                    s.pumpRate = 0;
-                    s.dockPort = nextIndex(s.dockPort, n);
-                    changed = true;
-                }
-            }
+            if (pV) changed |= stepIndex(s.dockPort, pV->DockCount());
             break;
         default:
             break;
@@ -142,6 +128,9 @@ int PumpMFD::ButtonMenu(const MFDBUTTONMENU** menu) const {
     if (menu) *menu = kButtonMenu;
     return kButtonCount;
 }
+
+void PumpMFD::WriteStatus(FILEHANDLE scn) const { writeStatusBlock(scn); }
+void PumpMFD::ReadStatus(FILEHANDLE scn) { readStatusBlock(scn, pV); }
 
 void PumpMFD::StoreStatus() const {}
 void PumpMFD::RecallStatus() {}

@@ -42,6 +42,7 @@ public:
     void drawStatusLines(HDC surface);
     void drawTargetSection(HDC surface);
     void drawSourceSection(HDC surface);
+    void drawSourceTank(HDC surface, uint32_t count);
     void drawDockingSection(HDC surface);
     void drawHelpPage(HDC surface);
     void drawTankGauge(HDC surface, int column, int row, const TankRef& tank);

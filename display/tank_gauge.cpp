@@ -20,12 +20,6 @@ constexpr int kMassColumn = 1;
 constexpr int kPercentColumn = 15;
 constexpr int kCapacityColumn = 27;
 
-int clampToInt(int64_t value) {
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
-
 // Toward zero, as a cast would, but defined for values no int holds: a mass the host reports
 // as not a number or as absurdly large must not turn the drawing undefined.
 int truncateToInt(double value) {

@@ -1,6 +1,5 @@
 #include "display/text_grid.h"
 
-#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -14,12 +13,6 @@ namespace {
 int64_t width() { return cellWidth > 0 ? cellWidth : 1; }
 int64_t height() { return cellHeight > 0 ? cellHeight : 1; }
 int64_t halfWidth() { return width() / 2; }
-
-int clampToInt(int64_t value) {
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<int>(value);
-}
 
 // Integer division truncates toward zero, so a point left of the first anchor still reads as
 // column 0, as the pages expect. The 32-bit division is several times faster and serves every
@@ -85,61 +78,69 @@ void setOpaqueText(HDC surface, COLORREF text, COLORREF background) {
     SetTextColor(surface, text);
 }
 
-Cell writeAt(HDC surface, int column, int row, const char* format, ...) {
+// Every writer does the same, in this order: format the text, move to its cell (or note the
+// current one), set the colours, draw.
+namespace {
+
+// The colours a writer draws in: the surface's own, or set transparent or opaque.
+struct Ink {
+    enum Kind { Keep, Transparent, Opaque } kind = Keep;
+    COLORREF text = 0;
+    COLORREF background = 0;
+};
+
+Cell write(HDC surface, const Cell* at, const Ink& ink, const char* format, va_list args) {
     char text[kTextBufferSize];
+    vformatInto(text, format, args);
+    const Cell cell = at ? moveToCell(surface, at->column, at->row) : getCurrentCell(surface);
+    if (ink.kind == Ink::Transparent) setTransparentText(surface, ink.text);
+    if (ink.kind == Ink::Opaque) setOpaqueText(surface, ink.text, ink.background);
+    drawText(surface, text);
+    return cell;
+}
+
+}  // namespace
+
+Cell writeAt(HDC surface, int column, int row, const char* format, ...) {
+    const Cell at{column, row};
     va_list args;
     va_start(args, format);
-    vformatInto(text, format, args);
+    const Cell previous = write(surface, &at, {}, format, args);
     va_end(args);
-    const Cell previous = moveToCell(surface, column, row);
-    drawText(surface, text);
     return previous;
 }
 
 Cell writeAtColor(HDC surface, int column, int row, COLORREF colour, const char* format, ...) {
-    char text[kTextBufferSize];
+    const Cell at{column, row};
     va_list args;
     va_start(args, format);
-    vformatInto(text, format, args);
+    const Cell previous = write(surface, &at, {Ink::Transparent, colour, 0}, format, args);
     va_end(args);
-    const Cell previous = moveToCell(surface, column, row);
-    setTransparentText(surface, colour);
-    drawText(surface, text);
     return previous;
 }
 
 Cell writeAtOpaque(HDC surface, int column, int row, COLORREF colour, COLORREF background,
                    const char* format, ...) {
-    char text[kTextBufferSize];
+    const Cell at{column, row};
     va_list args;
     va_start(args, format);
-    vformatInto(text, format, args);
+    const Cell previous = write(surface, &at, {Ink::Opaque, colour, background}, format, args);
     va_end(args);
-    const Cell previous = moveToCell(surface, column, row);
-    setOpaqueText(surface, colour, background);
-    drawText(surface, text);
     return previous;
 }
 
 Cell writeHere(HDC surface, const char* format, ...) {
-    char text[kTextBufferSize];
     va_list args;
     va_start(args, format);
-    vformatInto(text, format, args);
+    const Cell current = write(surface, nullptr, {}, format, args);
     va_end(args);
-    const Cell current = getCurrentCell(surface);
-    drawText(surface, text);
     return current;
 }
 
 Cell writeHereColor(HDC surface, COLORREF colour, const char* format, ...) {
-    char text[kTextBufferSize];
     va_list args;
     va_start(args, format);
-    vformatInto(text, format, args);
+    const Cell current = write(surface, nullptr, {Ink::Transparent, colour, 0}, format, args);
     va_end(args);
-    const Cell current = getCurrentCell(surface);
-    setTransparentText(surface, colour);
-    drawText(surface, text);
     return current;
 }

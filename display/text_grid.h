@@ -3,6 +3,7 @@
 // alignment and the colours are the surface's own state.
 #pragma once
 
+#include <climits>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,14 @@ struct Cell {
     int32_t row;
     bool operator==(const Cell&) const = default;
 };
+
+// Coordinates are worked out in 64 bits and handed to GDI, which takes int: clamped, never
+// wrapped.
+inline int clampToInt(int64_t value) {
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
 
 // One cell size for every instrument; each drawing sets its own before it writes. Always at
 // least 1.

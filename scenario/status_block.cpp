@@ -1,10 +1,9 @@
-// The instrument's scenario block: the shared transfer state written as up to five items and
-// read back from them. Both work on the module-wide state, never on the instrument's fields.
+#include "scenario/status_block.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "display/pump_mfd.h"
 #include "scenario/scenario_items.h"
 #include "transfer/transfer_state.h"
 
@@ -138,7 +137,7 @@ void formatSourceTank(char (&value)[kScenarioValueSize], int32_t tank, const cha
 
 }  // namespace
 
-void PumpMFD::WriteStatus(FILEHANDLE scn) const {
+void writeStatusBlock(FILEHANDLE scn) {
     // A vessel the simulation removed must not be asked for its name. Without its target the
     // state describes no vessel's transfer: its mode and tanks must not be saved as this one's.
     dropRemovedVessels();
@@ -156,7 +155,7 @@ void PumpMFD::WriteStatus(FILEHANDLE scn) const {
     clearTransferState();
 }
 
-void PumpMFD::ReadStatus(FILEHANDLE scn) {
+void readStatusBlock(FILEHANDLE scn, VESSEL* own) {
     // When two displays show the mode, only the first block saved carries the configuration:
     // writing clears the state, so the next block holds the cleared state's four zeros. Read
     // after the first, that block would switch off a restored transfer and lose its settings.
@@ -166,7 +165,7 @@ void PumpMFD::ReadStatus(FILEHANDLE scn) {
     BlockShape shape;
     char* line = nullptr;
     while (oapiReadScenario_nextline(scn, line)) {
-        if (line) readLine(line, ownVessel(), shape);
+        if (line) readLine(line, own, shape);
     }
     if (shape.cleared()) {
         transferState = before;

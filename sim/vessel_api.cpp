@@ -95,6 +95,12 @@ void VESSEL::GetStatusEx(void* status) const {
     VesselRecord* r = vesselFor(HostCall::GetStatusEx, hVessel);
     auto* vs = static_cast<VESSELSTATUS2*>(status);
     if (!vs) return;
+    // Another version has another layout, and other lists are not served: the simulator would
+    // fill what the caller does not expect.
+    if (vs->version != 2 || (vs->flag & ~VS_FUELLIST) != 0) {
+        if (Simulation* s = Simulation::current()) s->calls.bad(HostCall::GetStatusEx, "status version or list not served");
+        return;
+    }
     const DWORD n = r ? static_cast<DWORD>(r->tanks.size()) : 0;
     vs->nfuel = n;
     if (vs->flag & VS_FUELLIST) {

@@ -34,13 +34,13 @@ bool vesselsStillThere(TransferState& s) {
         return false;
     }
     if (!s.sourceVessel || s.sourceVessel == s.targetVessel) {
-        if (s.sourceVessel && (s.pumpMode == Load || s.pumpMode == Unload)) s.pumpRate = 0;
+        if (s.sourceVessel && (s.pumpMode == Load || s.pumpMode == Unload)) s.stopPump();
         return s.pumpRate != 0;
     }
     if (s.pumpMode == Load || s.pumpMode == Unload) {
         if (vesselDockedAt(s.targetVessel, s.dockPort) == s.sourceHandle) return true;
         if (!oapiIsVessel(s.sourceHandle)) dropRemovedVessels();
-        s.pumpRate = 0;
+        s.stopPump();
         return false;
     }
     if (!oapiIsVessel(s.sourceHandle)) {
@@ -50,7 +50,7 @@ bool vesselsStillThere(TransferState& s) {
     // Cross-feed is between the tanks of one vessel. A scenario block may name another vessel
     // as the source; propellant does not pass to or from a vessel that is not docked.
     if (s.pumpMode == CrossFeed) {
-        s.pumpRate = 0;
+        s.stopPump();
         return false;
     }
     return true;
@@ -78,7 +78,7 @@ void pumpStep(double dt) {
     const double m = giving.handle ? giving.vessel->GetPropellantMass(giving.handle) : 0.0;
     if (amount >= m) {
         amount = atLeast(m, 0.0);
-        s.pumpRate = 0;
+        s.stopPump();
     }
 
     Tank receiving{};
@@ -95,7 +95,7 @@ void pumpStep(double dt) {
         if (receivingAfter >= cap) {
             // An overfull tank gets nothing back: the amount never turns negative.
             amount = atLeast(cap - r, 0.0);
-            s.pumpRate = 0;
+            s.stopPump();
             // r + (cap - r) can round to one ulp above the capacity: a full tank holds exactly
             // its capacity.
             receivingAfter = atLeast(cap, r);

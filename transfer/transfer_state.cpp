@@ -36,7 +36,7 @@ bool transferPossible(const TransferState& state) {
 static void dropSource() {
     transferState.setSource(nullptr, nullptr);
     transferState.sourceTank = 0;
-    transferState.pumpRate = 0;
+    transferState.stopPump();
 }
 
 void resolveDockedSource() {
@@ -53,7 +53,7 @@ void resolveDockedSource() {
     VESSEL* vessel = oapiGetVesselInterface(docked);
     if (vessel != s.sourceVessel || docked != s.sourceHandle) {
         s.sourceTank = 0;
-        s.pumpRate = 0;
+        s.stopPump();
     }
     s.setSource(vessel, docked);
 }
@@ -62,7 +62,7 @@ static void dropTarget() {
     TransferState& s = transferState;
     if (s.sourceVessel == s.targetVessel) s.setSource(nullptr, nullptr);
     s.setTarget(nullptr, nullptr);
-    s.pumpRate = 0;
+    s.stopPump();
 }
 
 void dropRemovedVessels() {

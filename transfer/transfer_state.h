@@ -45,6 +45,9 @@ struct TransferState {
 
     bool operator==(const TransferState&) const = default;
 
+    // The pump runs while the rate is not Off; every rule that stops it comes here.
+    void stopPump() { pumpRate = 0; }
+
     TankRef target() const { return {targetVessel, targetTank}; }
     TankRef source() const { return {sourceVessel, sourceTank}; }
     void setTarget(VESSEL* vessel, OBJHANDLE handle) {

@@ -4,7 +4,8 @@
 // propellant is conserved except for what Vent discarded or a vessel took with it, the mode
 // and rate stay in their tables, and the host saw no bad call and got every status list back.
 //
-// The run prints its seed. KESTRANE_INVARIANT_SEED repeats a run, KESTRANE_INVARIANT_SEQUENCES
+// The run prints its seed, a fixed one unless KESTRANE_INVARIANT_SEED gives another (CI's long
+// run gives a random one). KESTRANE_INVARIANT_SEED repeats a run, KESTRANE_INVARIANT_SEQUENCES
 // sets how many sequences run and KESTRANE_INVARIANT_FIRST from which one (a failure names
 // the sequence, so one sequence alone can be repeated).
 #include <cinttypes>
@@ -452,8 +453,8 @@ TEST_F(RegressionTest, ACrossFeedBlockNamingAnotherVesselMovesNothingBetweenThem
 }
 
 TEST(InvariantTest, RandomSequencesKeepTanksPropellantStateAndHostCallsSound) {
-    const uint64_t seed = envNumber("KESTRANE_INVARIANT_SEED",
-                                    std::random_device{}() | (uint64_t{std::random_device{}()} << 32));
+    // A fixed seed, so that a failure comes back in the next run; CI's long run gives random ones.
+    const uint64_t seed = envNumber("KESTRANE_INVARIANT_SEED", 20261208);
     const uint64_t count = envNumber("KESTRANE_INVARIANT_SEQUENCES", 2000);
     const uint64_t first = envNumber("KESTRANE_INVARIANT_FIRST", 0);
     std::printf("invariant test: seed %" PRIu64 " (KESTRANE_INVARIANT_SEED), sequences %" PRIu64 "..%" PRIu64

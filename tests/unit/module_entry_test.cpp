@@ -100,7 +100,11 @@ TEST_F(ModuleEntryTest, LoadFillsTheTableBeforeRegisteringTheModeThenClearsTheSt
     const TransferState& s = transferState;
     EXPECT_EQ(s.targetVessel, nullptr);
     EXPECT_EQ(s.sourceVessel, nullptr);
-    EXPECT_EQ(s.targetTank | s.sourceTank | s.dockPort | s.pumpMode | s.pumpRate, 0);
+    EXPECT_EQ(s.targetTank, 0);
+    EXPECT_EQ(s.sourceTank, 0);
+    EXPECT_EQ(s.dockPort, 0);
+    EXPECT_EQ(s.pumpMode, CrossFeed);
+    EXPECT_EQ(s.pumpRate, 0);
     EXPECT_EQ(sim.calls.sequence(), std::vector<HostCall>{HostCall::RegisterMode});
 }
 

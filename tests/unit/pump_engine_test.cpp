@@ -251,7 +251,23 @@ TEST_F(DockedPumpTest, ARemovedTargetLeavesNoVesselToPumpFor) {
     pumpStep(1.0);
     EXPECT_EQ(transferState.pumpRate, 0);
     EXPECT_EQ(transferState.targetVessel, nullptr);
+    EXPECT_EQ(transferState.sourceVessel, depot.vessel.get()) << "the source is still there";
     EXPECT_EQ(depot.tanks[0].mass, 3990.0);
+    EXPECT_EQ(sim.calls.badCalls, 0u);
+}
+
+TEST_F(PumpTest, LoadOrUnloadWithTheOwnVesselStillTheSourceStopsThePump) {
+    // Right after the mode key, before a redraw has found the docked vessel, or read so from a
+    // scenario block: the own vessel is no docked vessel to load from or unload into.
+    for (const int mode : {Load, Unload}) {
+        sim::VesselRecord& v = crossFeed(500.0, 100.0, 1000.0);
+        transferState.pumpMode = mode;
+        pumpStep(1.0);
+        EXPECT_EQ(transferState.pumpRate, 0) << mode;
+        EXPECT_EQ(v.tanks[0].mass, 100.0) << mode;
+        EXPECT_EQ(v.tanks[1].mass, 500.0) << mode;
+        sim.removeVessel(v);
+    }
     EXPECT_EQ(sim.calls.badCalls, 0u);
 }
 

@@ -144,6 +144,7 @@ TEST_F(StatusBlockTest, ReadsEachItemByTheScanRules) {
     const std::string name79(79, 'N');
     const std::string name80(80, 'N');
     addVessel(sim, name79, {{1, 0}});  // the first 79 characters of the 80-character name
+    addVessel(sim, name80, {{1, 0}});  // a name no block can have carried
     const std::vector<ReadCase> cases = {
         {"empty block", {}, kBefore},
         {"letter case does not matter", {"pumprate 2", "DockPort 0"}, {2, 2, 0, 1, 1, "Ship"}},
@@ -176,7 +177,7 @@ TEST_F(StatusBlockTest, ReadsEachItemByTheScanRules) {
          {"SOURCETANK 0:Depot", "PUMPMODE 3"},
          {3, 1, 1, 1, 0, "Depot"}},
         {"79 characters are a name", {"SOURCETANK 0:" + name79}, {2, 1, 1, 1, 0, name79.c_str()}},
-        {"80 characters name no vessel", {"SOURCETANK 0:" + name80}, {2, 1, 1, 1, 0, nullptr}},
+        {"80 characters name no vessel, not even one of that name", {"SOURCETANK 0:" + name80}, {2, 1, 1, 1, 0, nullptr}},
     };
     for (const ReadCase& c : cases) readAndCheck(c);
     EXPECT_EQ(sim.calls.badCalls, 0u) << "a missing vessel is not looked up";
@@ -244,9 +245,21 @@ TEST_F(StatusBlockTest, TheBlockOfAClearedStateDoesNotUndoTheBlockReadBeforeIt) 
     EXPECT_EQ(transferState.pumpRate, 2);
     EXPECT_EQ(transferState.sourceTank, 2);
 
-    // Any other block of zeros is read as it stands.
-    read({"PUMPMODE 0", "PUMPRATE 0", "DOCKPORT 0"});
-    EXPECT_EQ(transferState.pumpRate, 0);
+    // Any other block of zeros is read as it stands: three of the four items, each left out in
+    // turn, set their fields.
+    const Lines zeros = {"PUMPMODE 0", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 0"};
+    for (size_t missing = 0; missing < zeros.size(); ++missing) {
+        transferState = {iface(ship), 2, iface(ship), 1, 1, Unload, 2, ship.handle(), ship.handle()};
+        Lines three = zeros;
+        three.erase(three.begin() + static_cast<std::ptrdiff_t>(missing));
+        read(three);
+        const int32_t fields[] = {transferState.pumpMode, transferState.pumpRate, transferState.dockPort,
+                                  transferState.targetTank};
+        const int32_t before[] = {Unload, 2, 1, 2};
+        for (size_t i = 0; i < zeros.size(); ++i) {
+            EXPECT_EQ(fields[i], i == missing ? before[i] : 0) << zeros[missing] << " left out, " << zeros[i];
+        }
+    }
     transferState.pumpRate = 2;
     read({"PUMPMODE 0", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 0", "SOURCETANK 1"});
     EXPECT_EQ(transferState.pumpRate, 0);

@@ -1,5 +1,7 @@
 // The shared transfer state: set-up, the transfer-possible decision, the docked source, and
 // vessels the simulation removes.
+#include <utility>
+
 #include "test_support.h"
 
 using sim::HostCall;
@@ -12,19 +14,29 @@ class TransferStateTest : public test::SimTest {};
 
 TEST_F(TransferStateTest, ClearingAndResettingSetEveryField) {
     auto& v = addVessel(sim, "Ship", {{100, 10}});
-    transferState = {iface(v), 3, iface(v), 2, 1, Unload, 3, v.handle(), v.handle()};
-    resetTransferState(iface(v));
     const TransferState& s = transferState;
+    auto expectZeros = [&](const char* after) {
+        EXPECT_EQ(s.targetTank, 0) << after;
+        EXPECT_EQ(s.sourceTank, 0) << after;
+        EXPECT_EQ(s.dockPort, 0) << after;
+        EXPECT_EQ(s.pumpMode, CrossFeed) << after;
+        EXPECT_EQ(s.pumpRate, 0) << after;
+    };
+    const TransferState busy = {iface(v), 3, iface(v), 2, 1, Unload, 3, v.handle(), v.handle()};
+    transferState = busy;
+    resetTransferState(iface(v));
     EXPECT_EQ(s.targetVessel, iface(v));
     EXPECT_EQ(s.sourceVessel, iface(v));
     EXPECT_EQ(s.targetHandle, v.handle());
     EXPECT_EQ(s.sourceHandle, v.handle());
-    EXPECT_EQ(s.targetTank + s.sourceTank + s.dockPort + s.pumpMode + s.pumpRate, 0);
+    expectZeros("reset");
+    transferState = busy;
     clearTransferState();
     EXPECT_EQ(s.targetVessel, nullptr);
     EXPECT_EQ(s.sourceVessel, nullptr);
     EXPECT_EQ(s.targetHandle, nullptr);
-    EXPECT_EQ(s.targetTank + s.sourceTank + s.dockPort + s.pumpMode + s.pumpRate, 0);
+    EXPECT_EQ(s.sourceHandle, nullptr);
+    expectZeros("clear");
 }
 
 TEST_F(TransferStateTest, PropellantCountReleasesTheHostsListEveryTime) {
@@ -34,9 +46,22 @@ TEST_F(TransferStateTest, PropellantCountReleasesTheHostsListEveryTime) {
     EXPECT_EQ(propellantCount(iface(three)), 3u);
     EXPECT_EQ(sim.calls.statusListsAllocated, 2u);
     EXPECT_EQ(sim.calls.liveStatusLists(), 0u);
+    EXPECT_EQ(sim.calls.badCalls, 0u) << "the record asked for is version 2 with the propellant list";
     sim.calls.clear();
     EXPECT_EQ(propellantCount(nullptr), 0u);
     EXPECT_EQ(sim.calls.callCount, 0u);
+
+    // The emulator, like the simulator, serves version 2 only: another record is refused.
+    for (const auto& [version, flag] : {std::pair<DWORD, DWORD>{1, VS_FUELLIST}, {0, VS_FUELLIST}, {2, 0x04}}) {
+        VESSELSTATUS2 status{};
+        status.version = version;
+        status.flag = flag;
+        status.nfuel = 77;
+        iface(three)->GetStatusEx(&status);
+        EXPECT_EQ(status.nfuel, 77u) << version;
+        EXPECT_EQ(status.fuel, nullptr) << version;
+    }
+    EXPECT_EQ(sim.calls.badCalls, 3u);
 }
 
 TEST_F(TransferStateTest, TransferPossibleDecidesInItsOrder) {

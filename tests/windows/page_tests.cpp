@@ -47,7 +47,9 @@ bool isBlank(char c) { return c == ' '; }
 // Text: drawn at GDI's current position, which then stands behind it on the same line, as in
 // the emulator: one cell width per character.
 void checkTexts(const std::vector<Event>& events, const GdiDisplay& surface, int cw, int ch) {
-    for (const Event& e : winhost::eventsOf(events, Kind::Text)) {
+    const std::vector<Event> texts = winhost::eventsOf(events, Kind::Text);
+    CHECK(!texts.empty());  // every page draws at least its title
+    for (const Event& e : texts) {
         const int length = static_cast<int>(e.text.size());
         CHECK_MSG(e.result, "'" << e.text << "'");
         CHECK_MSG(e.align & TA_UPDATECP, "'" << e.text << "' drawn without TA_UPDATECP");

@@ -1,0 +1,12 @@
+// The instrument's block in the scenario file: the module-wide transfer state written as up
+// to five items and read back from them. Whichever instrument the simulator asks, the block is
+// the shared state's, never the instrument's own.
+#pragma once
+
+#include "host/host.h"
+
+// Writes the items, then clears the state: the next block written carries nothing.
+void writeStatusBlock(FILEHANDLE scn);
+// Reads the block's lines into the state; `own` is the reading instrument's vessel, whose
+// docking ports a port number must name.
+void readStatusBlock(FILEHANDLE scn, VESSEL* own);
