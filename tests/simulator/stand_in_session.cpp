@@ -377,9 +377,14 @@ void scenarioRoundTripAndDeletion(Display& display) {
     CHECK(strcmp(again.text, written[0].text) == 0, "read back:\n%s\nwritten:\n%s", again.text, written[0].text);
     closeInstrument(right);
 
-    // WriteStatus clears the state (one block per saved configuration): read it once more.
+    // Saving ends the instrument's part in the transfer (one block per saved configuration):
+    // as after loading the scenario again, a fresh instrument reads the block and pumps.
+    closeInstrument(left);
+    left = openInstrument(c.ship);
+    if (!left) return unloadPlugin(p);
     ScenarioReader reread = {file, blockStart(file, "Left"), {}, 0};
     left->ReadStatus(&reread);
+    checkPage(display, left, "status_load");
     const double shipBefore = totalMass(c.ship), depotBefore = totalMass(c.depot);
     step(p, 5);
     CHECK(totalMass(c.ship) > shipBefore && totalMass(c.depot) < depotBefore, "the restored load does not pump");
