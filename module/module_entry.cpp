@@ -49,13 +49,21 @@ OAPI_MSGTYPE modeMessageProc(UINT message, UINT, WPARAM sizeParameter, LPARAM ve
 }
 
 DLLCLBK void opcDLLInit(HINSTANCE) {
+    // The simulator calls it after loading the DLL, whose DllMain has already called it: the
+    // mode is registered once.
+    if (modeId != 0) return;
     MFDMODESPEC description{hostText(kModeName), kModeKey, modeMessageProc};
     modeId = oapiRegisterMFDMode(description);
     clearTransferState();
     preStepSeen = false;
 }
 
-DLLCLBK void opcDLLExit(HINSTANCE) { oapiUnregisterMFDMode(modeId); }
+DLLCLBK void opcDLLExit(HINSTANCE) {
+    // Called by the simulator and again by DllMain at the unload.
+    if (modeId == 0) return;
+    oapiUnregisterMFDMode(modeId);
+    modeId = 0;
+}
 
 DLLCLBK void opcTimestep(double, double simdt, double) {
     if (!preStepSeen) pumpStep(simdt);

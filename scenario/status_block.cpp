@@ -165,6 +165,8 @@ void readStatusBlock(FILEHANDLE scn, VESSEL* own) {
     BlockShape shape;
     char* line = nullptr;
     while (oapiReadScenario_nextline(scn, line)) {
+        // The simulator's reader goes on past the block into the next display's and beyond.
+        if (line && beginsWith(line, "END_MFD")) break;
         if (line) readLine(line, own, shape);
     }
     if (shape.cleared()) {
