@@ -42,6 +42,9 @@ struct Plugin {
     DeleteVesselFn deleteVessel;
 };
 
+// Initialised at run time by the program's entry point, before main (windows/msvc_runtime).
+const DWORD processAtStart = GetCurrentProcessId();
+
 const char* dllPath = nullptr;
 const char* pagesFolder = nullptr;
 double simt = 0.0;
@@ -414,6 +417,7 @@ int main(int argc, char** argv) {
     }
     dllPath = argv[1];
     pagesFolder = argv[2];
+    CHECK(processAtStart == GetCurrentProcessId() && processAtStart != 0, "static initialisers did not run");
     static Display display;
     char error[128];
     const bool opened = openDisplay(display, error, sizeof error);
