@@ -10,8 +10,6 @@ set(KESTRANE_MSVC_ABI ON)
 
 set(CMAKE_CXX_COMPILER clang++)
 set(CMAKE_CXX_COMPILER_TARGET ${KESTRANE_MSVC_TRIPLE})
-set(CMAKE_C_COMPILER clang)
-set(CMAKE_C_COMPILER_TARGET ${KESTRANE_MSVC_TRIPLE})
 set(CMAKE_LINKER lld-link)
 set(CMAKE_AR llvm-ar)
 set(CMAKE_RANLIB llvm-ranlib)
@@ -21,7 +19,6 @@ set(CMAKE_MT llvm-mt)
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 # CMake's default Windows libraries would name the SDK's and MSVC's libraries.
 set(CMAKE_CXX_STANDARD_LIBRARIES "" CACHE STRING "" FORCE)
-set(CMAKE_C_STANDARD_LIBRARIES "" CACHE STRING "" FORCE)
 
 set(KESTRANE_WINE_INCLUDE /usr/include/wine/wine CACHE PATH "Wine's include folder that holds msvcrt/ and windows/")
 if(KESTRANE_MSVC_TRIPLE MATCHES "^i686")
@@ -50,7 +47,6 @@ set(kestrane_msvc_flags "-nostdlibinc -nostdinc++ -fms-compatibility-version=19.
 -isystem ${KESTRANE_WINE_INCLUDE}/msvcrt -isystem ${KESTRANE_WINE_INCLUDE}/windows \
 -D_LIBCPP_NO_VCRUNTIME -D_LIBCPP_HAS_NO_THREADS -D_LIBCPP_DISABLE_VISIBILITY_ANNOTATIONS${kestrane_renames}")
 set(CMAKE_CXX_FLAGS_INIT "${kestrane_msvc_flags}")
-set(CMAKE_C_FLAGS_INIT "-nostdlibinc -isystem ${CMAKE_CURRENT_LIST_DIR}/../windows/msvc_runtime/include -isystem ${KESTRANE_WINE_INCLUDE}/msvcrt -isystem ${KESTRANE_WINE_INCLUDE}/windows${kestrane_renames}")
 # Nothing from MSVC's library folders: every library is named explicitly.
 # (The link line repeats the compile flags, which clang then reports unused.)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld-link -nostdlib -Xlinker /nodefaultlib -Wno-unused-command-line-argument")
