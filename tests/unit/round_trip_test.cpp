@@ -31,6 +31,7 @@
 #include "sim/scenario_file.h"
 #include "sim/surface.h"
 #include "test_support.h"
+#include "tests/support/module_session.h"
 
 namespace {
 
@@ -143,17 +144,15 @@ private:
     }
     void note(const std::string& line) { log_ += "  " + line + "\n"; }
 
+    // The module loaded anew each time, into a simulation of its own.
     void start() {
-        sim_ = std::make_unique<sim::Simulation>();
+        session_ = std::make_unique<test::ModuleSession>();
+        sim_ = &session_->sim;
         sim_->calls.logging = false;
-        opcDLLInit(nullptr);
-        sim_->addTimestepCallback(opcTimestep);
     }
     void stop() {
-        if (!sim_) return;
-        sim_->closeAllDisplays();
-        opcDLLExit(nullptr);
-        sim_.reset();
+        session_.reset();
+        sim_ = nullptr;
     }
 
     sim::VesselSpec vessel(const std::string& name, int minTanks, int maxPorts) {
@@ -243,7 +242,8 @@ private:
     }
 
     std::mt19937_64 rng_;
-    std::unique_ptr<sim::Simulation> sim_;
+    std::unique_ptr<test::ModuleSession> session_;
+    sim::Simulation* sim_ = nullptr;
     sim::VesselRecord* own_ = nullptr;
     std::string log_;
 };
