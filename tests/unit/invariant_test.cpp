@@ -34,12 +34,6 @@
 
 namespace {
 
-uint64_t envNumber(const char* name, uint64_t fallback) {
-    const char* value = std::getenv(name);
-    if (!value || !*value) return fallback;
-    return std::strtoull(value, nullptr, 0);
-}
-
 struct Totals {
     uint64_t sequences = 0, actions = 0, steps = 0, runningSteps = 0, movingSteps = 0, saves = 0, loads = 0,
              removals = 0;
@@ -453,9 +447,9 @@ TEST(InvariantRegressionTest, ACrossFeedBlockNamingAnotherVesselMovesNothingBetw
 
 TEST(InvariantTest, RandomSequencesKeepTanksPropellantStateAndHostCallsSound) {
     // A fixed seed, so that a failure comes back in the next run; CI's long run gives random ones.
-    const uint64_t seed = envNumber("KESTRANE_INVARIANT_SEED", 20261208);
-    const uint64_t count = envNumber("KESTRANE_INVARIANT_SEQUENCES", 2000);
-    const uint64_t first = envNumber("KESTRANE_INVARIANT_FIRST", 0);
+    const uint64_t seed = test::envNumber("KESTRANE_INVARIANT_SEED", 20261208);
+    const uint64_t count = test::envNumber("KESTRANE_INVARIANT_SEQUENCES", 2000);
+    const uint64_t first = test::envNumber("KESTRANE_INVARIANT_FIRST", 0);
     std::printf("invariant test: seed %" PRIu64 " (KESTRANE_INVARIANT_SEED), sequences %" PRIu64 "..%" PRIu64
                 "\n",
                 seed, first, first + count - 1);

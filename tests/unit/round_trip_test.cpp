@@ -35,12 +35,6 @@
 
 namespace {
 
-uint64_t envNumber(const char* name, uint64_t fallback) {
-    const char* value = std::getenv(name);
-    if (!value || !*value) return fallback;
-    return std::strtoull(value, nullptr, 0);
-}
-
 // The transfer state with vessels by name, so that states of two simulations compare.
 struct NamedState {
     std::string target, source;
@@ -249,9 +243,9 @@ private:
 };
 
 TEST(RoundTripTest, ReachableConfigurationsComeBackAfterSavingAndLoadingAndRunOnToTheSameMasses) {
-    const uint64_t seed = envNumber("KESTRANE_ROUNDTRIP_SEED", 20261208);
-    const uint64_t count = envNumber("KESTRANE_ROUNDTRIP_CONFIGURATIONS", 1500);
-    const uint64_t first = envNumber("KESTRANE_ROUNDTRIP_FIRST", 0);
+    const uint64_t seed = test::envNumber("KESTRANE_ROUNDTRIP_SEED", 20261208);
+    const uint64_t count = test::envNumber("KESTRANE_ROUNDTRIP_CONFIGURATIONS", 1500);
+    const uint64_t first = test::envNumber("KESTRANE_ROUNDTRIP_FIRST", 0);
     std::printf("round trip: seed %" PRIu64 " (KESTRANE_ROUNDTRIP_SEED), configurations %" PRIu64 "..%" PRIu64 "\n",
                 seed, first, first + count - 1);
     RecordProperty("seed", std::to_string(seed));
