@@ -13,6 +13,7 @@
 #include "scenes.h"
 #include "sim/raster_surface.h"
 #include "sim/scenario_file.h"
+#include "tests/support/module_session.h"
 #include "transfer/transfer_state.h"
 
 namespace bench {
@@ -43,22 +44,15 @@ std::string scenarioText(int vessels, int pumpMode) {
 }
 
 // The module as the emulator runs it: mode registered, time-step callback in place.
-class Run {
+class Run : public test::ModuleSession {
 public:
     explicit Run(const sim::ScenarioDescription& scenario) {
         sim.calls.logging = false;
-        opcDLLInit(nullptr);
-        sim.addTimestepCallback(opcTimestep);
         ok = applyScenario(scenario, sim, error);
         display = sim.findDisplay("Left");
     }
-    ~Run() {
-        sim.closeAllDisplays();
-        opcDLLExit(nullptr);
-        clearTransferState();
-    }
+    ~Run() { clearTransferState(); }
 
-    sim::Simulation sim;
     sim::Display* display = nullptr;
     bool ok = false;
     std::string error;

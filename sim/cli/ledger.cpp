@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <limits>
 
@@ -14,9 +15,21 @@ double ulp(double x) {
     return std::nextafter(x, std::numeric_limits<double>::infinity()) - x;
 }
 
-std::string format(const char* pattern, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
+// printf formatting into a string of whatever length the text needs: the messages and the
+// numbers in them have no bound that a fixed buffer could keep.
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* pattern, ...) {
+    va_list args, again;
+    va_start(args, pattern);
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, pattern, args);
+    va_end(args);
+    std::string text;
+    if (length > 0) {
+        text.resize(static_cast<size_t>(length));
+        std::vsnprintf(text.data(), text.size() + 1, pattern, again);
+    }
+    va_end(again);
     return text;
 }
 
@@ -226,15 +239,13 @@ std::string formatTankTable(const std::vector<TankAccount>& accounts) {
 }
 
 std::string formatCheck(const ConservationCheck& c) {
-    char line[768];
     std::string terms = format("%.3f kg before", c.before);
     if (c.loaded != 0.0) terms += format(" %+.3f kg changed by loading", c.loaded);
     std::string rest = format(" = %.3f kg after", c.after) + format(" + %.3f kg vented", c.vented);
     if (c.removed != 0.0) rest += format(" + %.3f kg removed with vessels", c.removed);
-    std::snprintf(line, sizeof line, "Conservation check: %s: %s%s (difference %.3g kg, tolerance %.3g kg; %lld steps: %lld moved propellant between tanks, %lld vented)",
-                  c.ok() ? "passed" : "FAILED", terms.c_str(), rest.c_str(), c.difference, c.tolerance, c.steps,
-                  c.transferSteps, c.ventSteps);
-    std::string out = line;
+    std::string out = format("Conservation check: %s: %s%s (difference %.3g kg, tolerance %.3g kg; %lld steps: %lld moved propellant between tanks, %lld vented)",
+                             c.ok() ? "passed" : "FAILED", terms.c_str(), rest.c_str(), c.difference, c.tolerance,
+                             c.steps, c.transferSteps, c.ventSteps);
     if (c.unbalancedSteps) out += format("\n  %.0f transfer steps moved different amounts out of one tank and into the other", static_cast<double>(c.unbalancedSteps)) +
                                   format(" (worst %.3g kg)", c.worstImbalance);
     if (c.oddSteps) out += format("\n  %.0f steps changed tanks in a way no pump mode does", static_cast<double>(c.oddSteps));

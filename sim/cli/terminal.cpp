@@ -127,8 +127,11 @@ void ProgressBar::update(double fraction, const std::string& detail) {
 void ProgressBar::finish() {
     if (!shown_) return;
     shown_ = false;
-    // Blank the line it used.
-    std::fputs(("\r" + std::string(what_.size() + 70, ' ') + "\r").c_str(), stderr);
+    // Blank the line it used, from its start back to its start.
+    std::string blank(what_.size() + 72, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    std::fputs(blank.c_str(), stderr);
     std::fflush(stderr);
 }
 

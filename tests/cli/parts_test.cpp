@@ -52,10 +52,14 @@ TEST_F(LedgerTest, TransfersAndVentsBalanceButPropellantFromNowhereOrLostInTrans
         const char* what;
         std::function<void()> change;
         long long cli::ConservationCheck::*counter;
+        const char* says;  // the whole line, however long
     } faults[] = {
-        {"appears", [&] { ship.tanks[0].mass += 1.0; }, &cli::ConservationCheck::oddSteps},
-        {"uneven", [&] { depot.tanks[0].mass -= 1.0; ship.tanks[0].mass += 1.0 + 1e-9; }, &cli::ConservationCheck::unbalancedSteps},
-        {"two givers", [&] { depot.tanks[0].mass -= 1.0; ship.tanks[1].mass -= 1.0; ship.tanks[0].mass += 2.0; }, &cli::ConservationCheck::oddSteps},
+        {"appears", [&] { ship.tanks[0].mass += 1.0; }, &cli::ConservationCheck::oddSteps,
+         "\n  1 steps changed tanks in a way no pump mode does\n"},
+        {"uneven", [&] { depot.tanks[0].mass -= 1.0; ship.tanks[0].mass += 1.0 + 1e-9; }, &cli::ConservationCheck::unbalancedSteps,
+         "\n  1 transfer steps moved different amounts out of one tank and into the other (worst 1e-09 kg)\n"},
+        {"two givers", [&] { depot.tanks[0].mass -= 1.0; ship.tanks[1].mass -= 1.0; ship.tanks[0].mass += 2.0; }, &cli::ConservationCheck::oddSteps,
+         "\n  1 steps changed tanks in a way no pump mode does\n"},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.what);
@@ -66,6 +70,7 @@ TEST_F(LedgerTest, TransfersAndVentsBalanceButPropellantFromNowhereOrLostInTrans
         EXPECT_FALSE(c.ok());
         EXPECT_EQ(c.*fault.counter, 1);
         EXPECT_NE(cli::formatCheck(c).find("FAILED"), std::string::npos);
+        EXPECT_NE(cli::formatCheck(c).find(fault.says), std::string::npos) << cli::formatCheck(c);
     }
 
     // A change between steps is no pump's doing either.

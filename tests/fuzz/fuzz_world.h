@@ -18,6 +18,7 @@
 #include "sim/scenario_block.h"
 #include "sim/surface.h"
 #include "tests/fuzz/invariants.h"
+#include "tests/support/module_session.h"
 
 namespace fuzz {
 
@@ -37,15 +38,12 @@ struct DisplaySize {
 // The usual size, the smallest, one whose cells do not divide it, and a wide strip.
 inline constexpr DisplaySize kSizes[] = {{512, 512}, {1, 1}, {37, 23}, {1500, 60}};
 
-class World {
+class World : public test::ModuleSession {
 public:
     // setup, bit by bit: 0-1 the vessel of the main display; 2 a second display, opened first
     // on the next vessel; 3-4 which vessels are docked where; 5 the vessel "Gone" removed after
     // docking; 6-7 the display size.
     explicit World(uint8_t setup) {
-        clearTransferState();
-        opcDLLInit(nullptr);
-        sim.addTimestepCallback(opcTimestep);
         sim.calls.logging = false;
         // Masses and capacities with no exact binary form, so that rounding at the tank limits
         // shows; a tank without room; a vessel without tanks; one without ports.
@@ -77,11 +75,7 @@ public:
         openDisplay("Main", *vessels[main]);
         require(invariants::all(sim));
     }
-    ~World() {
-        sim.closeAllDisplays();
-        opcDLLExit(nullptr);
-        clearTransferState();
-    }
+    ~World() { clearTransferState(); }
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
@@ -140,7 +134,6 @@ public:
         act([&] { d.readStatus(block); });
     }
 
-    sim::Simulation sim;
     std::vector<sim::VesselRecord*> vessels;
     DisplaySize size{};
     double vented = 0.0;

@@ -28,16 +28,11 @@
 #include "sim/scenario_file.h"
 #include "sim/surface.h"
 #include "test_support.h"
+#include "tests/support/module_session.h"
 #include "tests/fuzz/invariants.h"
 #include "transfer/pump_engine.h"
 
 namespace {
-
-uint64_t envNumber(const char* name, uint64_t fallback) {
-    const char* value = std::getenv(name);
-    if (!value || !*value) return fallback;
-    return std::strtoull(value, nullptr, 0);
-}
 
 struct Totals {
     uint64_t sequences = 0, actions = 0, steps = 0, runningSteps = 0, movingSteps = 0, saves = 0, loads = 0,
@@ -100,16 +95,13 @@ private:
     }
 
     void start() {
-        sim_ = std::make_unique<sim::Simulation>();
+        session_ = std::make_unique<test::ModuleSession>();
+        sim_ = &session_->sim;
         sim_->calls.logging = false;
-        opcDLLInit(nullptr);
-        sim_->addTimestepCallback(opcTimestep);
     }
     void stop() {
-        if (!sim_) return;
-        sim_->closeAllDisplays();
-        opcDLLExit(nullptr);
-        sim_.reset();
+        session_.reset();
+        sim_ = nullptr;
     }
 
     // A mass for a tank: often empty or full, where the limits are tested.
@@ -393,7 +385,8 @@ private:
 
     Totals& totals_;
     std::mt19937_64 rng_;
-    std::unique_ptr<sim::Simulation> sim_;
+    std::unique_ptr<test::ModuleSession> session_;
+    sim::Simulation* sim_ = nullptr;
     std::deque<std::string> log_;
     int nextVessel_ = 1;
     int nextDisplay_ = 1;
@@ -433,10 +426,11 @@ TEST_F(RegressionTest, AGivingTankEmptiedByTheRoomLeftIsNotDrawnBelowZero) {
     EXPECT_EQ(transferState.pumpRate, 0);
 }
 
-TEST_F(RegressionTest, ACrossFeedBlockNamingAnotherVesselMovesNothingBetweenThem) {
+TEST(InvariantRegressionTest, ACrossFeedBlockNamingAnotherVesselMovesNothingBetweenThem) {
     // Found by the scenario-block fuzzer: the block of a hand-edited file names an undocked
     // vessel as the cross-feed source.
-    opcDLLInit(nullptr);
+    test::ModuleSession session;
+    sim::Simulation& sim = session.sim;
     sim::VesselRecord& ship = test::addVessel(sim, "Ship", {{1000, 250}, {500, 500}}, 2);
     sim::VesselRecord& gone = test::addVessel(sim, "Gone", {{300, 1}, {300, 300}}, 1);
     sim::Display& d = sim.addDisplay("Main", ship, 512, 512);
@@ -448,15 +442,14 @@ TEST_F(RegressionTest, ACrossFeedBlockNamingAnotherVesselMovesNothingBetweenThem
     EXPECT_EQ(ship.tanks[0].mass, 250.0);
     EXPECT_EQ(gone.tanks[1].mass, 300.0);
     EXPECT_EQ(transferState.pumpRate, 0);
-    sim.closeAllDisplays();
-    opcDLLExit(nullptr);
+    clearTransferState();
 }
 
 TEST(InvariantTest, RandomSequencesKeepTanksPropellantStateAndHostCallsSound) {
     // A fixed seed, so that a failure comes back in the next run; CI's long run gives random ones.
-    const uint64_t seed = envNumber("KESTRANE_INVARIANT_SEED", 20261208);
-    const uint64_t count = envNumber("KESTRANE_INVARIANT_SEQUENCES", 2000);
-    const uint64_t first = envNumber("KESTRANE_INVARIANT_FIRST", 0);
+    const uint64_t seed = test::envNumber("KESTRANE_INVARIANT_SEED", 20261208);
+    const uint64_t count = test::envNumber("KESTRANE_INVARIANT_SEQUENCES", 2000);
+    const uint64_t first = test::envNumber("KESTRANE_INVARIANT_FIRST", 0);
     std::printf("invariant test: seed %" PRIu64 " (KESTRANE_INVARIANT_SEED), sequences %" PRIu64 "..%" PRIu64
                 "\n",
                 seed, first, first + count - 1);

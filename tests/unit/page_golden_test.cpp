@@ -11,6 +11,8 @@
 #include "sim/display.h"
 #include "sim/raster_surface.h"
 #include "test_support.h"
+#include "tests/support/module_session.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
@@ -19,20 +21,9 @@ using test::addVessel;
 
 const fs::path kExpectedDir = fs::path(KESTRANE_TEST_DATA) / "pages";
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class WholePageTest : public test::SimTest {
+class WholePageTest : public ::testing::Test, protected test::ModuleSession {
 protected:
-    void SetUp() override { opcDLLInit(nullptr); }
-    void TearDown() override {
-        sim.closeAllDisplays();
-        opcDLLExit(nullptr);
-    }
+    ~WholePageTest() override { clearTransferState(); }
 
     sim::VesselRecord& ship = addVessel(sim, "Kestrel-7", {{1000, 250}, {300, 100}, {5000, 4999.96}}, 2, "ShuttleA");
     sim::VesselRecord& depot = addVessel(sim, "Depot%Alpha", {{20000, 18000}, {2000, 150}}, 1, "FuelDepot");
@@ -57,7 +48,7 @@ protected:
         const std::string actual = surface.cells().text();
         const fs::path expectedPath = kExpectedDir / (name + ".txt");
         const fs::path actualPath = kExpectedDir / (name + "_actual.txt");
-        if (fs::exists(expectedPath) && readFile(expectedPath) == actual) {
+        if (fs::exists(expectedPath) && test::readFile(expectedPath) == actual) {
             fs::remove(actualPath);
             return;
         }

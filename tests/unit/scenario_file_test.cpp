@@ -17,25 +17,15 @@
 #include "sim/display.h"
 #include "sim/surface.h"
 #include "test_support.h"
+#include "tests/support/module_session.h"
+#include "tests/support/read_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// One run of the emulator with the module's mode registered and its time step called, as
-// after loading the module.
-struct Emulator {
-    sim::Simulation sim;
-    Emulator() {
-        opcDLLInit(nullptr);
-        sim.addTimestepCallback(opcTimestep);
-    }
-    ~Emulator() {
-        sim.closeAllDisplays();
-        opcDLLExit(nullptr);
-    }
-    Emulator(const Emulator&) = delete;
-    Emulator& operator=(const Emulator&) = delete;
+// One run of the emulator with the module loaded.
+struct Emulator : test::ModuleSession {
 
     // The display's redraw; returns the texts drawn.
     std::string redraw(const std::string& display) {
@@ -57,13 +47,6 @@ struct Emulator {
     }
     VESSEL* vessel(const std::string& name) { return sim.findVessel(name)->vessel.get(); }
 };
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -199,7 +182,7 @@ TEST_F(ScenarioFileTest, AVentSavedWhileRunningVentsOnAfterLoadingFromEveryTank)
             ASSERT_EQ(transferState.pumpRate, 2);
             ASSERT_TRUE(sim::saveScenario(e.sim, file.string(), error)) << error;
         }
-        EXPECT_EQ(readFile(file).find("SOURCETANK"), std::string::npos);
+        EXPECT_EQ(test::readFile(file).find("SOURCETANK"), std::string::npos);
         Emulator e;
         ASSERT_TRUE(sim::loadScenario(file.string(), e.sim, error)) << error;
         EXPECT_EQ(transferState.sourceVessel, nullptr);
@@ -286,13 +269,13 @@ TEST_F(ScenarioFileTest, SavedVesselsDisplaysAndMassesReadBackExactly) {
     EXPECT_EQ(aux->height(), 200u);
 
     ASSERT_TRUE(sim::saveScenario(e.sim, second.string(), error, parsed->description)) << error;
-    EXPECT_EQ(readFile(second), readFile(first));
+    EXPECT_EQ(test::readFile(second), test::readFile(first));
 
     // A tank the file format would refuse is not saved at all.
     e.sim.addVessel({"Huge", "", {{2e15, 1}}, 0});
     EXPECT_FALSE(sim::saveScenario(e.sim, second.string(), error, {}));
     EXPECT_NE(error.find("'Huge': a tank above 1e15 kg"), std::string::npos) << error;
-    EXPECT_EQ(readFile(second), readFile(first));
+    EXPECT_EQ(test::readFile(second), test::readFile(first));
 }
 
 TEST_F(ScenarioFileTest, ShippedScenariosLoadWithTheirItems) {
@@ -404,7 +387,7 @@ TEST_F(ScenarioFileTest, AFailedSaveLeavesTheOldFileAndTheRunningState) {
     fs::create_directory(dir / "old.scn.tmp");
     EXPECT_FALSE(sim::saveScenario(e.sim, file.string(), error));
     EXPECT_NE(error.find("old.scn.tmp"), std::string::npos) << error;
-    EXPECT_EQ(readFile(file), "OLD");
+    EXPECT_EQ(test::readFile(file), "OLD");
     EXPECT_EQ(transferState.pumpRate, 2);
     EXPECT_EQ(transferState.targetVessel, e.vessel("Ship"));
 
@@ -433,8 +416,8 @@ TEST_F(ScenarioFileTest, AFailedSaveLeavesTheOldFileAndTheRunningState) {
     // And a save that works replaces the old file.
     ASSERT_TRUE(sim::saveScenario(e.sim, (dir / "new.scn").string(), error)) << error;
     fs::remove(dir / "old.scn.tmp");
-    ASSERT_TRUE(sim::writeScenarioFile(file.string(), readFile(dir / "new.scn"), error)) << error;
-    EXPECT_NE(readFile(file).find("SOURCETANK 1:Ship"), std::string::npos);
+    ASSERT_TRUE(sim::writeScenarioFile(file.string(), test::readFile(dir / "new.scn"), error)) << error;
+    EXPECT_NE(test::readFile(file).find("SOURCETANK 1:Ship"), std::string::npos);
 }
 
 TEST_F(ScenarioFileTest, CommentsBlankLinesAndIndentedItemsAreRead) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -19,6 +21,14 @@ inline sim::VesselRecord& addVessel(sim::Simulation& s, const std::string& name,
 }
 
 inline VESSEL* iface(sim::VesselRecord& r) { return r.vessel.get(); }
+
+// A number from the environment (decimal, or hexadecimal with 0x), for runs that repeat or
+// lengthen a randomised test; the fallback when the variable is unset or empty.
+inline uint64_t envNumber(const char* name, uint64_t fallback) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) return fallback;
+    return std::strtoull(value, nullptr, 0);
+}
 
 // The state set up for a vessel, as an instrument's construction leaves it, without host calls
 // being recorded.

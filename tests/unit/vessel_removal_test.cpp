@@ -10,6 +10,7 @@
 #include "sim/scenario_block.h"
 #include "sim/surface.h"
 #include "test_support.h"
+#include "tests/support/module_session.h"
 
 using test::iface;
 
@@ -27,20 +28,10 @@ std::string notes(const sim::CallRecord& calls) {
     return out;
 }
 
-class VesselRemovalTest : public ::testing::Test {
+class VesselRemovalTest : public ::testing::Test, protected test::ModuleSession {
 protected:
-    VesselRemovalTest() {
-        clearTransferState();
-        opcDLLInit(nullptr);
-        sim.addTimestepCallback(opcTimestep);
-    }
-    ~VesselRemovalTest() override {
-        sim.closeAllDisplays();
-        opcDLLExit(nullptr);
-        clearTransferState();
-    }
+    ~VesselRemovalTest() override { clearTransferState(); }
 
-    sim::Simulation sim;
     sim::VesselRecord& ship = sim.addVessel({"Ship", "Tanker", {{1000, 100}, {1000, 200}}, 2});
     sim::VesselRecord& depot = sim.addVessel({"Depot", "Depot", {{5000, 4000}, {5000, 1000}}, 1});
     sim::VesselRecord& tug = sim.addVessel({"Tug", "Tug", {{300, 150}, {300, 50}, {300, 0}}, 3});
