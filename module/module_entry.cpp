@@ -16,6 +16,10 @@ namespace {
 // come, opcTimestep leaves the pumping to it.
 bool preStepSeen = false;
 
+// The simulator calls opcDLLInit and opcDLLExit itself after loading and before unloading the
+// DLL, and the DLL's entry calls them too: the mode is registered and withdrawn once.
+bool modeRegistered = false;
+
 // In the order of the table's entries.
 constexpr const char* kCallbackNames[OPC_ENTRY_COUNT] = {
     "opcOpenRenderViewport", "opcCloseRenderViewport", "opcTimestep", "opcFocusChanged", "opcTimeAccChanged"};
@@ -49,20 +53,18 @@ OAPI_MSGTYPE modeMessageProc(UINT message, UINT, WPARAM sizeParameter, LPARAM ve
 }
 
 DLLCLBK void opcDLLInit(HINSTANCE) {
-    // The simulator calls it after loading the DLL, whose DllMain has already called it: the
-    // mode is registered once.
-    if (modeId != 0) return;
+    if (modeRegistered) return;
     MFDMODESPEC description{hostText(kModeName), kModeKey, modeMessageProc};
     modeId = oapiRegisterMFDMode(description);
+    modeRegistered = true;
     clearTransferState();
     preStepSeen = false;
 }
 
 DLLCLBK void opcDLLExit(HINSTANCE) {
-    // Called by the simulator and again by DllMain at the unload.
-    if (modeId == 0) return;
+    if (!modeRegistered) return;
     oapiUnregisterMFDMode(modeId);
-    modeId = 0;
+    modeRegistered = false;
 }
 
 DLLCLBK void opcTimestep(double, double simdt, double) {

@@ -59,7 +59,10 @@ struct MfdSize : MFD {
 class ModuleEntryTest : public test::SimTest {
 protected:
     ModuleEntryTest() { std::fill(std::begin(callbackTable), std::end(callbackTable), nullptr); }
-    ~ModuleEntryTest() override { std::fill(std::begin(callbackTable), std::end(callbackTable), nullptr); }
+    ~ModuleEntryTest() override {
+        opcDLLExit(nullptr);  // a test that loaded the module leaves it unloaded for the next
+        std::fill(std::begin(callbackTable), std::end(callbackTable), nullptr);
+    }
 
     // Any state that a clearing or a reset would change.
     void fillState(sim::VesselRecord& vessel) {
@@ -122,6 +125,30 @@ TEST_F(ModuleEntryTest, UnloadWithdrawsTheModeAndLeavesTableAndStateAlone) {
     EXPECT_EQ(sim.calls.sequence(), std::vector<HostCall>{HostCall::UnregisterMode});
     EXPECT_EQ(callbackTable[OPC_TIMESTEP_ENTRY], asCallback(&opcTimestep));
     EXPECT_EQ(fields(transferState), before);
+}
+
+TEST_F(ModuleEntryTest, TheSimulatorsOwnInitAndExitAfterTheEntrysRegisterAndWithdrawTheModeOnce) {
+    auto& ship = addVessel(sim, "Ship", {{100, 50}});
+    EXPECT_TRUE(moduleEntry(programHandle(), 1, nullptr));
+    const int32_t id = modeId;
+    fillState(ship);
+    const auto running = fields(transferState);
+    opcDLLInit(nullptr);  // the simulator, after loading the DLL
+    EXPECT_EQ(sim.modes().size(), 1u);
+    EXPECT_EQ(modeId, id);
+    EXPECT_EQ(fields(transferState), running) << "a second init is no new load";
+
+    opcDLLExit(nullptr);  // the simulator, before unloading it
+    EXPECT_TRUE(sim.modes().empty());
+    sim.calls.clear();
+    EXPECT_TRUE(moduleEntry(programHandle(), 0, nullptr));
+    EXPECT_EQ(sim.calls.count(HostCall::UnregisterMode), 0u);
+
+    // Loaded again, it registers again.
+    EXPECT_TRUE(moduleEntry(programHandle(), 1, nullptr));
+    EXPECT_EQ(sim.modes().size(), 1u);
+    opcDLLExit(nullptr);
+    EXPECT_TRUE(sim.modes().empty());
 }
 
 TEST_F(ModuleEntryTest, OtherReasonsAndMissingExportsDoNothingButStillSucceed) {

@@ -147,6 +147,10 @@ TEST_F(StatusBlockTest, ReadsEachItemByTheScanRules) {
     addVessel(sim, name80, {{1, 0}});  // a name no block can have carried
     const std::vector<ReadCase> cases = {
         {"empty block", {}, kBefore},
+        {"the block ends at END_MFD, however far the host reads on",
+         {"PUMPRATE 2", "END_MFD", "PUMPRATE 0", "BEGIN_MFD Right", "TYPE User", "MODE Fuel Management",
+          "PUMPMODE 0", "END_MFD", "END"},
+         {2, 2, 1, 1, 1, "Ship"}},
         {"letter case does not matter", {"pumprate 2", "DockPort 0"}, {2, 2, 0, 1, 1, "Ship"}},
         {"digit right after the name", {"PUMPRATE2"}, {2, 2, 1, 1, 1, "Ship"}},
         {"words after the number", {"PUMPRATE 3 is High"}, {2, 3, 1, 1, 1, "Ship"}},
