@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,14 +49,19 @@ public:
     const ModuleFaults& faults() const { return faults_; }
 
     // The simulator's display refresh: every display that asked for a redraw since its last one,
-    // or every display when `all`, is drawn (onto a surface that keeps no picture).
+    // or every display when `all`, is drawn (onto a surface that keeps only the text).
     void redraw(bool all);
+    // The page a display showed when it was last drawn, as text; empty before its first drawing.
+    std::string lastPage(const sim::Display& display) const;
+    // A drawing made elsewhere (a picture) is what the display shows from then on.
+    void remember(const sim::Display& display, std::string page);
 
 private:
     std::string modulePath_;
     std::unique_ptr<sim::Simulation> simulation_;
     std::unique_ptr<sim::ModuleLoader> loader_;
     ModuleFaults faults_;
+    std::map<std::string, std::string> pages_;  // by display name
 };
 
 }  // namespace cli

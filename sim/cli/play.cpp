@@ -13,6 +13,7 @@
 #include "sim/cli/emulator.h"
 #include "sim/cli/keys.h"
 #include "sim/cli/ledger.h"
+#include "sim/cli/page_fields.h"
 #include "sim/cli/runner.h"
 #include "sim/cli/term_colours.h"
 #include "sim/cli/terminal.h"
@@ -163,11 +164,17 @@ void Player::handle(int key) {
     const std::optional<uint32_t> code = keyForCharacter(static_cast<char>(key));
     sim::Display* d = current();
     if (!code || !d) return;
+    const std::string before = emulator_.lastPage(*d);
     const bool consumed = d->key(*code);
-    char text[96];
-    std::snprintf(text, sizeof text, "Key %c (scan code 0x%02X) on %s: %s", static_cast<char>(key), *code, d->name().c_str(),
-                  consumed ? "consumed" : "not consumed");
-    message_ = text;
+    std::string what = consumed ? "consumed, no change" : d->instrument() ? "not consumed" : "not consumed (no mode shown)";
+    if (consumed && d->pendingRedraws > 0) {
+        // Drawn before the next key, as the simulator draws at its next frame.
+        emulator_.redraw(false);
+        what = describeChange(before, emulator_.lastPage(*d), "->");
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "Key %c (scan code 0x%02X) on ", static_cast<char>(key), *code);
+    message_ = text + d->name() + ": " + what;
 }
 
 void Player::drawDisplay(int top, int left) {
@@ -263,6 +270,7 @@ int Player::run() {
         if (sim::Display* d = current()) {
             if (d->name() != paintedName_ || d->pendingRedraws > 0 || sinceShown >= options_.refresh) {
                 painted_ = drawable(*d) ? paint(*d) : Painted{};
+                if (painted_.surface) emulator_.remember(*d, painted_.surface->cells().text());
                 paintedName_ = d->name();
                 sinceShown = 0.0;
             }

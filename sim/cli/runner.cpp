@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "sim/cli/keys.h"
+#include "sim/cli/page_fields.h"
 #include "sim/panel.h"
 
 namespace cli {
@@ -250,6 +251,7 @@ void Runner::show(sim::Display& display, const std::string& tag) {
         return;
     }
     const Painted painted = paint(display);
+    emulator_.remember(display, painted.surface->cells().text());
     out_ << drawDisplay(painted, options_.style);
     shownAt_[display.name()] = now_;
     if (!options_.pictures) return;
@@ -258,6 +260,15 @@ void Runner::show(sim::Display& display, const std::string& tag) {
     for (int n = 2; std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path; }); ++n)
         path = options_.outDir / (base + "-" + std::to_string(n) + ".png");
     files_.push_back({path, {}, sim::renderPanel(*painted.surface, painted.labels)});
+}
+
+std::string Runner::outcome(sim::Display& display, const std::function<bool()>& press) {
+    const std::string before = emulator_.lastPage(display);
+    const bool consumed = press();
+    if (!consumed) return display.instrument() ? "not consumed" : "not consumed (no mode shown)";
+    if (display.pendingRedraws <= 0) return "consumed, no change";
+    emulator_.redraw(false);
+    return describeChange(before, emulator_.lastPage(display), options_.style.unicode ? "\u2192" : "->");
 }
 
 bool Runner::execute(const Action& a, std::string& error) {
@@ -299,11 +310,10 @@ bool Runner::execute(const Action& a, std::string& error) {
         case ActionKind::Key: {
             sim::Display* d = displayFor(a, error);
             if (!d) return false;
-            const bool consumed = d->key(a.key);
             char code[16];
             std::snprintf(code, sizeof code, "0x%02X", a.key);
-            out_ << at() << "key " << a.keyText << " (" << keyName(a.key) << ", " << code << ") on " << d->name() << ": " << (consumed ? "consumed" : d->instrument() ? "not consumed" : "not consumed (no mode shown)")
-                 << "\n";
+            out_ << at() << "key " << a.keyText << " (" << keyName(a.key) << ", " << code << ") on " << d->name() << ": "
+                 << outcome(*d, [&] { return d->key(a.key); }) << "\n";
             return true;
         }
         case ActionKind::Button: {
@@ -322,10 +332,10 @@ bool Runner::execute(const Action& a, std::string& error) {
                     return fail("display " + quoted(d->name()) + " has no button labelled " + quoted(a.buttonLabel) +
                                 " (its labels: " + joined(labels) + ")");
             }
-            const bool consumed = d->button(button, a.event);
+            const std::string what = outcome(*d, [&] { return d->button(button, a.event); });
             out_ << at() << "button " << button;
             if (!a.buttonLabel.empty()) out_ << " (" << a.buttonLabel << ")";
-            out_ << " event " << a.event << " on " << d->name() << ": " << (consumed ? "consumed" : "not consumed") << "\n";
+            out_ << " event " << a.event << " on " << d->name() << ": " << what << "\n";
             return true;
         }
         case ActionKind::Dock: {
@@ -410,7 +420,9 @@ bool Runner::execute(const Action& a, std::string& error) {
                     out_ << at() << "  " << name << ": shows no mode after loading\n";
                     continue;
                 }
-                const bool same = paint(*d).surface->cells().text() == text;
+                const std::string page = paint(*d).surface->cells().text();
+                emulator_.remember(*d, page);
+                const bool same = page == text;
                 out_ << at() << "  " << name << (same ? ": shows the same page as when it was saved" : ": shows a different page from when it was saved") << "\n";
             }
             return true;
@@ -469,6 +481,9 @@ int Runner::run(std::string& error) {
     const auto nearlyReached = [&](double t) { return t <= now_ + 1e-9 * std::max(1.0, std::fabs(t)); };
     while (true) {
         while (next < script_.actions.size() && nearlyReached(script_.actions[next].time)) {
+            // As in the simulator's frame loop, a display that asked for a redraw is drawn before
+            // the next key, button or step reaches anything.
+            emulator_.redraw(false);
             if (!execute(script_.actions[next], error)) return kExitError;
             ++next;
         }

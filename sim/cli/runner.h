@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -68,6 +69,9 @@ private:
     bool sourceFor(const Action& action, sim::ScenarioDescription& scenario, std::string& error);
     sim::Display* displayFor(const Action& action, std::string& error);
     void show(sim::Display& display, const std::string& tag);
+    // What a key or button did: not consumed, consumed without a change, or the settings it
+    // changed on the page, which is redrawn at once when the instrument asks.
+    std::string outcome(sim::Display& display, const std::function<bool()>& press);
     std::string at() const;  // the current time, for the log
     std::filesystem::path outPath(const std::string& name) const;
 

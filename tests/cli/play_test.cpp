@@ -56,7 +56,7 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (Tanker)"));
     tmux({"send-keys", "-t", "play", "m"});
     ASSERT_TRUE(waitFor("Pump Mode: Load (SRC => TGT)")) << screen();
-    EXPECT_TRUE(contains(screen(), "Key m (scan code 0x32) on Left: consumed"));
+    EXPECT_TRUE(contains(screen(), "Key m (scan code 0x32) on Left: changed: mode Cross-Feed -> Load")) << screen();
     ASSERT_TRUE(waitFor("Docked To: Depot")) << screen();
     tmux({"send-keys", "-t", "play", "+"});
     ASSERT_TRUE(waitFor("Pump Rate: Low")) << screen();
