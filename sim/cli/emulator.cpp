@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sim/cell_view.h"
+#include "sim/cli/page_fields.h"
 #include "sim/display.h"
 #include "sim/surface.h"
 
@@ -103,5 +104,22 @@ std::string Emulator::lastPage(const sim::Display& display) const {
 }
 
 void Emulator::remember(const sim::Display& display, std::string page) { pages_[display.name()] = std::move(page); }
+
+std::string Emulator::press(sim::Display& display, const std::function<bool()>& press, const std::string& arrow) {
+    const std::string before = lastPage(display);
+    const std::string modeBefore = display.instrument() ? display.modeName() : std::string();
+    const bool consumed = press();
+    if (!consumed)
+        return display.instrument() ? "not consumed"
+               : display.selecting() ? "not consumed (no mode on that key)"
+                                     : "not consumed (no mode shown)";
+    if (display.instrument() && display.modeName() != modeBefore) {
+        redraw(false);
+        return "selected " + display.modeName();
+    }
+    if (display.pendingRedraws <= 0) return "consumed, no change";
+    redraw(false);
+    return describeChange(before, lastPage(display), arrow);
+}
 
 }  // namespace cli

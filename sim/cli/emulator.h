@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -53,6 +54,10 @@ public:
     void redraw(bool all);
     // The page a display showed when it was last drawn, as text; empty before its first drawing.
     std::string lastPage(const sim::Display& display) const;
+    // A key or button pressed on a display, and what became of it for the log: not consumed,
+    // consumed without a change, a mode selected, or the settings it changed on the page. A
+    // display that asks for a redraw is drawn at once, as before the simulator's next frame.
+    std::string press(sim::Display& display, const std::function<bool()>& press, const std::string& arrow);
     // A drawing made elsewhere (a picture) is what the display shows from then on.
     void remember(const sim::Display& display, std::string page);
 

@@ -184,6 +184,7 @@ bool Runner::checkScript(std::string& error) {
             case ActionKind::Close:
                 if (!needDisplay(a.display)) return false;
                 break;
+            case ActionKind::Select:
             case ActionKind::Key:
             case ActionKind::Button:
             case ActionKind::Show:
@@ -232,9 +233,10 @@ sim::Display* Runner::displayFor(const Action& action, std::string& error) {
         error = where(script_, action) + "display " + quoted(action.display) + " is not there";
         return nullptr;
     }
-    // Keys go to the first display that shows a mode, as the pilot would use it.
+    // Keys go to the first display that shows a mode or the mode selection, as the pilot
+    // would use it.
     for (sim::Display* d : s.displays()) {
-        if (d->instrument()) return d;
+        if (d->instrument() || d->selecting()) return d;
     }
     if (!s.displays().empty()) return s.displays().front();
     error = where(script_, action) + "there is no display";
@@ -244,7 +246,8 @@ sim::Display* Runner::displayFor(const Action& action, std::string& error) {
 void Runner::show(sim::Display& display, const std::string& tag) {
     char size[32];
     std::snprintf(size, sizeof size, "%u x %u", display.width(), display.height());
-    out_ << "\n" << display.name() << ": " << (display.instrument() ? display.modeName() : std::string("no mode")) << " on "
+    out_ << "\n" << display.name() << ": "
+         << (display.instrument() ? display.modeName() : display.selecting() ? "mode selection" : "no mode") << " on "
          << display.vessel().name << ", " << size << " pixels, at " << seconds(now_) << "\n";
     if (!drawable(display)) {
         out_ << "  (too large to draw here)\n";
@@ -262,13 +265,17 @@ void Runner::show(sim::Display& display, const std::string& tag) {
     files_.push_back({path, {}, sim::renderPanel(*painted.surface, painted.labels)});
 }
 
+std::string selectOutcome(sim::Display& display) {
+    if (!display.select())
+        return display.instrument() ? "back to " + display.modeName() : std::string("left the mode selection; no mode shown");
+    std::string keys;
+    for (const sim::RegisteredMode& m : sim::Simulation::current()->modes())
+        keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
+    return "the mode selection page" + (keys.empty() ? std::string(", no mode registered") : " (" + keys + ")");
+}
+
 std::string Runner::outcome(sim::Display& display, const std::function<bool()>& press) {
-    const std::string before = emulator_.lastPage(display);
-    const bool consumed = press();
-    if (!consumed) return display.instrument() ? "not consumed" : "not consumed (no mode shown)";
-    if (display.pendingRedraws <= 0) return "consumed, no change";
-    emulator_.redraw(false);
-    return describeChange(before, emulator_.lastPage(display), options_.style.unicode ? "\u2192" : "->");
+    return emulator_.press(display, press, options_.style.unicode ? "\u2192" : "->");
 }
 
 bool Runner::execute(const Action& a, std::string& error) {
@@ -305,6 +312,12 @@ bool Runner::execute(const Action& a, std::string& error) {
             const bool had = d->instrument() != nullptr;
             d->closeMode();
             out_ << at() << "close " << a.display << (had ? ": left the mode (a running transfer goes on)" : ": showed no mode") << "\n";
+            return true;
+        }
+        case ActionKind::Select: {
+            sim::Display* d = displayFor(a, error);
+            if (!d) return false;
+            out_ << at() << "select on " << d->name() << ": " << selectOutcome(*d) << "\n";
             return true;
         }
         case ActionKind::Key: {

@@ -89,6 +89,10 @@ private:
     std::map<std::string, double> shownAt_;
 };
 
+// The mode-select key pressed on a display, as the log tells it: the selection page with the
+// keys of the modes, or the mode it went back to.
+std::string selectOutcome(sim::Display& display);
+
 // The seconds a script's actions need, as the default length of a run.
 double defaultRunTime(const Script& script);
 
