@@ -34,7 +34,14 @@ private:
 
 }  // namespace
 
+std::string emptyScenarioError(const sim::ScenarioDescription& scenario) {
+    if (!scenario.vessels.empty()) return {};
+    return scenario.source + ": the scenario has no vessel; it needs at least one BEGIN_VESSEL block";
+}
+
 bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& error) {
+    // Nothing to fly and nothing to show: more likely the wrong file than a wish.
+    if (!(error = emptyScenarioError(scenario)).empty()) return false;
     stop();
     pages_.clear();
     simulation_ = std::make_unique<sim::Simulation>();

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include "sim/cli/keys.h"
@@ -72,22 +74,55 @@ struct Names {
 
 double defaultRunTime(const Script& script) { return script.actions.empty() ? kDefaultRunTime : script.lastTime(); }
 
+bool checkOutFolder(const std::filesystem::path& folder, std::string& error) {
+    std::error_code ec;
+    // The nearest folder that is there: the one to write into, or to make the rest in.
+    std::filesystem::path p = folder.empty() ? "." : folder;
+    while (!std::filesystem::exists(p, ec) && p.has_parent_path() && p != p.parent_path()) p = p.parent_path();
+    if (!std::filesystem::exists(p, ec)) p = ".";
+    const bool itself = std::filesystem::equivalent(p, folder.empty() ? "." : folder, ec);
+    if (!std::filesystem::is_directory(p, ec)) {
+        error = "--out " + folder.string() + ": " + p.string() + (itself ? " is not a folder" : " is not a folder, so the folder cannot be made");
+        return false;
+    }
+    if (access(p.c_str(), W_OK | X_OK) != 0) {
+        error = "--out " + folder.string() + ": " + (itself ? "cannot write into " : "cannot create a folder in ") + p.string() + ": " +
+                std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
     // Every folder first, then every file under a temporary name, then the renames: a failure
     // before the renames leaves none of the files behind.
+    // Folders made here go again when the files cannot all be written.
+    std::vector<std::filesystem::path> made;
+    const auto removeMade = [&] {
+        std::error_code ignored;
+        for (auto it = made.rbegin(); it != made.rend(); ++it) std::filesystem::remove(*it, ignored);
+    };
     for (const PendingFile& f : files) {
         std::error_code ec;
         // The final rename could not replace a folder.
         if (std::filesystem::is_directory(f.path, ec)) {
             error = f.path.string() + ": is a folder, not a file";
+            removeMade();
             return false;
         }
         if (!f.path.has_parent_path()) continue;
         const std::filesystem::path folder = f.path.parent_path();
+        std::vector<std::filesystem::path> missing;
+        for (std::filesystem::path p = folder; !p.empty() && !std::filesystem::exists(p, ec); p = p.parent_path()) {
+            missing.push_back(p);
+            if (p == p.parent_path()) break;
+        }
         std::filesystem::create_directories(folder, ec);
+        made.insert(made.end(), missing.rbegin(), missing.rend());
         if (!ec && !std::filesystem::is_directory(folder, ec)) ec = std::make_error_code(std::errc::not_a_directory);
         if (ec) {
             error = folder.string() + ": cannot create the folder: " + ec.message();
+            removeMade();
             return false;
         }
     }
@@ -110,6 +145,7 @@ bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
         }
         if (!ok) {
             removeTemporaries(0);
+            removeMade();
             return false;
         }
     }
@@ -131,7 +167,7 @@ Runner::Runner(std::string modulePath, sim::ScenarioDescription scenario, Script
       scenario_(std::move(scenario)),
       script_(std::move(script)),
       options_(std::move(options)),
-      out_(out),
+      final_(out),
       accel_(options_.accel) {}
 
 std::string Runner::at() const {
@@ -148,6 +184,7 @@ std::filesystem::path Runner::outPath(const std::string& name) const {
 bool Runner::checkScript(std::string& error) {
     Names names = Names::of(scenario_);
     std::map<std::string, Names> savedNames;
+    std::map<std::filesystem::path, int> savedAt;  // the line of each save
     const std::filesystem::path scriptDir = std::filesystem::path(script_.source).parent_path();
     for (const Action& a : script_.actions) {
         const auto fail = [&](const std::string& what) {
@@ -204,9 +241,14 @@ bool Runner::checkScript(std::string& error) {
                 std::erase(names.vessels, a.vessel);
                 std::erase_if(names.displays, [&](const auto& d) { return d.second == a.vessel; });
                 break;
-            case ActionKind::Save:
+            case ActionKind::Save: {
+                const auto [earlier, added] = savedAt.emplace(outPath(a.text), a.line);
+                if (!added)
+                    return fail("save " + a.text + ": " + outPath(a.text).string() + " is already saved by line " +
+                                std::to_string(earlier->second) + " of this run; give the scenario another name");
                 savedNames[a.text] = names;
                 break;
+            }
             case ActionKind::Load: {
                 if (const auto it = savedNames.find(a.text); it != savedNames.end()) {
                     names = it->second;
@@ -217,6 +259,7 @@ bool Runner::checkScript(std::string& error) {
                 std::string why;
                 std::optional<sim::ScenarioDescription> loaded = sim::readScenarioFile(file.string(), why);
                 if (!loaded) return fail("load: " + why);
+                if (const std::string empty = emptyScenarioError(*loaded); !empty.empty()) return fail("load: " + empty);
                 names = Names::of(*loaded);
                 loadFiles_[a.text] = std::move(*loaded);
                 break;
@@ -399,8 +442,6 @@ bool Runner::execute(const Action& a, std::string& error) {
             std::vector<std::string> description = scenario_.description;
             description.push_back("Saved by kestrane-sim at " + seconds(now_) + " of simulated time.");
             saved.text = sim::formatScenario(sim::captureScenario(s, description));
-            // A later save to the same file replaces the earlier one.
-            std::erase_if(files_, [&](const PendingFile& f) { return f.path == path; });
             files_.push_back({path, saved.text, std::nullopt});
             saved_[a.text] = std::move(saved);
             out_ << at() << "save " << a.text << ": every display's instrument wrote its block, and writing cleared "
@@ -534,7 +575,8 @@ int Runner::run(std::string& error) {
         out_ << "\nFiles written:\n";
         for (const PendingFile& f : files_) out_ << "  " << f.path.string() << "\n";
     }
-    out_.flush();
+    final_ << out_.str();
+    final_.flush();
     if (faults.any())
         error = std::string("the module broke the host's rules (see above)") +
                 (check.ok() ? "" : "; propellant was not conserved either");

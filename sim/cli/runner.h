@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ struct PendingFile {
     std::optional<sim::Image> image;  // a picture
 };
 
+// Whether the folder for pictures and saves can be used: it is a folder that can be written
+// into, or one that can be made. Nothing is created.
+bool checkOutFolder(const std::filesystem::path& folder, std::string& error);
+
 // Writes every file into its folder (created as needed), all or none: false with `error` on the
 // first that fails, having written none of them (unless a final rename fails part way).
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error);
@@ -79,7 +84,9 @@ private:
     sim::ScenarioDescription scenario_;
     Script script_;
     RunOptions options_;
-    std::ostream& out_;
+    std::ostream& final_;
+    // The log is kept until the run has finished: a run that fails prints only its error.
+    std::ostringstream out_;
     TankLedger ledger_;
     double now_ = 0.0;
     double accel_ = 1.0;
