@@ -84,7 +84,8 @@ constexpr int kMessageRows = 3;  // the hint and up to two of the last key's out
 
 class Player {
 public:
-    Player(Emulator& emulator, const PlayOptions& options) : emulator_(emulator), options_(options), accel_(options.accel) {}
+    Player(Emulator& emulator, const PlayOptions& options, std::vector<std::string> description)
+        : emulator_(emulator), options_(options), description_(std::move(description)), accel_(options.accel) {}
 
     int run();
     std::vector<std::string> written;
@@ -101,6 +102,7 @@ private:
 
     Emulator& emulator_;
     const PlayOptions& options_;
+    std::vector<std::string> description_;  // the scenario's, written into every save
     Screen* screen_ = nullptr;
     double accel_;
     bool paused_ = false;
@@ -137,7 +139,9 @@ void Player::save() {
     const double now = s.simTime;
     char when[64];
     std::snprintf(when, sizeof when, "Saved by kestrane-sim play at %.2f s of simulated time.", now);
-    const std::string text = sim::formatScenario(sim::captureScenario(s, {when}));
+    std::vector<std::string> description = description_;
+    description.push_back(when);
+    const std::string text = sim::formatScenario(sim::captureScenario(s, description));
     std::string error;
     std::error_code ec;
     std::filesystem::create_directories(options_.outDir, ec);
@@ -395,7 +399,7 @@ int play(const std::string& modulePath, const sim::ScenarioDescription& scenario
     }
     Emulator emulator(modulePath);
     if (!emulator.start(scenario, error)) return kExitError;
-    Player player(emulator, options);
+    Player player(emulator, options, scenario.description);
     player.ledger.begin(emulator.simulation());
     player.run();
     const double end = emulator.simulation().simTime;

@@ -72,7 +72,10 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     tmux({"send-keys", "-t", "play", "w"});
     ASSERT_TRUE(waitFor("and went on from it")) << screen();
     EXPECT_TRUE(contains(screen(), "Pump Rate: Low"));
-    EXPECT_TRUE(fs::exists(work / "saves/docked-depot-saved.scn"));
+    const std::string saved = readFile(work / "saves/docked-depot-saved.scn");
+    // The scenario's description stays, as a run's save keeps it, with a line on the save.
+    EXPECT_TRUE(contains(saved, "BEGIN_DESC\nA tanker with three tanks and two docking ports")) << saved;
+    EXPECT_TRUE(contains(saved, "Saved by kestrane-sim play at ")) << saved;
 
     tmux({"send-keys", "-t", "play", "q"});
     for (int i = 0; i < 200 && !fs::exists(rc); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
