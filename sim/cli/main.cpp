@@ -51,19 +51,23 @@ int failWith(const std::string& message, int status = cli::kExitError) {
     return status;
 }
 
-// The module given, else the one the build made, else one beside the program.
+// The module given; else the one installed with the program, under its prefix; else one beside
+// the program, where it has been copied; else the one the build made.
 std::optional<std::string> findModule(const std::string& given, std::string& error) {
     if (!given.empty()) return given;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(KESTRANE_DEFAULT_MODULE, ec)) return std::string(KESTRANE_DEFAULT_MODULE);
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
+        const std::filesystem::path installed = (self.parent_path() / KESTRANE_INSTALLED_MODULE).lexically_normal();
         const std::filesystem::path beside = self.parent_path() / KESTRANE_MODULE_FILE_NAME;
-        if (std::filesystem::is_regular_file(beside, ec)) return beside.string();
-        error = "module not found: neither '" + std::string(KESTRANE_DEFAULT_MODULE) + "' nor '" + beside.string() +
-                "' exists (build it, or name one with --module)";
+        for (const std::filesystem::path& p : {installed, beside, std::filesystem::path(KESTRANE_DEFAULT_MODULE)}) {
+            if (std::filesystem::is_regular_file(p, ec)) return p.string();
+        }
+        error = "module not found: none of '" + installed.string() + "', '" + beside.string() + "' and '" +
+                KESTRANE_DEFAULT_MODULE + "' exists (build it, or name one with --module)";
         return std::nullopt;
     }
+    if (std::filesystem::is_regular_file(KESTRANE_DEFAULT_MODULE, ec)) return std::string(KESTRANE_DEFAULT_MODULE);
     error = "module not found: '" + std::string(KESTRANE_DEFAULT_MODULE) + "' (build it, or name one with --module)";
     return std::nullopt;
 }
@@ -98,10 +102,11 @@ int main(int argc, char** argv) {
         "kestrane-sim: runs the Kestrane module in the host emulator, as the simulator would load it.\n"
         "Without a command it runs the built-in demo."};
     app.fallthrough();
+    app.set_version_flag("--version", std::string("kestrane-sim ") + KESTRANE_VERSION);
     app.require_subcommand(0, 1);
 
     std::string module, outDir = "kestrane-out", colour = "auto";
-    app.add_option("--module", module, "The module library to load (default: the one the build made)");
+    app.add_option("--module", module, "The module library to load (default: the one installed with the program, or the one the build made)");
     app.add_option("--out", outDir, "Folder for pictures and saved scenarios")->capture_default_str();
     app.add_option("--color", colour, "Colours in the terminal: auto, always or never")
         ->check(CLI::IsMember({"auto", "always", "never"}))
@@ -132,8 +137,9 @@ int main(int argc, char** argv) {
     CLI::App* playCommand = app.add_subcommand("play", "Play a scenario in real time in the terminal");
     playCommand->footer(
         "Keys: M, = or +, -, T, S, D, / or ? go to the display as the simulator delivers them;\n"
-        "Tab next display, < and > time acceleration, P pause, W save and go on from the saved file\n"
-        "(in the --out folder), Q quit. On quitting the tank table and the conservation check are printed.");
+        "F1 mode selection (then F for Fuel Management), Tab next display, < and > time acceleration,\n"
+        "P pause, W save and go on from the saved file (in the --out folder), Q quit. On quitting the\n"
+        "tank table and the conservation check are printed.");
     playCommand->add_option("scenario", playScenario, "Scenario file (docs/scenario-format.md)")->required();
     playCommand->add_option("--accel", playOptions.accel, "Time acceleration to start with")
         ->check(within(0.09, 10000.0, "a time acceleration from 0.1 to 10000"))

@@ -11,6 +11,7 @@
 
 #include "sim/cli/keys.h"
 #include "sim/cli/page_fields.h"
+#include "sim/font.h"
 #include "sim/panel.h"
 
 namespace cli {
@@ -523,6 +524,7 @@ int Runner::run(std::string& error) {
     if (!options_.title.empty()) out_ << options_.title << "\n";
     for (const std::string& line : scenario_.description) out_ << "  " << line << "\n";
     out_ << "Module:   " << emulator_.modulePath() << "\n";
+    out_ << "Font:     " << sim::defaultFontPath() << "\n";
     out_ << "Scenario: " << options_.scenarioLabel << "\n";
     if (!script_.actions.empty()) out_ << "Script:   " << script_.source << "\n";
     out_ << "Run:      " << seconds(end) << " of simulated time, frames of " << options_.step << " s at time acceleration "
