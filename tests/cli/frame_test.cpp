@@ -49,3 +49,33 @@ TEST_F(CliTest, TheLogSaysWhatEachKeyAndButtonChanged) {
         if (at != std::string::npos) from = at;
     }
 }
+
+TEST_F(CliTest, TheModeSelectionListsTheModeByItsKeyAndGoesBackToTheModeShownBefore) {
+    const Result r = run({"run", scenario("demo.scn"), "--no-pictures", "--time", "2", "--script",
+                          script("select.script",
+                                 "0 key M\n0 select Left\n0 show\n0 key Q\n0 key F\n0 key M\n"
+                                 "1 select\n1 key M\n1 select\n1 show\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> expected{
+        "key M (M, 0x32) on Left: not consumed (no mode shown)",
+        "select on Left: the mode selection page (F for Fuel Management)",
+        "key Q (Q, 0x10) on Left: not consumed (no mode on that key)",
+        "key F (F, 0x21) on Left: selected Fuel Management",
+        "key M (M, 0x32) on Left: changed: mode Cross-Feed -> Load",
+        "select on Left: the mode selection page",
+        "key M (M, 0x32) on Left: not consumed (no mode on that key)",
+        "select on Left: back to Fuel Management",
+    };
+    size_t from = 0;
+    for (const std::string& line : expected) {
+        const size_t at = r.out.find(line, from);
+        EXPECT_NE(at, std::string::npos) << line << "\n" << r.out;
+        if (at != std::string::npos) from = at;
+    }
+    const std::vector<std::string> left = pages(r.out, "Left");
+    ASSERT_EQ(left.size(), 3u) << r.out;  // the selection, back in the mode at 1 s, and the end
+    EXPECT_EQ(left[0].substr(0, left[0].find_last_not_of('\n') + 1), "Mode selection\n\n[F] Fuel Management");
+    EXPECT_TRUE(contains(r.out, "Left: mode selection on Kestrel")) << r.out;
+    // The instrument made anew for the same vessel goes on with the configuration.
+    EXPECT_TRUE(contains(left[1], "Pump Mode: Load (SRC => TGT)")) << left[1];
+}
