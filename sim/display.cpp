@@ -1,5 +1,8 @@
 #include "sim/display.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "sim/scenario_block.h"
 
 namespace sim {
@@ -27,7 +30,22 @@ bool Display::openMode(const std::string& modeName) {
     instrument_ = reinterpret_cast<MFD*>(result);
     if (!instrument_) return false;
     modeName_ = modeName;
+    selecting_ = false;
     pendingRedraws = 1;  // a new instrument is drawn at once
+    return true;
+}
+
+bool Display::select() {
+    if (selecting_) {
+        selecting_ = false;
+        ++pendingRedraws;
+        if (!modeBeforeSelection_.empty()) openMode(modeBeforeSelection_);
+        return selecting_;
+    }
+    modeBeforeSelection_ = modeName_;
+    closeMode();
+    selecting_ = true;
+    ++pendingRedraws;
     return true;
 }
 
@@ -37,7 +55,13 @@ void Display::closeMode() {
     modeName_.clear();
 }
 
-bool Display::key(DWORD key) { return instrument_ && instrument_->ConsumeKeyBuffered(key); }
+bool Display::key(DWORD key) {
+    if (selecting_) {
+        const RegisteredMode* mode = simulation_.findModeByKey(key);
+        return mode && openMode(mode->name);
+    }
+    return instrument_ && instrument_->ConsumeKeyBuffered(key);
+}
 
 bool Display::button(int button, int event) { return instrument_ && instrument_->ConsumeButton(button, event); }
 
@@ -48,6 +72,37 @@ int Display::buttonMenu(const MFDBUTTONMENU** menu) const { return instrument_ ?
 void Display::repaint(HDC surface) {
     pendingRedraws = 0;
     if (instrument_) instrument_->Update(surface);
+    if (selecting_) drawSelection(surface);
+}
+
+namespace {
+// The letter of a scan code (set 1) on the main block, or 0.
+char letterOf(DWORD key) {
+    static constexpr const char* kRows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    static constexpr DWORD kFirst[] = {0x10, 0x1E, 0x2C};
+    for (int r = 0; r < 3; ++r) {
+        const DWORD n = static_cast<DWORD>(std::strlen(kRows[r]));
+        if (key >= kFirst[r] && key < kFirst[r] + n) return kRows[r][key - kFirst[r]];
+    }
+    return 0;
+}
+}  // namespace
+
+void Display::drawSelection(HDC surface) {
+    const int cw = cellWidthFor(width_), ch = cellHeightFor(height_);
+    const auto line = [&](int row, const std::string& text) { TextOutA(surface, cw / 2, row * ch, text.c_str(), static_cast<int>(text.size())); };
+    SetBkMode(surface, TRANSPARENT);
+    SetTextColor(surface, kTitleColour);
+    line(0, "Mode selection");
+    SetTextColor(surface, kSelectionColour);
+    int row = 2;
+    for (const RegisteredMode& m : simulation_.modes()) {
+        char key[16];
+        if (const char letter = letterOf(m.key)) std::snprintf(key, sizeof key, "[%c]", letter);
+        else std::snprintf(key, sizeof key, "[0x%02X]", static_cast<unsigned>(m.key));
+        line(row++, std::string(key) + " " + m.name);
+    }
+    if (simulation_.modes().empty()) line(row, "No mode registered");
 }
 
 void Display::writeStatus(ScenarioBlock& block) const {

@@ -21,6 +21,8 @@ inline int cellHeightFor(DWORD height) { return height / kGridRows > 0 ? static_
 
 // The colour and background in which the host draws an instrument's title.
 inline constexpr COLORREF kTitleColour = 0xffffff;
+// The modes listed on the host's mode selection page.
+inline constexpr COLORREF kSelectionColour = 0xc0c0c0;
 
 class Display {
 public:
@@ -35,6 +37,13 @@ public:
     bool openMode(const std::string& modeName);
     // Leaves the mode: the instrument is destroyed.
     void closeMode();
+
+    // The simulator's mode selection page, as its mode-select key opens it: the mode shown is
+    // left (its instrument destroyed) and the page lists the registered modes with their keys;
+    // a mode's key then opens it. Selecting again goes back to the mode shown before, if any.
+    // Returns what the display shows afterwards: true for the selection page.
+    bool select();
+    bool selecting() const { return selecting_; }
 
     MFD* instrument() const { return instrument_; }
     const std::string& modeName() const { return modeName_; }
@@ -56,12 +65,16 @@ public:
     int redrawRequests = 0;  // over the display's life
 
 private:
+    void drawSelection(HDC surface);
+
     Simulation& simulation_;
     std::string name_;
     VesselRecord& vessel_;
     unsigned width_, height_;
     MFD* instrument_ = nullptr;
     std::string modeName_;
+    bool selecting_ = false;
+    std::string modeBeforeSelection_;
 };
 
 }  // namespace sim

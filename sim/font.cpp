@@ -1,5 +1,7 @@
 #include "sim/font.h"
 
+#include <filesystem>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -36,6 +38,21 @@ std::shared_ptr<const Font> fail(std::string* error, const std::string& message)
 bool drawable(unsigned c) { return (c > 0x20 && c < 0x7f) || c > 0xa0; }
 
 }  // namespace
+
+const std::string& defaultFontPath() {
+    static const std::string path = [] {
+#ifdef KESTRANE_INSTALLED_FONT
+        std::error_code ec;
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (!ec) {
+            const std::filesystem::path installed = self.parent_path() / KESTRANE_INSTALLED_FONT;
+            if (std::filesystem::is_regular_file(installed, ec)) return installed.lexically_normal().string();
+        }
+#endif
+        return std::string(kDefaultFontPath);
+    }();
+    return path;
+}
 
 std::shared_ptr<const Font> Font::forCell(int cellWidth, int cellHeight, const std::string& path,
                                           std::string* error) {

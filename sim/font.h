@@ -12,6 +12,10 @@ namespace sim {
 
 inline constexpr const char* kDefaultFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 
+// The font the displays are drawn with: the one installed with the program (beside it, under
+// the prefix it was installed to) when there is one, else the system's kDefaultFontPath.
+const std::string& defaultFontPath();
+
 class Font {
 public:
     // Coverage of one character, 0 (none) to 255 (full), clipped to its cell.

@@ -22,7 +22,7 @@ public:
     // The font is scaled so that its advance is the cell width; the current position moves by
     // one cell width per character. Sizes below one pixel are taken as one.
     RasterSurface(int width, int height, int cellWidth, int cellHeight,
-                  const std::string& fontPath = kDefaultFontPath);
+                  const std::string& fontPath = defaultFontPath());
 
     int width() const { return image_.width; }
     int height() const { return image_.height; }

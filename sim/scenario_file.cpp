@@ -225,6 +225,7 @@ private:
                 if (haveVessel) return fail(lineNumber(), "second VESSEL line");
                 if (!expectWords(k, 2, "VESSEL name")) return false;
                 d.vessel = k[1];
+                d.vesselLine = lineNumber();
                 haveVessel = true;
             } else if (k[0] == "SIZE") {
                 if (haveSize) return fail(lineNumber(), "second SIZE line");
@@ -317,7 +318,7 @@ private:
                                         std::to_string(at->second) + ")");
             }
             if (!index.count(d.vessel)) {
-                return fail(d.line,
+                return fail(d.vesselLine ? d.vesselLine : d.line,
                             "display " + inQuotes(d.name) + " on unknown vessel " + inQuotes(d.vessel));
             }
         }

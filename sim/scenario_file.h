@@ -47,6 +47,7 @@ struct ScenarioDisplay {
     std::string mode;                // empty: the display shows no mode
     std::vector<std::string> items;  // the instrument's block, one item a line
     int line = 0;
+    int vesselLine = 0;
     int modeLine = 0;
 };
 

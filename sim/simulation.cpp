@@ -165,4 +165,11 @@ const RegisteredMode* Simulation::findMode(int id) const {
     return nullptr;
 }
 
+const RegisteredMode* Simulation::findModeByKey(DWORD key) const {
+    for (const RegisteredMode& m : modes_) {
+        if (m.key == key) return &m;
+    }
+    return nullptr;
+}
+
 }  // namespace sim

@@ -99,6 +99,8 @@ public:
     bool unregisterMode(int id);
     const RegisteredMode* findMode(const std::string& name) const;
     const RegisteredMode* findMode(int id) const;
+    // The mode a key selects on the mode selection page: the first registered with that key.
+    const RegisteredMode* findModeByKey(DWORD key) const;
     const std::vector<RegisteredMode>& modes() const { return modes_; }
     // Told of each mode as it is registered, while the module is still inside its call (tests
     // use it to see what a module has done by the time it registers).

@@ -62,7 +62,8 @@ char* VESSEL::GetName() const {
 
 char* VESSEL::GetClassNameA() const {
     VesselRecord* r = vesselFor(HostCall::GetClassName, hVessel);
-    return r ? r->className.data() : noName();
+    // The simulator gives a vessel created without a class its name as its class.
+    return r ? (r->className.empty() ? r->name.data() : r->className.data()) : noName();
 }
 
 UINT VESSEL::DockCount() const {

@@ -2,13 +2,48 @@
 
 #include <algorithm>
 
+#include "sim/cell_view.h"
+#include "sim/cli/page_fields.h"
 #include "sim/display.h"
 #include "sim/surface.h"
 
 namespace cli {
 
+namespace {
+
+// A display's text only: what the log compares before and after a key.
+class CellSurface : public HDC__ {
+public:
+    CellSurface(const sim::Display& display)
+        : HDC__(sim::cellWidthFor(display.width())),
+          cells_(static_cast<int>(display.width()), static_cast<int>(display.height()), sim::cellWidthFor(display.width()),
+                 sim::cellHeightFor(display.height())) {}
+    void drawText(int x, int y, const char* text, int length) override {
+        if (text && length > 0) cells_.addText(x, y, text, length, textColour, bkMode == OPAQUE, bkColour);
+    }
+    void drawRectangle(int left, int top, int right, int bottom) override {
+        if (left > right) std::swap(left, right);
+        if (top > bottom) std::swap(top, bottom);
+        if (left != right && top != bottom) cells_.addRectangle(left, top, right, bottom, brush ? brush->colour : 0);
+    }
+    const sim::CellView& cells() const { return cells_; }
+
+private:
+    sim::CellView cells_;
+};
+
+}  // namespace
+
+std::string emptyScenarioError(const sim::ScenarioDescription& scenario) {
+    if (!scenario.vessels.empty()) return {};
+    return scenario.source + ": the scenario has no vessel; it needs at least one BEGIN_VESSEL block";
+}
+
 bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& error) {
+    // Nothing to fly and nothing to show: more likely the wrong file than a wish.
+    if (!(error = emptyScenarioError(scenario)).empty()) return false;
     stop();
+    pages_.clear();
     simulation_ = std::make_unique<sim::Simulation>();
     // A run may be long: keep the counters, not every call.
     simulation_->calls.logging = false;
@@ -64,9 +99,34 @@ void Emulator::redraw(bool all) {
     if (!simulation_) return;
     for (sim::Display* display : simulation_->displays()) {
         if (!display->instrument() || (!all && display->pendingRedraws <= 0)) continue;
-        sim::RecordingSurface surface(sim::cellWidthFor(display->width()), false);
+        CellSurface surface(*display);
         display->repaint(&surface);
+        pages_[display->name()] = surface.cells().text();
     }
+}
+
+std::string Emulator::lastPage(const sim::Display& display) const {
+    const auto it = pages_.find(display.name());
+    return it == pages_.end() ? std::string() : it->second;
+}
+
+void Emulator::remember(const sim::Display& display, std::string page) { pages_[display.name()] = std::move(page); }
+
+std::string Emulator::press(sim::Display& display, const std::function<bool()>& press, const std::string& arrow) {
+    const std::string before = lastPage(display);
+    const std::string modeBefore = display.instrument() ? display.modeName() : std::string();
+    const bool consumed = press();
+    if (!consumed)
+        return display.instrument() ? "not consumed"
+               : display.selecting() ? "not consumed (no mode on that key)"
+                                     : "not consumed (no mode shown)";
+    if (display.instrument() && display.modeName() != modeBefore) {
+        redraw(false);
+        return "selected " + display.modeName();
+    }
+    if (display.pendingRedraws <= 0) return "consumed, no change";
+    redraw(false);
+    return describeChange(before, lastPage(display), arrow);
 }
 
 }  // namespace cli

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +25,9 @@ struct ModuleFaults {
 
     bool any() const { return badCalls || liveStatusLists || !unloadErrors.empty(); }
 };
+
+// Why a scenario cannot run: it has no vessel. Empty when it can.
+std::string emptyScenarioError(const sim::ScenarioDescription& scenario);
 
 // The faults as lines for the end of a run; empty when there are none.
 std::string formatFaults(const ModuleFaults& faults);
@@ -48,14 +53,23 @@ public:
     const ModuleFaults& faults() const { return faults_; }
 
     // The simulator's display refresh: every display that asked for a redraw since its last one,
-    // or every display when `all`, is drawn (onto a surface that keeps no picture).
+    // or every display when `all`, is drawn (onto a surface that keeps only the text).
     void redraw(bool all);
+    // The page a display showed when it was last drawn, as text; empty before its first drawing.
+    std::string lastPage(const sim::Display& display) const;
+    // A key or button pressed on a display, and what became of it for the log: not consumed,
+    // consumed without a change, a mode selected, or the settings it changed on the page. A
+    // display that asks for a redraw is drawn at once, as before the simulator's next frame.
+    std::string press(sim::Display& display, const std::function<bool()>& press, const std::string& arrow);
+    // A drawing made elsewhere (a picture) is what the display shows from then on.
+    void remember(const sim::Display& display, std::string page);
 
 private:
     std::string modulePath_;
     std::unique_ptr<sim::Simulation> simulation_;
     std::unique_ptr<sim::ModuleLoader> loader_;
     ModuleFaults faults_;
+    std::map<std::string, std::string> pages_;  // by display name
 };
 
 }  // namespace cli

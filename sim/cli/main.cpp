@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -15,25 +16,58 @@
 
 namespace {
 
+// Bytes of a message that a terminal would not show as they are (control characters, bytes that
+// are no UTF-8) are written as \xNN, so that the message stays one readable line.
+std::string printable(const std::string& message) {
+    std::string out;
+    const auto escape = [&](unsigned char b) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+        out += escaped;
+    };
+    const auto continuation = [&](size_t i) { return i < message.size() && (static_cast<unsigned char>(message[i]) & 0xC0) == 0x80; };
+    for (size_t i = 0; i < message.size();) {
+        const unsigned char b = static_cast<unsigned char>(message[i]);
+        const size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 1;
+        bool whole = length > 1;
+        for (size_t k = 1; k < length && whole; ++k) whole = continuation(i + k);
+        // C1 controls are two bytes of UTF-8 that show nothing either.
+        if (whole && b == 0xC2 && static_cast<unsigned char>(message[i + 1]) < 0xA0) whole = false;
+        if (whole) {
+            out.append(message, i, length);
+            i += length;
+        } else {
+            if (b >= 0x20 && b < 0x7f) out += static_cast<char>(b);
+            else escape(b);
+            ++i;
+        }
+    }
+    return out;
+}
+
 int failWith(const std::string& message, int status = cli::kExitError) {
     std::cout.flush();
-    std::cerr << "kestrane-sim: " << message << "\n";
+    std::cerr << "kestrane-sim: " << printable(message) << "\n";
     return status;
 }
 
-// The module given, else the one the build made, else one beside the program.
+// The module given; else the one installed with the program, under its prefix; else one beside
+// the program, where it has been copied; else the one the build made.
 std::optional<std::string> findModule(const std::string& given, std::string& error) {
     if (!given.empty()) return given;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(KESTRANE_DEFAULT_MODULE, ec)) return std::string(KESTRANE_DEFAULT_MODULE);
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
+        const std::filesystem::path installed = (self.parent_path() / KESTRANE_INSTALLED_MODULE).lexically_normal();
         const std::filesystem::path beside = self.parent_path() / KESTRANE_MODULE_FILE_NAME;
-        if (std::filesystem::is_regular_file(beside, ec)) return beside.string();
-        error = "module not found: neither '" + std::string(KESTRANE_DEFAULT_MODULE) + "' nor '" + beside.string() +
-                "' exists (build it, or name one with --module)";
+        for (const std::filesystem::path& p : {installed, beside, std::filesystem::path(KESTRANE_DEFAULT_MODULE)}) {
+            if (std::filesystem::is_regular_file(p, ec)) return p.string();
+        }
+        error = "module not found: none of '" + installed.string() + "', '" + beside.string() + "' and '" +
+                KESTRANE_DEFAULT_MODULE + "' exists (build it, or name one with --module)";
         return std::nullopt;
     }
+    if (std::filesystem::is_regular_file(KESTRANE_DEFAULT_MODULE, ec)) return std::string(KESTRANE_DEFAULT_MODULE);
     error = "module not found: '" + std::string(KESTRANE_DEFAULT_MODULE) + "' (build it, or name one with --module)";
     return std::nullopt;
 }
@@ -68,10 +102,11 @@ int main(int argc, char** argv) {
         "kestrane-sim: runs the Kestrane module in the host emulator, as the simulator would load it.\n"
         "Without a command it runs the built-in demo."};
     app.fallthrough();
+    app.set_version_flag("--version", std::string("kestrane-sim ") + KESTRANE_VERSION);
     app.require_subcommand(0, 1);
 
     std::string module, outDir = "kestrane-out", colour = "auto";
-    app.add_option("--module", module, "The module library to load (default: the one the build made)");
+    app.add_option("--module", module, "The module library to load (default: the one installed with the program, or the one the build made)");
     app.add_option("--out", outDir, "Folder for pictures and saved scenarios")->capture_default_str();
     app.add_option("--color", colour, "Colours in the terminal: auto, always or never")
         ->check(CLI::IsMember({"auto", "always", "never"}))
@@ -102,8 +137,9 @@ int main(int argc, char** argv) {
     CLI::App* playCommand = app.add_subcommand("play", "Play a scenario in real time in the terminal");
     playCommand->footer(
         "Keys: M, = or +, -, T, S, D, / or ? go to the display as the simulator delivers them;\n"
-        "Tab next display, < and > time acceleration, P pause, W save and go on from the saved file\n"
-        "(in the --out folder), Q quit. On quitting the tank table and the conservation check are printed.");
+        "F1 mode selection (then F for Fuel Management), Tab next display, < and > time acceleration,\n"
+        "P pause, W save and go on from the saved file (in the --out folder), Q quit. On quitting the\n"
+        "tank table and the conservation check are printed.");
     playCommand->add_option("scenario", playScenario, "Scenario file (docs/scenario-format.md)")->required();
     playCommand->add_option("--accel", playOptions.accel, "Time acceleration to start with")
         ->check(within(0.09, 10000.0, "a time acceleration from 0.1 to 10000"))
@@ -126,6 +162,8 @@ int main(int argc, char** argv) {
     for (const std::string& path : {scenarioPath, scriptPath, playScenario}) {
         if (!path.empty() && isFolder(path)) return failWith(path + ": is a folder, not a file");
     }
+    // A folder that cannot take the files is known now; the run would only find it at the end.
+    if (!cli::checkOutFolder(outDir, error)) return failWith(error);
 
     if (*playCommand) {
         std::optional<sim::ScenarioDescription> scenario = sim::readScenarioFile(playScenario, error);

@@ -13,6 +13,7 @@
 #include "sim/cli/emulator.h"
 #include "sim/cli/keys.h"
 #include "sim/cli/ledger.h"
+#include "sim/cli/page_fields.h"
 #include "sim/cli/runner.h"
 #include "sim/cli/term_colours.h"
 #include "sim/cli/terminal.h"
@@ -63,9 +64,28 @@ private:
     std::map<std::pair<COLORREF, COLORREF>, int> pairs_;
 };
 
+// Rows from here down are kept for the hint and the last key's outcome.
+int rowLimit = 0;
+void put(int y, int x, const std::string& text);
+int putWrapped(int y, int x, int width, const std::string& text, int rows);
+
+// The keys, each line within the panel's width.
+constexpr const char* kKeyLines[] = {
+    "  M  pump mode      = or +  rate up    -  rate down",
+    "  T  target tank    S  source tank     D  docking port",
+    "  / or ?  help page (these are the display's keys)",
+    "  F1  mode selection       Tab  next display",
+    "  < >  time acceleration   P    pause",
+    "  W  save, then go on from the saved file",
+    "  Q  quit",
+};
+constexpr int kPanelWidth = 56;
+constexpr int kMessageRows = 3;  // the hint and up to two of the last key's outcome
+
 class Player {
 public:
-    Player(Emulator& emulator, const PlayOptions& options) : emulator_(emulator), options_(options), accel_(options.accel) {}
+    Player(Emulator& emulator, const PlayOptions& options, std::vector<std::string> description)
+        : emulator_(emulator), options_(options), description_(std::move(description)), accel_(options.accel) {}
 
     int run();
     std::vector<std::string> written;
@@ -75,17 +95,20 @@ private:
     void handle(int key);
     void save();
     void drawDisplay(int top, int left);
-    void drawSide(int top, int left);
+    int drawSide(int top, int left);  // the rows it took
     sim::Display* current();
+    std::string hint();
+    void draw();
 
     Emulator& emulator_;
     const PlayOptions& options_;
+    std::vector<std::string> description_;  // the scenario's, written into every save
     Screen* screen_ = nullptr;
     double accel_;
     bool paused_ = false;
     bool quit_ = false;
     size_t displayIndex_ = 0;
-    std::string message_ = "Press M to step the pump mode, ? for the instrument's help, Q to quit.";
+    std::string message_;  // what the last key did
     Painted painted_;
     std::string paintedName_;
 };
@@ -97,6 +120,17 @@ sim::Display* Player::current() {
     return displays[displayIndex_];
 }
 
+// What the pilot can do next on the display shown.
+std::string Player::hint() {
+    sim::Display* d = current();
+    if (!d) return "No display. Q to quit.";
+    std::string keys;
+    for (const sim::RegisteredMode& m : emulator_.simulation().modes()) keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
+    if (d->selecting()) return "Mode selection: press " + (keys.empty() ? std::string("F1") : keys + ", F1") + " to go back.";
+    if (!d->instrument()) return d->name() + " shows no mode: press F1 for the mode selection, then " + keys + ".";
+    return "Press M to step the pump mode, ? for the instrument's help, F1 for the mode selection, Q to quit.";
+}
+
 void Player::save() {
     sim::Simulation& s = emulator_.simulation();
     std::filesystem::path path = options_.outDir / (options_.stem + "-saved.scn");
@@ -105,7 +139,9 @@ void Player::save() {
     const double now = s.simTime;
     char when[64];
     std::snprintf(when, sizeof when, "Saved by kestrane-sim play at %.2f s of simulated time.", now);
-    const std::string text = sim::formatScenario(sim::captureScenario(s, {when}));
+    std::vector<std::string> description = description_;
+    description.push_back(when);
+    const std::string text = sim::formatScenario(sim::captureScenario(s, description));
     std::string error;
     std::error_code ec;
     std::filesystem::create_directories(options_.outDir, ec);
@@ -154,6 +190,9 @@ void Player::handle(int key) {
         case 'w': case 'W': case KEY_F(2):
             save();
             return;
+        case KEY_F(1):
+            if (sim::Display* d = current()) message_ = "Mode select on " + d->name() + ": " + selectOutcome(*d);
+            return;
         case KEY_RESIZE:
             return;
         default:
@@ -163,22 +202,28 @@ void Player::handle(int key) {
     const std::optional<uint32_t> code = keyForCharacter(static_cast<char>(key));
     sim::Display* d = current();
     if (!code || !d) return;
-    const bool consumed = d->key(*code);
-    char text[96];
-    std::snprintf(text, sizeof text, "Key %c (scan code 0x%02X) on %s: %s", static_cast<char>(key), *code, d->name().c_str(),
-                  consumed ? "consumed" : "not consumed");
-    message_ = text;
+    const std::string what = emulator_.press(*d, [&] { return d->key(*code); }, "->");
+    char text[48];
+    std::snprintf(text, sizeof text, "Key %c (scan code 0x%02X) on ", static_cast<char>(key), *code);
+    message_ = text + d->name() + ": " + what;
 }
 
 void Player::drawDisplay(int top, int left) {
     if (!painted_.surface) return;
+    const auto inside = [](int y, int x) { return y >= 0 && y < std::min(LINES, rowLimit) && x >= 0 && x < COLS; };
+    const auto addAt = [&](int y, int x, chtype c) {
+        if (inside(y, x)) mvaddch(y, x, c);
+    };
+    const auto lineAt = [&](int y, int x, chtype c, int n) {
+        if (inside(y, x)) mvhline(y, x, c, std::min(n, COLS - x));
+    };
     const sim::CellView& cells = painted_.surface->cells();
     const int rows = cells.rows(), columns = cells.columns();
-    mvaddch(top, left, ACS_ULCORNER);
-    mvhline(top, left + 1, ACS_HLINE, columns);
-    mvaddch(top, left + columns + 1, ACS_URCORNER);
+    addAt(top, left, ACS_ULCORNER);
+    lineAt(top, left + 1, ACS_HLINE, columns);
+    addAt(top, left + columns + 1, ACS_URCORNER);
     for (int row = 0; row < rows; ++row) {
-        mvaddch(top + 1 + row, left, ACS_VLINE);
+        addAt(top + 1 + row, left, ACS_VLINE);
         for (int column = 0; column < columns; ++column) {
             const sim::Cell& c = cells.cell(column, row);
             // Gauges read '#' and '.' only without colours; curses here takes no UTF-8.
@@ -187,29 +232,29 @@ void Player::drawDisplay(int top, int left) {
             int attributes = 0;
             if (screen_->colour())
                 attributes = COLOR_PAIR(screen_->pair(c.drawn ? c.text : 0xc0c0c0, sim::terminalPaint(c)));
-            mvaddch(top + 1 + row, left + 1 + column, glyph | static_cast<chtype>(attributes));
+            addAt(top + 1 + row, left + 1 + column, glyph | static_cast<chtype>(attributes));
         }
-        mvaddch(top + 1 + row, left + columns + 1, ACS_VLINE);
+        addAt(top + 1 + row, left + columns + 1, ACS_VLINE);
     }
-    mvaddch(top + rows + 1, left, ACS_LLCORNER);
-    mvhline(top + rows + 1, left + 1, ACS_HLINE, columns);
-    mvaddch(top + rows + 1, left + columns + 1, ACS_LRCORNER);
+    addAt(top + rows + 1, left, ACS_LLCORNER);
+    lineAt(top + rows + 1, left + 1, ACS_HLINE, columns);
+    addAt(top + rows + 1, left + columns + 1, ACS_LRCORNER);
     for (int slot = 0; slot < 6; ++slot) {
         const int row = top + 1 + buttonRow(*painted_.surface, slot);
         const std::string& l = painted_.labels[static_cast<size_t>(slot)];
         const std::string& r = painted_.labels[static_cast<size_t>(slot + 6)];
-        if (!l.empty()) mvaddstr(row, left - 1 - static_cast<int>(l.size()), l.c_str());
-        if (!r.empty()) mvaddstr(row, left + columns + 3, r.c_str());
+        if (!l.empty()) put(row, left - 1 - static_cast<int>(l.size()), l);
+        if (!r.empty()) put(row, left + columns + 3, r);
     }
 }
 
-void Player::drawSide(int top, int left) {
+int Player::drawSide(int top, int left) {
     sim::Simulation& s = emulator_.simulation();
     char text[256];
     int y = top;
     const auto line = [&](const std::string& t, int attributes = 0) {
         if (attributes) attron(attributes);
-        mvaddnstr(y++, left, t.c_str(), std::max(COLS - left, 0));
+        put(y++, left, t);
         if (attributes) attroff(attributes);
     };
     line("kestrane-sim play: " + options_.scenarioLabel, A_BOLD);
@@ -217,9 +262,8 @@ void Player::drawSide(int top, int left) {
     line(text);
     const std::vector<sim::Display*> displays = s.displays();
     if (sim::Display* d = current()) {
-        std::snprintf(text, sizeof text, "Display %s (%zu of %zu) on %s", d->name().c_str(), displayIndex_ + 1, displays.size(),
-                      d->vessel().name.c_str());
-        line(text);
+        std::snprintf(text, sizeof text, " (%zu of %zu) on ", displayIndex_ + 1, displays.size());
+        line("Display " + d->name() + text + d->vessel().name);
     } else {
         line("No display");
     }
@@ -227,22 +271,83 @@ void Player::drawSide(int top, int left) {
     line("Tanks", A_BOLD);
     for (sim::VesselRecord* v : s.vessels()) {
         for (size_t i = 0; i < v->tanks.size(); ++i) {
-            std::snprintf(text, sizeof text, "  %-12s %2zu %11.3f of %9.1f kg", v->name.c_str(), i + 1, v->tanks[i].mass,
-                          v->tanks[i].capacity);
-            line(text);
+            std::snprintf(text, sizeof text, " %2zu %11.3f of %9.1f kg", i + 1, v->tanks[i].mass, v->tanks[i].capacity);
+            char name[16];
+            std::snprintf(name, sizeof name, "  %-12.12s", v->name.c_str());
+            line(name + std::string(text));
         }
     }
     std::snprintf(text, sizeof text, "  total %27.3f kg", s.totalPropellant());
     line(text);
     ++y;
     line("Keys", A_BOLD);
-    line("  M  pump mode       = or +  rate up    -  rate down");
-    line("  T  target tank     S  source tank     D  docking port");
-    line("  / or ?  help page  (the display's keys)");
-    line("  Tab  next display  < >  time acceleration  P  pause");
-    line("  W  save, then go on from the saved file   Q  quit");
-    ++y;
-    line(message_);
+    for (const char* keys : kKeyLines) line(keys);
+    return y - top;
+}
+
+// Text at (y, x), cut at the screen's edges instead of wrapping onto the next row.
+void put(int y, int x, const std::string& text) {
+    if (y < 0 || y >= std::min(LINES, rowLimit) || x >= COLS || text.empty()) return;
+    size_t from = 0;
+    if (x < 0) {
+        from = static_cast<size_t>(-x);
+        x = 0;
+        if (from >= text.size()) return;
+    }
+    mvaddnstr(y, x, text.c_str() + from, std::min(static_cast<int>(text.size() - from), COLS - x));
+}
+
+// Words of `text` over rows from `y`, at most `rows` of them, each at most `width` wide.
+int putWrapped(int y, int x, int width, const std::string& text, int rows) {
+    int used = 0;
+    std::string rest = text;
+    while (!rest.empty() && used < rows) {
+        size_t cut = rest.size();
+        if (static_cast<int>(cut) > width) {
+            const size_t space = rest.rfind(' ', static_cast<size_t>(width));
+            cut = space != std::string::npos && space > 0 ? space : static_cast<size_t>(width);
+        }
+        put(y + used++, x, rest.substr(0, cut));
+        rest.erase(0, cut);
+        if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+    }
+    return used;
+}
+
+void Player::draw() {
+    size_t labelWidth = 3;
+    for (const std::string& l : painted_.labels) labelWidth = std::max(labelWidth, l.size());
+    const int left = static_cast<int>(labelWidth) + 2;
+    const int columns = painted_.surface ? painted_.surface->cells().columns() : sim::kGridColumns;
+    const int rows = painted_.surface ? painted_.surface->cells().rows() : sim::kGridRows;
+    const int sideLeft = left + columns + 4 + static_cast<int>(labelWidth) + 2;
+    int tanks = 0;
+    for (sim::VesselRecord* v : emulator_.simulation().vessels()) tanks += static_cast<int>(v->tanks.size());
+    const int sideRows = 8 + tanks + static_cast<int>(std::size(kKeyLines));
+    const int neededColumns = sideLeft + kPanelWidth;
+    const int neededRows = std::max(rows + 2, sideRows) + kMessageRows;
+    int top = 0;
+    if (COLS < neededColumns || LINES < neededRows) {
+        // Say what is cut rather than leave rows or columns out unnoticed.
+        char notice[160];
+        std::snprintf(notice, sizeof notice,
+                      "Terminal %d x %d, too small (needs %d x %d): showing what fits of the display and panel.", COLS,
+                      LINES, neededColumns, neededRows + 1);
+        attron(A_REVERSE);
+        top = putWrapped(0, 0, std::max(COLS, 1), notice, 2);
+        attroff(A_REVERSE);
+    }
+    // The hint and the outcome come first when rows are short: they say what to do next.
+    const int messageTop = std::min(top + std::max(rows + 2, sideRows), std::max(LINES - kMessageRows, top));
+    attron(A_BOLD);
+    rowLimit = LINES;
+    putWrapped(messageTop, 0, std::max(COLS, 1), hint(), 1);
+    attroff(A_BOLD);
+    putWrapped(messageTop + 1, 0, std::max(COLS, 1), message_, kMessageRows - 1);
+    rowLimit = messageTop;
+    drawDisplay(top, left);
+    drawSide(top, sideLeft);
+    rowLimit = LINES;
 }
 
 int Player::run() {
@@ -263,6 +368,7 @@ int Player::run() {
         if (sim::Display* d = current()) {
             if (d->name() != paintedName_ || d->pendingRedraws > 0 || sinceShown >= options_.refresh) {
                 painted_ = drawable(*d) ? paint(*d) : Painted{};
+                if (painted_.surface) emulator_.remember(*d, painted_.surface->cells().text());
                 paintedName_ = d->name();
                 sinceShown = 0.0;
             }
@@ -275,12 +381,7 @@ int Player::run() {
             ledger.afterStep();
         }
         erase();
-        size_t labelWidth = 3;
-        for (const std::string& l : painted_.labels) labelWidth = std::max(labelWidth, l.size());
-        const int left = static_cast<int>(labelWidth) + 2;
-        drawDisplay(0, left);
-        const int columns = painted_.surface ? painted_.surface->cells().columns() : 40;
-        drawSide(0, left + columns + 4 + static_cast<int>(labelWidth) + 2);
+        draw();
         refresh();
     }
     screen_ = nullptr;
@@ -298,7 +399,7 @@ int play(const std::string& modulePath, const sim::ScenarioDescription& scenario
     }
     Emulator emulator(modulePath);
     if (!emulator.start(scenario, error)) return kExitError;
-    Player player(emulator, options);
+    Player player(emulator, options, scenario.description);
     player.ledger.begin(emulator.simulation());
     player.run();
     const double end = emulator.simulation().simTime;

@@ -3,11 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include "sim/cli/keys.h"
+#include "sim/cli/page_fields.h"
+#include "sim/font.h"
 #include "sim/panel.h"
 
 namespace cli {
@@ -71,22 +75,55 @@ struct Names {
 
 double defaultRunTime(const Script& script) { return script.actions.empty() ? kDefaultRunTime : script.lastTime(); }
 
+bool checkOutFolder(const std::filesystem::path& folder, std::string& error) {
+    std::error_code ec;
+    // The nearest folder that is there: the one to write into, or to make the rest in.
+    std::filesystem::path p = folder.empty() ? "." : folder;
+    while (!std::filesystem::exists(p, ec) && p.has_parent_path() && p != p.parent_path()) p = p.parent_path();
+    if (!std::filesystem::exists(p, ec)) p = ".";
+    const bool itself = std::filesystem::equivalent(p, folder.empty() ? "." : folder, ec);
+    if (!std::filesystem::is_directory(p, ec)) {
+        error = "--out " + folder.string() + ": " + p.string() + (itself ? " is not a folder" : " is not a folder, so the folder cannot be made");
+        return false;
+    }
+    if (access(p.c_str(), W_OK | X_OK) != 0) {
+        error = "--out " + folder.string() + ": " + (itself ? "cannot write into " : "cannot create a folder in ") + p.string() + ": " +
+                std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
     // Every folder first, then every file under a temporary name, then the renames: a failure
     // before the renames leaves none of the files behind.
+    // Folders made here go again when the files cannot all be written.
+    std::vector<std::filesystem::path> made;
+    const auto removeMade = [&] {
+        std::error_code ignored;
+        for (auto it = made.rbegin(); it != made.rend(); ++it) std::filesystem::remove(*it, ignored);
+    };
     for (const PendingFile& f : files) {
         std::error_code ec;
         // The final rename could not replace a folder.
         if (std::filesystem::is_directory(f.path, ec)) {
             error = f.path.string() + ": is a folder, not a file";
+            removeMade();
             return false;
         }
         if (!f.path.has_parent_path()) continue;
         const std::filesystem::path folder = f.path.parent_path();
+        std::vector<std::filesystem::path> missing;
+        for (std::filesystem::path p = folder; !p.empty() && !std::filesystem::exists(p, ec); p = p.parent_path()) {
+            missing.push_back(p);
+            if (p == p.parent_path()) break;
+        }
         std::filesystem::create_directories(folder, ec);
+        made.insert(made.end(), missing.rbegin(), missing.rend());
         if (!ec && !std::filesystem::is_directory(folder, ec)) ec = std::make_error_code(std::errc::not_a_directory);
         if (ec) {
             error = folder.string() + ": cannot create the folder: " + ec.message();
+            removeMade();
             return false;
         }
     }
@@ -109,6 +146,7 @@ bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
         }
         if (!ok) {
             removeTemporaries(0);
+            removeMade();
             return false;
         }
     }
@@ -130,7 +168,7 @@ Runner::Runner(std::string modulePath, sim::ScenarioDescription scenario, Script
       scenario_(std::move(scenario)),
       script_(std::move(script)),
       options_(std::move(options)),
-      out_(out),
+      final_(out),
       accel_(options_.accel) {}
 
 std::string Runner::at() const {
@@ -147,6 +185,7 @@ std::filesystem::path Runner::outPath(const std::string& name) const {
 bool Runner::checkScript(std::string& error) {
     Names names = Names::of(scenario_);
     std::map<std::string, Names> savedNames;
+    std::map<std::filesystem::path, int> savedAt;  // the line of each save
     const std::filesystem::path scriptDir = std::filesystem::path(script_.source).parent_path();
     for (const Action& a : script_.actions) {
         const auto fail = [&](const std::string& what) {
@@ -183,6 +222,7 @@ bool Runner::checkScript(std::string& error) {
             case ActionKind::Close:
                 if (!needDisplay(a.display)) return false;
                 break;
+            case ActionKind::Select:
             case ActionKind::Key:
             case ActionKind::Button:
             case ActionKind::Show:
@@ -202,9 +242,14 @@ bool Runner::checkScript(std::string& error) {
                 std::erase(names.vessels, a.vessel);
                 std::erase_if(names.displays, [&](const auto& d) { return d.second == a.vessel; });
                 break;
-            case ActionKind::Save:
+            case ActionKind::Save: {
+                const auto [earlier, added] = savedAt.emplace(outPath(a.text), a.line);
+                if (!added)
+                    return fail("save " + a.text + ": " + outPath(a.text).string() + " is already saved by line " +
+                                std::to_string(earlier->second) + " of this run; give the scenario another name");
                 savedNames[a.text] = names;
                 break;
+            }
             case ActionKind::Load: {
                 if (const auto it = savedNames.find(a.text); it != savedNames.end()) {
                     names = it->second;
@@ -215,6 +260,7 @@ bool Runner::checkScript(std::string& error) {
                 std::string why;
                 std::optional<sim::ScenarioDescription> loaded = sim::readScenarioFile(file.string(), why);
                 if (!loaded) return fail("load: " + why);
+                if (const std::string empty = emptyScenarioError(*loaded); !empty.empty()) return fail("load: " + empty);
                 names = Names::of(*loaded);
                 loadFiles_[a.text] = std::move(*loaded);
                 break;
@@ -231,9 +277,10 @@ sim::Display* Runner::displayFor(const Action& action, std::string& error) {
         error = where(script_, action) + "display " + quoted(action.display) + " is not there";
         return nullptr;
     }
-    // Keys go to the first display that shows a mode, as the pilot would use it.
+    // Keys go to the first display that shows a mode or the mode selection, as the pilot
+    // would use it.
     for (sim::Display* d : s.displays()) {
-        if (d->instrument()) return d;
+        if (d->instrument() || d->selecting()) return d;
     }
     if (!s.displays().empty()) return s.displays().front();
     error = where(script_, action) + "there is no display";
@@ -243,13 +290,15 @@ sim::Display* Runner::displayFor(const Action& action, std::string& error) {
 void Runner::show(sim::Display& display, const std::string& tag) {
     char size[32];
     std::snprintf(size, sizeof size, "%u x %u", display.width(), display.height());
-    out_ << "\n" << display.name() << ": " << (display.instrument() ? display.modeName() : std::string("no mode")) << " on "
+    out_ << "\n" << display.name() << ": "
+         << (display.instrument() ? display.modeName() : display.selecting() ? "mode selection" : "no mode") << " on "
          << display.vessel().name << ", " << size << " pixels, at " << seconds(now_) << "\n";
     if (!drawable(display)) {
         out_ << "  (too large to draw here)\n";
         return;
     }
     const Painted painted = paint(display);
+    emulator_.remember(display, painted.surface->cells().text());
     out_ << drawDisplay(painted, options_.style);
     shownAt_[display.name()] = now_;
     if (!options_.pictures) return;
@@ -258,6 +307,19 @@ void Runner::show(sim::Display& display, const std::string& tag) {
     for (int n = 2; std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path; }); ++n)
         path = options_.outDir / (base + "-" + std::to_string(n) + ".png");
     files_.push_back({path, {}, sim::renderPanel(*painted.surface, painted.labels)});
+}
+
+std::string selectOutcome(sim::Display& display) {
+    if (!display.select())
+        return display.instrument() ? "back to " + display.modeName() : std::string("left the mode selection; no mode shown");
+    std::string keys;
+    for (const sim::RegisteredMode& m : sim::Simulation::current()->modes())
+        keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
+    return "the mode selection page" + (keys.empty() ? std::string(", no mode registered") : " (" + keys + ")");
+}
+
+std::string Runner::outcome(sim::Display& display, const std::function<bool()>& press) {
+    return emulator_.press(display, press, options_.style.unicode ? "\u2192" : "->");
 }
 
 bool Runner::execute(const Action& a, std::string& error) {
@@ -296,14 +358,19 @@ bool Runner::execute(const Action& a, std::string& error) {
             out_ << at() << "close " << a.display << (had ? ": left the mode (a running transfer goes on)" : ": showed no mode") << "\n";
             return true;
         }
+        case ActionKind::Select: {
+            sim::Display* d = displayFor(a, error);
+            if (!d) return false;
+            out_ << at() << "select on " << d->name() << ": " << selectOutcome(*d) << "\n";
+            return true;
+        }
         case ActionKind::Key: {
             sim::Display* d = displayFor(a, error);
             if (!d) return false;
-            const bool consumed = d->key(a.key);
             char code[16];
             std::snprintf(code, sizeof code, "0x%02X", a.key);
-            out_ << at() << "key " << a.keyText << " (" << keyName(a.key) << ", " << code << ") on " << d->name() << ": " << (consumed ? "consumed" : d->instrument() ? "not consumed" : "not consumed (no mode shown)")
-                 << "\n";
+            out_ << at() << "key " << a.keyText << " (" << keyName(a.key) << ", " << code << ") on " << d->name() << ": "
+                 << outcome(*d, [&] { return d->key(a.key); }) << "\n";
             return true;
         }
         case ActionKind::Button: {
@@ -322,10 +389,10 @@ bool Runner::execute(const Action& a, std::string& error) {
                     return fail("display " + quoted(d->name()) + " has no button labelled " + quoted(a.buttonLabel) +
                                 " (its labels: " + joined(labels) + ")");
             }
-            const bool consumed = d->button(button, a.event);
+            const std::string what = outcome(*d, [&] { return d->button(button, a.event); });
             out_ << at() << "button " << button;
             if (!a.buttonLabel.empty()) out_ << " (" << a.buttonLabel << ")";
-            out_ << " event " << a.event << " on " << d->name() << ": " << (consumed ? "consumed" : "not consumed") << "\n";
+            out_ << " event " << a.event << " on " << d->name() << ": " << what << "\n";
             return true;
         }
         case ActionKind::Dock: {
@@ -376,8 +443,6 @@ bool Runner::execute(const Action& a, std::string& error) {
             std::vector<std::string> description = scenario_.description;
             description.push_back("Saved by kestrane-sim at " + seconds(now_) + " of simulated time.");
             saved.text = sim::formatScenario(sim::captureScenario(s, description));
-            // A later save to the same file replaces the earlier one.
-            std::erase_if(files_, [&](const PendingFile& f) { return f.path == path; });
             files_.push_back({path, saved.text, std::nullopt});
             saved_[a.text] = std::move(saved);
             out_ << at() << "save " << a.text << ": every display's instrument wrote its block, and writing cleared "
@@ -410,7 +475,9 @@ bool Runner::execute(const Action& a, std::string& error) {
                     out_ << at() << "  " << name << ": shows no mode after loading\n";
                     continue;
                 }
-                const bool same = paint(*d).surface->cells().text() == text;
+                const std::string page = paint(*d).surface->cells().text();
+                emulator_.remember(*d, page);
+                const bool same = page == text;
                 out_ << at() << "  " << name << (same ? ": shows the same page as when it was saved" : ": shows a different page from when it was saved") << "\n";
             }
             return true;
@@ -457,6 +524,7 @@ int Runner::run(std::string& error) {
     if (!options_.title.empty()) out_ << options_.title << "\n";
     for (const std::string& line : scenario_.description) out_ << "  " << line << "\n";
     out_ << "Module:   " << emulator_.modulePath() << "\n";
+    out_ << "Font:     " << sim::defaultFontPath() << "\n";
     out_ << "Scenario: " << options_.scenarioLabel << "\n";
     if (!script_.actions.empty()) out_ << "Script:   " << script_.source << "\n";
     out_ << "Run:      " << seconds(end) << " of simulated time, frames of " << options_.step << " s at time acceleration "
@@ -469,6 +537,9 @@ int Runner::run(std::string& error) {
     const auto nearlyReached = [&](double t) { return t <= now_ + 1e-9 * std::max(1.0, std::fabs(t)); };
     while (true) {
         while (next < script_.actions.size() && nearlyReached(script_.actions[next].time)) {
+            // As in the simulator's frame loop, a display that asked for a redraw is drawn before
+            // the next key, button or step reaches anything.
+            emulator_.redraw(false);
             if (!execute(script_.actions[next], error)) return kExitError;
             ++next;
         }
@@ -506,7 +577,8 @@ int Runner::run(std::string& error) {
         out_ << "\nFiles written:\n";
         for (const PendingFile& f : files_) out_ << "  " << f.path.string() << "\n";
     }
-    out_.flush();
+    final_ << out_.str();
+    final_.flush();
     if (faults.any())
         error = std::string("the module broke the host's rules (see above)") +
                 (check.ok() ? "" : "; propellant was not conserved either");

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,10 @@ struct PendingFile {
     std::optional<sim::Image> image;  // a picture
 };
 
+// Whether the folder for pictures and saves can be used: it is a folder that can be written
+// into, or one that can be made. Nothing is created.
+bool checkOutFolder(const std::filesystem::path& folder, std::string& error);
+
 // Writes every file into its folder (created as needed), all or none: false with `error` on the
 // first that fails, having written none of them (unless a final rename fails part way).
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error);
@@ -68,6 +74,9 @@ private:
     bool sourceFor(const Action& action, sim::ScenarioDescription& scenario, std::string& error);
     sim::Display* displayFor(const Action& action, std::string& error);
     void show(sim::Display& display, const std::string& tag);
+    // What a key or button did: not consumed, consumed without a change, or the settings it
+    // changed on the page, which is redrawn at once when the instrument asks.
+    std::string outcome(sim::Display& display, const std::function<bool()>& press);
     std::string at() const;  // the current time, for the log
     std::filesystem::path outPath(const std::string& name) const;
 
@@ -75,7 +84,9 @@ private:
     sim::ScenarioDescription scenario_;
     Script script_;
     RunOptions options_;
-    std::ostream& out_;
+    std::ostream& final_;
+    // The log is kept until the run has finished: a run that fails prints only its error.
+    std::ostringstream out_;
     TankLedger ledger_;
     double now_ = 0.0;
     double accel_ = 1.0;
@@ -84,6 +95,10 @@ private:
     std::map<std::string, sim::ScenarioDescription> loadFiles_;  // read while checking the script
     std::map<std::string, double> shownAt_;
 };
+
+// The mode-select key pressed on a display, as the log tells it: the selection page with the
+// keys of the modes, or the mode it went back to.
+std::string selectOutcome(sim::Display& display);
 
 // The seconds a script's actions need, as the default length of a run.
 double defaultRunTime(const Script& script);

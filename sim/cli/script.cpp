@@ -20,9 +20,10 @@ constexpr struct {
     {ActionKind::Key, "key"},       {ActionKind::Button, "button"}, {ActionKind::Dock, "dock"},
     {ActionKind::Undock, "undock"}, {ActionKind::Remove, "remove"}, {ActionKind::Save, "save"},
     {ActionKind::Load, "load"},     {ActionKind::Accel, "accel"},   {ActionKind::Show, "show"},
+    {ActionKind::Select, "select"},
 };
 
-constexpr const char* kKnownActions = "note, open, close, key, button, dock, undock, remove, save, load, accel, show";
+constexpr const char* kKnownActions = "note, open, close, select, key, button, dock, undock, remove, save, load, accel, show";
 
 std::vector<std::string_view> split(std::string_view text) {
     std::vector<std::string_view> words;
@@ -186,6 +187,10 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
                         if (ok && (a.width == 0 || a.height == 0)) ok = p.fail("a display is at least 1 x 1 pixels");
                     }
                 }
+                break;
+            case ActionKind::Select:
+                ok = p.count(args, 0, 1, "select [DISPLAY]");
+                if (ok && !args.empty()) a.display = args[0];
                 break;
             case ActionKind::Close:
                 ok = p.count(args, 1, 1, "close DISPLAY");

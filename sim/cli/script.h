@@ -13,7 +13,7 @@ namespace cli {
 // The longest run, in seconds of simulated time: for --time and for the times of a script.
 inline constexpr double kMaxRunTime = 1e9;
 
-enum class ActionKind { Note, Open, Close, Key, Button, Dock, Undock, Remove, Save, Load, Accel, Show };
+enum class ActionKind { Note, Open, Close, Select, Key, Button, Dock, Undock, Remove, Save, Load, Accel, Show };
 
 const char* actionName(ActionKind kind);
 
@@ -21,7 +21,7 @@ struct Action {
     int line = 0;
     double time = 0.0;  // s of simulated time
     ActionKind kind = ActionKind::Note;
-    std::string display;  // empty: the default display (key, button) or every display (show)
+    std::string display;  // empty: the default display (select, key, button) or every display (show)
     std::string vessel;   // open (a new display's vessel), dock, undock, remove
     unsigned port = 0;
     std::string otherVessel;  // dock

@@ -10,6 +10,9 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
     const std::string underAFile = (root / "a-file" / "x.scn").string();
     std::ofstream(root / "bad.scn") << "BEGIN_VESSEL Tanker\n  TANK 100 10\n  TANKS 100 10\nEND_VESSEL\n";
     const std::string depot = scenario("docked-depot.scn");
+    std::ofstream(root / "empty.scn") << "BEGIN_DESC\nNothing here yet.\nEND_DESC\n";
+    std::ofstream(root / "ghost.scn") << "BEGIN_VESSEL Tanker\n  TANK 100 10\nEND_VESSEL\n\nBEGIN_DISPLAY Left\n"
+                                         "  SIZE 512 512\n  VESSEL Ghost\nEND_DISPLAY\n";
     struct Case {
         std::string name;
         std::vector<std::string> args;
@@ -53,6 +56,20 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         // Checked before anything is written: the picture of the run is not left behind.
         {"save under a plain file", {"run", depot}, "0 show\n1 save " + underAFile + "\n", 1,
          {"a-file", "cannot create the folder"}},
+        {"unknown vessel of a display", {"run", (root / "ghost.scn").string()}, "", 1, {"ghost.scn:7:", "unknown vessel 'Ghost'"}},
+        {"scenario without a vessel", {"run", (root / "empty.scn").string()}, "", 1, {"empty.scn", "has no vessel"}},
+        {"loading a scenario without a vessel", {"run", depot}, "1 load empty.scn\n", 1, {"bad.script:1:", "has no vessel"}},
+        {"second save under one name", {"run", depot}, "1 save a.scn\n2 save a.scn\n", 1,
+         {"bad.script:2:", "already saved by line 1"}},
+        {"--out that is a file", {"--out", (root / "a-file").string(), "run", depot}, "", 1, {"--out", "is not a folder"}},
+        {"--out under a file", {"--out", (root / "a-file" / "out").string(), "run", depot}, "", 1,
+         {"--out", "a-file is not a folder, so the folder cannot be made"}},
+        {"--out under a file for play", {"--out", (root / "a-file" / "out").string(), "play", depot}, "", 1, {"--out"}},
+        {"control character in a key name", {"run", depot}, "1 key M\x01\n", 1, {"bad.script:1:", "unknown key name 'M\\x01'"}},
+        {"byte that is no UTF-8", {"run", depot}, "1 k\xff\xfe M\n", 1, {"bad.script:1:", "unknown action 'k\\xFF\\xFE'"}},
+        // A picture's folder made at the end goes again when a later file cannot be written.
+        {"failed run in a new --out folder", {"--out", "new/deeper", "run", depot}, "0 show\n1 save " + underAFile + "\n", 1,
+         {"a-file", "cannot create the folder"}},
         {"save onto a folder", {"run", depot}, "0 show\n1 save " + (root / "a-folder").string() + "\n", 1,
          {"a-folder", "is a folder, not a file"}},
     };
@@ -69,6 +86,10 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         EXPECT_EQ(r.err.rfind("kestrane-sim: ", 0), 0u) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // exactly one line
         for (const std::string& part : c.says) EXPECT_TRUE(contains(r.err, part)) << part << " in: " << r.err;
+        for (const char ch : r.err) EXPECT_TRUE(ch == '\n' || (ch >= 0x20 && ch < 0x7f)) << r.err;
+        // Nothing but the error: not the log of a run that got part way.
+        EXPECT_EQ(r.out, "") << r.out;
         EXPECT_EQ(filesWritten(), std::vector<std::string>{});
+        EXPECT_TRUE(fs::is_empty(work)) << "a folder was left behind";
     }
 }

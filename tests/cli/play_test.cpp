@@ -32,12 +32,19 @@ protected:
         return false;
     }
 
-    void start(const std::string& shellCommand) {
-        const Result r = tmux({"new-session", "-d", "-s", "play", "-x", "150", "-y", "45", shellCommand});
+    void start(const std::string& shellCommand, int columns = 150, int rows = 45) {
+        const Result r = tmux({"new-session", "-d", "-s", "play", "-x", std::to_string(columns), "-y", std::to_string(rows),
+                               shellCommand});
         ASSERT_EQ(r.status, 0) << r.err;
         started_ = true;
         // Keep the pane after the program has ended, to read what it printed last.
         ASSERT_EQ(tmux({"set-option", "-t", "play", "remain-on-exit", "on"}).status, 0);
+    }
+
+    bool haveTmux() { return execute({"sh", "-c", "command -v tmux"}, work, root / "io").status == 0; }
+    void quit() {
+        tmux({"send-keys", "-t", "play", "q"});
+        ASSERT_TRUE(waitFor("Conservation check: passed")) << screen();
     }
 
 private:
@@ -56,7 +63,7 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (Tanker)"));
     tmux({"send-keys", "-t", "play", "m"});
     ASSERT_TRUE(waitFor("Pump Mode: Load (SRC => TGT)")) << screen();
-    EXPECT_TRUE(contains(screen(), "Key m (scan code 0x32) on Left: consumed"));
+    EXPECT_TRUE(contains(screen(), "Key m (scan code 0x32) on Left: changed: mode Cross-Feed -> Load")) << screen();
     ASSERT_TRUE(waitFor("Docked To: Depot")) << screen();
     tmux({"send-keys", "-t", "play", "+"});
     ASSERT_TRUE(waitFor("Pump Rate: Low")) << screen();
@@ -65,7 +72,10 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     tmux({"send-keys", "-t", "play", "w"});
     ASSERT_TRUE(waitFor("and went on from it")) << screen();
     EXPECT_TRUE(contains(screen(), "Pump Rate: Low"));
-    EXPECT_TRUE(fs::exists(work / "saves/docked-depot-saved.scn"));
+    const std::string saved = readFile(work / "saves/docked-depot-saved.scn");
+    // The scenario's description stays, as a run's save keeps it, with a line on the save.
+    EXPECT_TRUE(contains(saved, "BEGIN_DESC\nA tanker with three tanks and two docking ports")) << saved;
+    EXPECT_TRUE(contains(saved, "Saved by kestrane-sim play at ")) << saved;
 
     tmux({"send-keys", "-t", "play", "q"});
     for (int i = 0; i < 200 && !fs::exists(rc); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -74,4 +84,56 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     // After the screen closes: the table and the check, in the terminal's normal text.
     ASSERT_TRUE(waitFor("Conservation check: passed")) << screen();
     EXPECT_TRUE(contains(screen(), "saves/docked-depot-saved.scn"));
+}
+
+TEST_F(PlayTest, TheModeIsChosenWithTheModeSelectKeyAndTheHintFollowsTheDisplay) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    start("'" + kSim + "' play '" + scenario("demo.scn") + "'", 120, 40);
+    // No mode: the hint names the way to one, and the display's keys are not taken.
+    ASSERT_TRUE(waitFor("Left shows no mode: press F1 for the mode selection, then F for Fuel Management.")) << screen();
+    tmux({"send-keys", "-t", "play", "m"});
+    ASSERT_TRUE(waitFor("Key m (scan code 0x32) on Left: not consumed (no mode shown)")) << screen();
+
+    tmux({"send-keys", "-t", "play", "F1"});
+    ASSERT_TRUE(waitFor("[F] Fuel Management")) << screen();
+    EXPECT_TRUE(contains(screen(), "Mode selection: press F for Fuel Management, F1 to go back.")) << screen();
+    tmux({"send-keys", "-t", "play", "x"});
+    ASSERT_TRUE(waitFor("not consumed (no mode on that key)")) << screen();
+    tmux({"send-keys", "-t", "play", "f"});
+    ASSERT_TRUE(waitFor("Fuel Mgt Kestrel (Tug)")) << screen();
+    EXPECT_TRUE(contains(screen(), "Key f (scan code 0x21) on Left: selected Fuel Management")) << screen();
+    // The whole hint fits a terminal of 120 columns.
+    EXPECT_TRUE(contains(screen(), "Press M to step the pump mode, ? for the instrument's help, F1 for the mode selection, Q to quit."))
+        << screen();
+    EXPECT_FALSE(contains(screen(), "too small")) << screen();
+
+    // Selecting again and back: the same configuration, as the instrument is made anew.
+    tmux({"send-keys", "-t", "play", "m"});
+    ASSERT_TRUE(waitFor("Pump Mode: Load")) << screen();
+    tmux({"send-keys", "-t", "play", "F1"});
+    ASSERT_TRUE(waitFor("[F] Fuel Management")) << screen();
+    tmux({"send-keys", "-t", "play", "F1"});
+    ASSERT_TRUE(waitFor("back to Fuel Management")) << screen();
+    EXPECT_TRUE(waitFor("Pump Mode: Load")) << screen();
+    quit();
+}
+
+TEST_F(PlayTest, ATerminalTooSmallSaysSoAndKeepsTheHintInView) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "'", 80, 20);
+    ASSERT_TRUE(waitFor("Terminal 80 x 20, too small (needs 109 x 31): showing what fits")) << screen();
+    EXPECT_TRUE(contains(screen(), "showing what fits")) << screen();
+    EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (Tanker)")) << screen();
+    // The last rows are the hint and what the last key did, not the display's lower half.
+    tmux({"send-keys", "-t", "play", "m"});
+    ASSERT_TRUE(waitFor("Key m (scan code 0x32) on Left: changed: mode Cross-Feed -> Load")) << screen();
+    const std::vector<std::string> rows = lines(screen());
+    ASSERT_GE(rows.size(), 3u);
+    EXPECT_EQ(rows[rows.size() - 3].rfind("Press M to step the pump mode", 0), 0u) << screen();
+
+    // Made large enough, the notice goes.
+    tmux({"resize-window", "-t", "play", "-x", "120", "-y", "40"});
+    ASSERT_TRUE(waitFor("Q to quit.")) << screen();
+    EXPECT_FALSE(contains(screen(), "too small")) << screen();
+    quit();
 }

@@ -330,8 +330,9 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
         {vessel + "BEGIN_VESSEL B\n PORTS 1\n DOCK 0 A 0\nEND_VESSEL\nBEGIN_VESSEL C\n PORTS 1\n DOCK 0 A "
                   "0\nEND_VESSEL\n",
          "bad.scn:11: port 0 of 'A' is already docked to 'B'"},
+        // At the VESSEL line that names it, not at the block's first line.
         {vessel + "BEGIN_DISPLAY L\n  VESSEL Q\nEND_DISPLAY\n",
-         "bad.scn:5: display 'L' on unknown vessel 'Q'"},
+         "bad.scn:6: display 'L' on unknown vessel 'Q'"},
         {vessel + "BEGIN_DISPLAY L\n  SIZE 0 10\n", "bad.scn:6: display size out of range"},
         {vessel + "BEGIN_DISPLAY L\n  VESSEL A\n  MODE Fuel Management\n  PUMPMODE 1\n",
          "bad.scn:5: BEGIN_DISPLAY without END_DISPLAY"},

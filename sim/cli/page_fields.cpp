@@ -1,0 +1,103 @@
+#include "sim/cli/page_fields.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+namespace cli {
+
+namespace {
+
+struct Label {
+    const char* prefix;  // at the start of a row
+    const char* field;
+};
+
+constexpr Label kLabels[] = {
+    {"Pump Mode: ", "mode"},          {"Pump Rate: ", "rate"},
+    {"Target Tank ", "target tank"},  {"Source Tank ", "source tank"},
+    {"Docking Port ", "docking port"}, {"Docked To: ", "docked to"},
+};
+
+// Warnings stand where a setting would be.
+constexpr Label kWarnings[] = {
+    {"NO TARGET TANK", "target tank"},   {"NO SOURCE TANK", "source tank"},
+    {"SINGLE TANK ONLY", "source tank"}, {"OVERBOARD VENT", "source tank"},
+    {"NO DOCKING PORTS", "docking port"}, {"NOT DOCKED", "docked to"},
+};
+
+std::string trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// "2 (of 3)" reads "2 of 3"; a mode loses its direction: "Load (SRC => TGT)" reads "Load".
+std::string valueOf(const std::string& field, std::string value) {
+    if (field == "mode") {
+        if (const size_t open = value.find(" ("); open != std::string::npos) value.erase(open);
+    } else if (const size_t of = value.find(" (of "); of != std::string::npos && value.back() == ')') {
+        value = value.substr(0, of) + " of " + value.substr(of + 5, value.size() - of - 6);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> pageFields(const std::string& pageText) {
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::istringstream in(pageText);
+    std::string row;
+    bool first = true;
+    while (std::getline(in, row)) {
+        if (first) {
+            // The help page carries the version on the title row.
+            fields.emplace_back("page", row.find(" Version ") != std::string::npos ? "help" : "status");
+            first = false;
+            continue;
+        }
+        const std::string text = trimmed(row);
+        for (const Label& l : kLabels) {
+            if (row.rfind(l.prefix, 0) == 0) fields.emplace_back(l.field, valueOf(l.field, trimmed(row.substr(std::string(l.prefix).size()))));
+        }
+        for (const Label& w : kWarnings) {
+            if (text == w.prefix) fields.emplace_back(w.field, lower(w.prefix));
+        }
+    }
+    return fields;
+}
+
+std::string describeChange(const std::string& before, const std::string& after, const std::string& arrow) {
+    const auto was = pageFields(before), now = pageFields(after);
+    const auto find = [](const auto& fields, const std::string& name) -> const std::string* {
+        const auto it = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+        return it == fields.end() ? nullptr : &it->second;
+    };
+    std::string changes;
+    const auto add = [&](const std::string& name, const std::string* from, const std::string* to) {
+        changes += (changes.empty() ? "" : ", ") + name + " " + (from ? *from : "(not shown)") + " " + arrow + " " +
+                   (to ? *to : "(not shown)");
+    };
+    const std::string* pageWas = find(was, "page");
+    const std::string* pageNow = find(now, "page");
+    if (pageWas && pageNow && *pageWas != *pageNow) {
+        // The help page shows none of the settings: the page is what changed.
+        add("page", pageWas, pageNow);
+    } else {
+        for (const auto& [name, value] : now) {
+            const std::string* old = find(was, name);
+            if (!old || *old != value) add(name, old, &value);
+        }
+        for (const auto& [name, value] : was) {
+            if (!find(now, name)) add(name, &value, nullptr);
+        }
+    }
+    return changes.empty() ? "consumed, no change" : "changed: " + changes;
+}
+
+}  // namespace cli

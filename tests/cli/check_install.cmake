@@ -1,0 +1,47 @@
+# Installs the build into a temporary prefix, moves the prefix, and runs the installed program.
+function(fail what)
+  message(FATAL_ERROR "${what}")
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+set(prefix ${WORK}/prefix)
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${prefix}
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  fail("cmake --install failed: ${err}")
+endif()
+
+# A prefix moved after installing still works: nothing points back into the build or the first place.
+set(moved ${WORK}/moved)
+file(RENAME ${prefix} ${moved})
+foreach(f ${BINDIR}/kestrane-sim ${MODULEDIR}/${MODULE_FILE} ${DATADIR}/fonts/DejaVuSansMono.ttf
+          ${DATADIR}/scenarios/demo.scn ${DATADIR}/scenarios/unload.script ${DOCDIR}/README.md
+          ${DOCDIR}/script-format.md ${DOCDIR}/scenario-format.md)
+  if(NOT EXISTS ${moved}/${f})
+    fail("not installed: ${f}")
+  endif()
+endforeach()
+set(sim ${moved}/${BINDIR}/kestrane-sim)
+
+execute_process(COMMAND ${sim} --version RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0 OR NOT out STREQUAL "kestrane-sim ${VERSION}\n")
+  fail("--version gave status ${status}, '${out}' '${err}'")
+endif()
+
+execute_process(COMMAND ${sim} run ${moved}/${DATADIR}/scenarios/docked-depot.scn
+                        --script ${moved}/${DATADIR}/scenarios/unload.script --out ${WORK}/out --color never
+                WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  fail("the installed kestrane-sim failed (${status}): ${err}")
+endif()
+foreach(expected "Module:   ${moved}/${MODULEDIR}/${MODULE_FILE}" "Font:     ${moved}/${DATADIR}/fonts/DejaVuSansMono.ttf"
+                 "Conservation check: passed" "Fuel Mgt Tanker (Tanker)")
+  string(FIND "${out}" "${expected}" at)
+  if(at EQUAL -1)
+    fail("missing from the output: ${expected}\n${out}")
+  endif()
+endforeach()
+if(NOT EXISTS ${WORK}/out/docked-depot-Left-2s.png)
+  fail("no picture written")
+endif()
+file(REMOVE_RECURSE ${WORK})
