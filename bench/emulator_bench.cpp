@@ -28,17 +28,19 @@ constexpr int64_t kStepsPerHour = 3600 * 60;
 // the tanker's second tank into its first, in Load from the first ship's first tank. The tanks
 // are too big for any run to empty or fill.
 std::string scenarioText(int vessels, int pumpMode) {
-    std::string text = "BEGIN_VESSEL Tanker\n  CLASS Tanker\n  TANK 1e12 5e11\n  TANK 1e12 5e11\n"
-                       "  TANK 1e12 5e11\n  PORTS 2\nEND_VESSEL\n";
+    std::string text =
+        "BEGIN_VESSEL Tanker\n  CLASS Tanker\n  TANK 1e12 5e11\n  TANK 1e12 5e11\n"
+        "  TANK 1e12 5e11\n  PORTS 2\nEND_VESSEL\n";
     for (int i = 1; i < vessels; ++i) {
-        text += "BEGIN_VESSEL Ship" + std::to_string(i) + "\n  CLASS Freighter\n  TANK 1e12 5e11\n"
+        text += "BEGIN_VESSEL Ship" + std::to_string(i) +
+                "\n  CLASS Freighter\n  TANK 1e12 5e11\n"
                 "  TANK 1e12 5e11\n  PORTS 2\n";
         if (i == 1) text += "  DOCK 0 Tanker 0\n";
         if (i % 2 == 0) text += "  DOCK 1 Ship" + std::to_string(i - 1) + " 1\n";
         text += "END_VESSEL\n";
     }
-    text += "BEGIN_DISPLAY Left\n  VESSEL Tanker\n  MODE Fuel Management\n  PUMPMODE " + std::to_string(pumpMode) +
-            "\n  PUMPRATE 3\n  DOCKPORT 0\n  TARGETTANK 0\n";
+    text += "BEGIN_DISPLAY Left\n  VESSEL Tanker\n  MODE Fuel Management\n  PUMPMODE " +
+            std::to_string(pumpMode) + "\n  PUMPRATE 3\n  DOCKPORT 0\n  TARGETTANK 0\n";
     text += pumpMode == CrossFeed ? "  SOURCETANK 1:Tanker\n" : "  SOURCETANK 0:Ship1\n";
     return text + "END_DISPLAY\n";
 }
@@ -110,7 +112,8 @@ void vessels(benchmark::State& state, Work work) {
                     if (!applyScenario(*scenario, run->sim, error)) state.SkipWithError(error.c_str());
                 } else {
                     const auto parsed = sim::parseScenario(text, "bench", error);
-                    if (!parsed || !applyScenario(*parsed, run->sim, error)) state.SkipWithError(error.c_str());
+                    if (!parsed || !applyScenario(*parsed, run->sim, error))
+                        state.SkipWithError(error.c_str());
                 }
                 state.PauseTiming();
             }

@@ -62,16 +62,30 @@ Emitted emit(const bench::Trace& trace, Replay replay) {
             if (replay == Replay::Gdi) continue;
             if (replay == Replay::Host && bench::robustnessCheck(item.call)) continue;
             switch (item.call) {
-                case HostCall::GetHandle: out << "    h = " << vesselOf(item) << "->GetHandle();\n"; break;
-                case HostCall::GetName: out << "    keep(" << vesselOf(item) << "->GetName());\n"; break;
-                case HostCall::GetClassName: out << "    keep(" << vesselOf(item) << "->GetClassNameA());\n"; break;
-                case HostCall::DockCount: out << "    keep(" << vesselOf(item) << "->DockCount());\n"; break;
+                case HostCall::GetHandle:
+                    out << "    h = " << vesselOf(item) << "->GetHandle();\n";
+                    break;
+                case HostCall::GetName:
+                    out << "    keep(" << vesselOf(item) << "->GetName());\n";
+                    break;
+                case HostCall::GetClassName:
+                    out << "    keep(" << vesselOf(item) << "->GetClassNameA());\n";
+                    break;
+                case HostCall::DockCount:
+                    out << "    keep(" << vesselOf(item) << "->DockCount());\n";
+                    break;
                 case HostCall::GetDockHandle:
                     out << "    dh = " << vesselOf(item) << "->GetDockHandle(c.dockPort);\n";
                     break;
-                case HostCall::GetDockStatus: out << "    o = " << vesselOf(item) << "->GetDockStatus(dh);\n"; break;
-                case HostCall::GetVesselInterface: out << "    keep(oapiGetVesselInterface(o));\n"; break;
-                case HostCall::IsVessel: out << "    keep(oapiIsVessel(" << handleOf(item) << "));\n"; break;
+                case HostCall::GetDockStatus:
+                    out << "    o = " << vesselOf(item) << "->GetDockStatus(dh);\n";
+                    break;
+                case HostCall::GetVesselInterface:
+                    out << "    keep(oapiGetVesselInterface(o));\n";
+                    break;
+                case HostCall::IsVessel:
+                    out << "    keep(oapiIsVessel(" << handleOf(item) << "));\n";
+                    break;
                 case HostCall::GetPropellantHandle:
                     // The index does not change the cost; tank 0 belongs to the same vessel.
                     out << "    ph = oapiGetPropellantHandle(h, 0);\n";
@@ -84,7 +98,8 @@ Emitted emit(const bench::Trace& trace, Replay replay) {
                     break;
                 case HostCall::GetStatusEx:
                     // A propellant count: the list the host allocates is released at once.
-                    if (i + 1 >= trace.size() || !trace[i + 1].host || trace[i + 1].call != HostCall::ReleaseStatusList)
+                    if (i + 1 >= trace.size() || !trace[i + 1].host ||
+                        trace[i + 1].call != HostCall::ReleaseStatusList)
                         fail("a status query not followed by the release of its list");
                     out << "    st = VESSELSTATUS2{};\n    st.version = 2;\n    st.flag = VS_FUELLIST;\n"
                         << "    " << vesselOf(item) << "->GetStatusEx(&st);\n    keep(st.nfuel);\n"
@@ -100,15 +115,25 @@ Emitted emit(const bench::Trace& trace, Replay replay) {
         }
         const sim::GdiEntry& g = item.gdi;
         switch (g.call) {
-            case GdiCall::SetTextAlign: out << "    SetTextAlign(d, " << g.a << "u);\n"; break;
-            case GdiCall::MoveToEx:
-                out << "    MoveToEx(d, " << g.a << ", " << g.b << ", " << (g.c ? "&point" : "nullptr") << ");\n";
+            case GdiCall::SetTextAlign:
+                out << "    SetTextAlign(d, " << g.a << "u);\n";
                 break;
-            case GdiCall::SetBkMode: out << "    SetBkMode(d, " << g.a << ");\n"; break;
-            case GdiCall::SetBkColor: out << "    SetBkColor(d, " << static_cast<COLORREF>(g.a) << "u);\n"; break;
-            case GdiCall::SetTextColor: out << "    SetTextColor(d, " << static_cast<COLORREF>(g.a) << "u);\n"; break;
+            case GdiCall::MoveToEx:
+                out << "    MoveToEx(d, " << g.a << ", " << g.b << ", " << (g.c ? "&point" : "nullptr")
+                    << ");\n";
+                break;
+            case GdiCall::SetBkMode:
+                out << "    SetBkMode(d, " << g.a << ");\n";
+                break;
+            case GdiCall::SetBkColor:
+                out << "    SetBkColor(d, " << static_cast<COLORREF>(g.a) << "u);\n";
+                break;
+            case GdiCall::SetTextColor:
+                out << "    SetTextColor(d, " << static_cast<COLORREF>(g.a) << "u);\n";
+                break;
             case GdiCall::TextOut:
-                out << "    TextOutA(d, " << g.a << ", " << g.b << ", " << literal(g.text) << ", " << g.c << ");\n";
+                out << "    TextOutA(d, " << g.a << ", " << g.b << ", " << literal(g.text) << ", " << g.c
+                    << ");\n";
                 break;
             case GdiCall::Rectangle:
                 out << "    Rectangle(d, " << g.a << ", " << g.b << ", " << g.c << ", " << g.d << ");\n";
@@ -122,7 +147,8 @@ Emitted emit(const bench::Trace& trace, Replay replay) {
                 }
                 ++calls;  // the creation or the deletion
                 break;
-            default: fail(std::string("no replay for the GDI call ") + sim::gdiCallName(g.call));
+            default:
+                fail(std::string("no replay for the GDI call ") + sim::gdiCallName(g.call));
         }
         ++calls;
     }

@@ -37,13 +37,17 @@ bool replayMatches(benchmark::State& state, PageScene& scene, const PageReplay& 
         // What the replay of this kind must make: the page's calls less those it leaves out.
         Trace expected;
         for (const TraceItem& item : page) {
-            if (item.host && (kind == Replay::Gdi || (kind == Replay::Host && robustnessCheck(item.call)))) continue;
+            if (item.host && (kind == Replay::Gdi || (kind == Replay::Host && robustnessCheck(item.call))))
+                continue;
             expected.push_back(item);
         }
-        const Trace replayed = recordTrace(scene, [&](HDC d) { replay.function[static_cast<size_t>(kind)](d, context); });
+        const Trace replayed =
+            recordTrace(scene, [&](HDC d) { replay.function[static_cast<size_t>(kind)](d, context); });
         const std::string difference = compareTraces(expected, replayed);
         if (!difference.empty()) {
-            state.SkipWithError(("replay (" + std::string(replayName(kind)) + ") out of date, rebuild: " + difference).c_str());
+            state.SkipWithError(
+                ("replay (" + std::string(replayName(kind)) + ") out of date, rebuild: " + difference)
+                    .c_str());
             return false;
         }
     }
@@ -66,12 +70,14 @@ void redraw(benchmark::State& state, Page page, Surface kind, int variant) {
     HDC d = surface.get();
     if (variant < 0) {
         PumpMFD& mfd = scene.mfd();
-        countPerOperation(state, scene.sim, [&] { mfd.Repaint(d); }, 100);
+        countPerOperation(
+            state, scene.sim, [&] { mfd.Repaint(d); }, 100);
         for (auto _ : state) mfd.Repaint(d);
     } else {
         const ReplayFunction f = replay.function[static_cast<size_t>(variant)];
         const ReplayContext context = replayContext(scene);
-        countPerOperation(state, scene.sim, [&] { f(d, context); }, 100);
+        countPerOperation(
+            state, scene.sim, [&] { f(d, context); }, 100);
         for (auto _ : state) f(d, context);
     }
     finish(state, scene, liveBrushes);
@@ -84,11 +90,13 @@ void registerRedrawBenchmarks() {
         const std::string s = kind == Surface::Recording ? "recording" : "raster";
         for (const Page page : kPages) {
             const std::string p = pageName(page);
-            auto* b = benchmark::RegisterBenchmark(("redraw/" + s + "/module/" + p).c_str(), redraw, page, kind, -1);
+            auto* b = benchmark::RegisterBenchmark(("redraw/" + s + "/module/" + p).c_str(), redraw, page,
+                                                   kind, -1);
             if (kind == Surface::Raster) b->Unit(benchmark::kMicrosecond);
             for (const Replay r : kReplays) {
-                auto* rb = benchmark::RegisterBenchmark(("redraw/" + s + "/" + replayName(r) + "/" + p).c_str(),
-                                                        redraw, page, kind, static_cast<int>(r));
+                auto* rb =
+                    benchmark::RegisterBenchmark(("redraw/" + s + "/" + replayName(r) + "/" + p).c_str(),
+                                                 redraw, page, kind, static_cast<int>(r));
                 if (kind == Surface::Raster) rb->Unit(benchmark::kMicrosecond);
             }
         }

@@ -4,11 +4,16 @@ namespace bench {
 
 const char* pageName(Page page) {
     switch (page) {
-        case Page::CrossFeed: return "crossfeed";
-        case Page::Load: return "load";
-        case Page::Unload: return "unload";
-        case Page::Vent: return "vent";
-        case Page::Help: return "help";
+        case Page::CrossFeed:
+            return "crossfeed";
+        case Page::Load:
+            return "load";
+        case Page::Unload:
+            return "unload";
+        case Page::Vent:
+            return "vent";
+        case Page::Help:
+            return "help";
     }
     return "?";
 }
@@ -62,9 +67,10 @@ int PageScene::slotOf(OBJHANDLE handle) const {
 bool PageScene::stateUnchanged() const {
     const TransferState& s = transferState;
     const TransferState& e = expected_;
-    return s.targetVessel == e.targetVessel && s.targetTank == e.targetTank && s.sourceVessel == e.sourceVessel &&
-           s.sourceTank == e.sourceTank && s.dockPort == e.dockPort && s.pumpMode == e.pumpMode &&
-           s.pumpRate == e.pumpRate && s.targetHandle == e.targetHandle && s.sourceHandle == e.sourceHandle;
+    return s.targetVessel == e.targetVessel && s.targetTank == e.targetTank &&
+           s.sourceVessel == e.sourceVessel && s.sourceTank == e.sourceTank && s.dockPort == e.dockPort &&
+           s.pumpMode == e.pumpMode && s.pumpRate == e.pumpRate && s.targetHandle == e.targetHandle &&
+           s.sourceHandle == e.sourceHandle;
 }
 
 }  // namespace bench

@@ -13,7 +13,8 @@
 namespace bench {
 
 enum class Page { CrossFeed, Load, Unload, Vent, Help };
-inline constexpr std::array<Page, 5> kPages = {Page::CrossFeed, Page::Load, Page::Unload, Page::Vent, Page::Help};
+inline constexpr std::array<Page, 5> kPages = {Page::CrossFeed, Page::Load, Page::Unload, Page::Vent,
+                                               Page::Help};
 const char* pageName(Page page);  // one lower-case word, for benchmark names
 
 // The display's size and the cell width both surfaces advance by.

@@ -128,9 +128,9 @@ bool SummaryReporter::printSummary(std::ostream& out) const {
         << pad("  pump", 14) << right("module", 10) << right("baseline", 10) << right("ratio", 7)
         << right("+checks", 10) << right("ratio", 7) << right("allocs", 8) << right("lists", 7)
         << right("calls", 7) << "\n";
-    out << pad("  off", 14) << right(time("step/off"), 10) << right("-", 10) << right("-", 7) << right("-", 10)
-        << right("-", 7) << right(counter("step/off", kModuleAllocs), 8) << right(counter("step/off", kStatusLists), 7)
-        << right(counter("step/off", kHostCalls), 7) << "\n";
+    out << pad("  off", 14) << right(time("step/off"), 10) << right("-", 10) << right("-", 7)
+        << right("-", 10) << right("-", 7) << right(counter("step/off", kModuleAllocs), 8)
+        << right(counter("step/off", kStatusLists), 7) << right(counter("step/off", kHostCalls), 7) << "\n";
     double worstStep = 0, worstStepChecked = 0;
     std::string worstStepMode;
     for (const char* mode : kModes) {
@@ -156,9 +156,10 @@ bool SummaryReporter::printSummary(std::ostream& out) const {
     for (const char* surface : {"recording", "raster"}) {
         const std::string base = std::string("redraw/") + surface + "/";
         out << "\nRedraw, " << surface << " surface (Repaint)\n"
-            << pad("  page", 12) << right("module", 10) << right("gdi", 10) << right("ratio", 7) << right("+host", 10)
-            << right("ratio", 7) << right("+checks", 10) << right("ratio", 7) << right("allocs", 8)
-            << right("host allocs", 12) << right("lists", 7) << right("calls", 7) << "\n";
+            << pad("  page", 12) << right("module", 10) << right("gdi", 10) << right("ratio", 7)
+            << right("+host", 10) << right("ratio", 7) << right("+checks", 10) << right("ratio", 7)
+            << right("allocs", 8) << right("host allocs", 12) << right("lists", 7) << right("calls", 7)
+            << "\n";
         for (const Page page : kPages) {
             const std::string p = pageName(page);
             const std::string m = base + "module/" + p;
@@ -166,7 +167,8 @@ bool SummaryReporter::printSummary(std::ostream& out) const {
             const double rh = ratio(m, base + "host/" + p);
             const double rc = ratio(m, base + "checked/" + p);
             if (std::string(surface) == "recording") {
-                worstRecording = std::max(worstRecording, find(m) && find(m)->error.empty() ? find(m)->ns : 0.0);
+                worstRecording =
+                    std::max(worstRecording, find(m) && find(m)->error.empty() ? find(m)->ns : 0.0);
             } else {
                 worstGdi = std::max(worstGdi, rg);
                 worstHost = std::max(worstHost, rh);
@@ -192,8 +194,8 @@ bool SummaryReporter::printSummary(std::ostream& out) const {
             << format("%.2f", 216000.0 / (hour->ns / 1e9) / 1e6) << " million steps/s)\n";
     }
     if (hourRedraws && hourRedraws->error.empty()) {
-        out << "  the same with a redraw (raster surface) each simulated second: " << duration(hourRedraws->ns)
-            << "\n";
+        out << "  the same with a redraw (raster surface) each simulated second: "
+            << duration(hourRedraws->ns) << "\n";
     }
     out << pad("  vessels", 12);
     for (int n : kVesselCounts) out << right(std::to_string(n), 10);
@@ -210,7 +212,8 @@ bool SummaryReporter::printSummary(std::ostream& out) const {
         // Ten times the vessels may cost at most twenty times as much, for what the cache and the
         // memory allocator add per vessel at 1,000 vessels; a quadratic cost shows as a hundred.
         for (int i = 1; i < 4; ++i) {
-            const double step = ratio(base + std::to_string(kVesselCounts[i]), base + std::to_string(kVesselCounts[i - 1]));
+            const double step =
+                ratio(base + std::to_string(kVesselCounts[i]), base + std::to_string(kVesselCounts[i - 1]));
             if (step > 20.0) linear = false;
         }
         growth += std::string(growth.empty() ? "" : ", ") + work + " x" + ratioText(g);
@@ -223,26 +226,33 @@ bool SummaryReporter::printSummary(std::ostream& out) const {
     out << "\nTargets\n";
     enum class Met { Yes, No, NotRun };
     auto target = [&](Met met, const std::string& text) {
-        out << "  " << (met == Met::Yes ? "[met]     " : met == Met::No ? "[NOT MET] " : "[not run] ") << text << "\n";
+        out << "  "
+            << (met == Met::Yes  ? "[met]     "
+                : met == Met::No ? "[NOT MET] "
+                                 : "[not run] ")
+            << text << "\n";
     };
     auto judge = [](bool measured, bool met) { return !measured ? Met::NotRun : met ? Met::Yes : Met::No; };
     const Result* off = find("step/off");
     const bool offMeasured = off && off->error.empty();
     target(judge(offMeasured, offMeasured && off->ns <= 5.0 && counterValue("step/off", kHostCalls) == 0),
-           "pump off: " + time("step/off") + " per step (a few ns), host calls " + counter("step/off", kHostCalls));
+           "pump off: " + time("step/off") + " per step (a few ns), host calls " +
+               counter("step/off", kHostCalls));
     target(judge(worstStep > 0, worstStep <= 1.3),
-           "pump running within 1.3 x the host-call baseline: worst " + ratioText(worstStep) + " (" + worstStepMode +
-               "); against the baseline with the checks: worst " + ratioText(worstStepChecked));
+           "pump running within 1.3 x the host-call baseline: worst " + ratioText(worstStep) + " (" +
+               worstStepMode + "); against the baseline with the checks: worst " +
+               ratioText(worstStepChecked));
     // The texts are formatted by the C library: on the recording surface that is most of a
     // redraw, on a surface that draws it is lost in the drawing, and the simulator redraws a
     // display about once a second.
     target(judge(worstRecording > 0, worstRecording <= 20e3),
-           "redraw, formatting and host calls alone (recording surface), under 20 us: worst " + duration(worstRecording));
+           "redraw, formatting and host calls alone (recording surface), under 20 us: worst " +
+               duration(worstRecording));
     target(judge(worstGdi > 0, worstGdi <= 1.3),
            "redraw within 1.3 x the GDI-call baseline (raster surface): worst " + ratioText(worstGdi));
     target(judge(worstHost > 0, worstHost <= 1.3),
-           "redraw within 1.3 x the GDI and host-call baseline (raster surface): worst " + ratioText(worstHost) +
-               ", with the checks " + ratioText(worstChecked));
+           "redraw within 1.3 x the GDI and host-call baseline (raster surface): worst " +
+               ratioText(worstHost) + ", with the checks " + ratioText(worstChecked));
     target(judge(allocsMeasured > 0, moduleAllocs == 0),
            "no allocation by the module per step and per redraw: " + number(moduleAllocs) + " in " +
                std::to_string(allocsMeasured) + " benchmarks of the module");
@@ -255,7 +265,8 @@ bool SummaryReporter::printSummary(std::ostream& out) const {
     out << "\nNoise: ";
     if (repetitions > 1) {
         out << noisy << " of " << results_.size() << " benchmarks vary by more than 5 % between repetitions"
-            << (worstCv > 0 ? " (most: " + worstCvName + ", " + format("%.0f %%", worstCv * 100) + ")" : "") << "; ";
+            << (worstCv > 0 ? " (most: " + worstCvName + ", " + format("%.0f %%", worstCv * 100) + ")" : "")
+            << "; ";
     }
     if (getloadavg(load, 1) == 1) out << "load average " << format("%.2f", load[0]) << " at the end";
     out << ". On a busy machine, run again when it is quiet.\n";

@@ -102,10 +102,18 @@ public:
         for (size_t i = 0; i < checks_.count; ++i) {
             const Check& c = checks_.check[i];
             switch (c.call) {
-                case sim::HostCall::IsVessel: benchmark::DoNotOptimize(oapiIsVessel(c.handle)); break;
-                case sim::HostCall::DockCount: benchmark::DoNotOptimize(c.vessel->DockCount()); break;
-                case sim::HostCall::GetDockHandle: dock = c.vessel->GetDockHandle(checks_.port); break;
-                default: benchmark::DoNotOptimize(c.vessel->GetDockStatus(dock)); break;
+                case sim::HostCall::IsVessel:
+                    benchmark::DoNotOptimize(oapiIsVessel(c.handle));
+                    break;
+                case sim::HostCall::DockCount:
+                    benchmark::DoNotOptimize(c.vessel->DockCount());
+                    break;
+                case sim::HostCall::GetDockHandle:
+                    dock = c.vessel->GetDockHandle(checks_.port);
+                    break;
+                default:
+                    benchmark::DoNotOptimize(c.vessel->GetDockStatus(dock));
+                    break;
             }
         }
         status(own_);

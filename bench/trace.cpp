@@ -10,7 +10,8 @@ namespace {
 // rectangle was filled with.
 class TracingSurface : public sim::RecordingSurface {
 public:
-    TracingSurface(int advance, const sim::CallRecord& calls) : RecordingSurface(advance, true), calls_(calls) {}
+    TracingSurface(int advance, const sim::CallRecord& calls)
+        : RecordingSurface(advance, true), calls_(calls) {}
 
     struct Mark {
         size_t gdiIndex;   // the log entry of the text or rectangle
@@ -100,7 +101,8 @@ std::string compareTraces(const Trace& expected, const Trace& actual) {
         if (e != a) return "call " + std::to_string(i) + ": expected " + e + ", got " + a;
     }
     if (expected.size() != actual.size()) {
-        return std::to_string(expected.size()) + " calls expected, " + std::to_string(actual.size()) + " made";
+        return std::to_string(expected.size()) + " calls expected, " + std::to_string(actual.size()) +
+               " made";
     }
     return {};
 }

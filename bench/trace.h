@@ -22,8 +22,8 @@ struct TraceItem {
     // are not logged: a SelectObject of a created brush stands for the creation before it, one
     // that selects the surface's own brush again for the deletion after it.
     sim::GdiEntry gdi{};
-    bool ownBrush = false;       // SelectObject of the surface's own brush
-    COLORREF brushColour = 0;    // SelectObject of a created brush: the colour it filled with
+    bool ownBrush = false;     // SelectObject of the surface's own brush
+    COLORREF brushColour = 0;  // SelectObject of a created brush: the colour it filled with
 };
 using Trace = std::vector<TraceItem>;
 

@@ -11,7 +11,7 @@ constexpr COLORREF kNameColour = 0xc0c0c0;
 constexpr COLORREF kLabelColour = 0xc000;
 constexpr COLORREF kValueColour = 0xff00;
 constexpr COLORREF kWarningText = 0xffffff;
-constexpr COLORREF kAlertBackground = 0xc0;    // something is missing
+constexpr COLORREF kAlertBackground = 0xc0;     // something is missing
 constexpr COLORREF kNoticeBackground = 0xc0c0;  // a situation, not a fault
 
 constexpr int kModeRow = 3;
@@ -89,32 +89,32 @@ void PumpMFD::drawTargetSection(HDC surface) {
 void PumpMFD::drawSourceSection(HDC surface) {
     TransferState& s = transferState;
     switch (s.pumpMode) {
-    case CrossFeed: {
-        if (!s.sourceVessel) return drawNoSourceTank(surface);
-        const uint32_t count = propellantCount(s.sourceVessel);
-        repairIndex(s.sourceTank, count);
-        if (count == 1) {
-            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " SINGLE TANK ONLY ");
-        } else {
-            drawSourceTank(surface, count);
+        case CrossFeed: {
+            if (!s.sourceVessel) return drawNoSourceTank(surface);
+            const uint32_t count = propellantCount(s.sourceVessel);
+            repairIndex(s.sourceTank, count);
+            if (count == 1) {
+                writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " SINGLE TANK ONLY ");
+            } else {
+                drawSourceTank(surface, count);
+            }
+            return;
         }
-        return;
-    }
-    case Vent:
-        writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " OVERBOARD VENT ");
-        return;
-    case Load:
-    case Unload: {
-        drawDockingSection(surface);
-        if (!s.sourceVessel) return;
-        const uint32_t count = propellantCount(s.sourceVessel);
-        repairIndex(s.sourceTank, count);
-        drawSourceTank(surface, count);
-        return;
-    }
-    default:
-        // A mode from outside the table names no source; the mode line shows it as unknown.
-        return;
+        case Vent:
+            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " OVERBOARD VENT ");
+            return;
+        case Load:
+        case Unload: {
+            drawDockingSection(surface);
+            if (!s.sourceVessel) return;
+            const uint32_t count = propellantCount(s.sourceVessel);
+            repairIndex(s.sourceTank, count);
+            drawSourceTank(surface, count);
+            return;
+        }
+        default:
+            // A mode from outside the table names no source; the mode line shows it as unknown.
+            return;
     }
 }
 

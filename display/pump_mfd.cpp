@@ -120,8 +120,9 @@ bool PumpMFD::ConsumeButton(int button, int event) {
 }
 
 char* PumpMFD::ButtonLabel(int button) {
-    return static_cast<unsigned>(button) < static_cast<unsigned>(kButtonCount) ? hostText(kButtonLabels[button])
-                                                                               : nullptr;
+    return static_cast<unsigned>(button) < static_cast<unsigned>(kButtonCount)
+               ? hostText(kButtonLabels[button])
+               : nullptr;
 }
 
 int PumpMFD::ButtonMenu(const MFDBUTTONMENU** menu) const {

@@ -8,16 +8,16 @@
 #include "transfer/transfer_state.h"
 
 // Key codes (PC scan codes, set 1) of the seven commands, indexed by display button.
-inline constexpr DWORD kKeyMode = 0x32;         // M
-inline constexpr DWORD kKeyRateUp = 0x0D;       // = (the key that carries +)
-inline constexpr DWORD kKeyRateDown = 0x0C;     // -
-inline constexpr DWORD kKeyTargetTank = 0x14;   // T
-inline constexpr DWORD kKeySourceTank = 0x1F;   // S
-inline constexpr DWORD kKeyDockPort = 0x20;     // D
-inline constexpr DWORD kKeyHelp = 0x35;         // / (the key that carries ?)
+inline constexpr DWORD kKeyMode = 0x32;        // M
+inline constexpr DWORD kKeyRateUp = 0x0D;      // = (the key that carries +)
+inline constexpr DWORD kKeyRateDown = 0x0C;    // -
+inline constexpr DWORD kKeyTargetTank = 0x14;  // T
+inline constexpr DWORD kKeySourceTank = 0x1F;  // S
+inline constexpr DWORD kKeyDockPort = 0x20;    // D
+inline constexpr DWORD kKeyHelp = 0x35;        // / (the key that carries ?)
 inline constexpr int kButtonCount = 7;
-inline constexpr DWORD kButtonKeys[kButtonCount] = {kKeyMode,       kKeyRateUp,     kKeyRateDown, kKeyTargetTank,
-                                                    kKeySourceTank, kKeyDockPort,   kKeyHelp};
+inline constexpr DWORD kButtonKeys[kButtonCount] = {
+    kKeyMode, kKeyRateUp, kKeyRateDown, kKeyTargetTank, kKeySourceTank, kKeyDockPort, kKeyHelp};
 extern const char* const kButtonLabels[kButtonCount];
 extern const MFDBUTTONMENU kButtonMenu[kButtonCount];
 

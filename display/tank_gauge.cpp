@@ -10,9 +10,9 @@
 namespace {
 
 constexpr COLORREF kGaugeText = 0xffffff;
-constexpr COLORREF kFillHigh = 0x8000;  // 50 % and above
-constexpr COLORREF kFillMid = 0x8080;   // from 10 % up to below 50 %
-constexpr COLORREF kFillLow = 0x80;     // below 10 %
+constexpr COLORREF kFillHigh = 0x8000;      // 50 % and above
+constexpr COLORREF kFillMid = 0x8080;       // from 10 % up to below 50 %
+constexpr COLORREF kFillLow = 0x80;         // below 10 %
 constexpr double kSmallestCapacity = 0.01;  // kg; below it the tank counts as having no room
 constexpr double kBigMass = 1000.0;         // kg; from here on masses are shown without decimals
 

@@ -119,8 +119,8 @@ Cell writeAtColor(HDC surface, int column, int row, COLORREF colour, const char*
     return previous;
 }
 
-Cell writeAtOpaque(HDC surface, int column, int row, COLORREF colour, COLORREF background,
-                   const char* format, ...) {
+Cell writeAtOpaque(HDC surface, int column, int row, COLORREF colour, COLORREF background, const char* format,
+                   ...) {
     const Cell at{column, row};
     va_list args;
     va_start(args, format);

@@ -62,7 +62,7 @@ void setOpaqueText(HDC surface, COLORREF text, COLORREF background);
 Cell writeAt(HDC surface, int column, int row, const char* format, ...) KESTRANE_PRINTF(4, 5);
 Cell writeAtColor(HDC surface, int column, int row, COLORREF text, const char* format, ...)
     KESTRANE_PRINTF(5, 6);
-Cell writeAtOpaque(HDC surface, int column, int row, COLORREF text, COLORREF background,
-                   const char* format, ...) KESTRANE_PRINTF(6, 7);
+Cell writeAtOpaque(HDC surface, int column, int row, COLORREF text, COLORREF background, const char* format,
+                   ...) KESTRANE_PRINTF(6, 7);
 Cell writeHere(HDC surface, const char* format, ...) KESTRANE_PRINTF(2, 3);
 Cell writeHereColor(HDC surface, COLORREF text, const char* format, ...) KESTRANE_PRINTF(3, 4);

@@ -36,18 +36,18 @@ struct VESSELSTATUS2 {
     struct FUELSPEC {
         DWORD idx;
         double level;
-    }* fuel;
+    } * fuel;
     DWORD nthruster;
     struct THRUSTSPEC {
         DWORD idx;
         double level;
-    }* thruster;
+    } * thruster;
     DWORD ndockinfo;
     struct DOCKINFOSPEC {
         DWORD idx;
         DWORD ridx;
         OBJHANDLE rvessel;
-    }* dockinfo;
+    } * dockinfo;
     DWORD xpdr;
 };
 #define VS_FUELLIST 0x02u

@@ -20,7 +20,7 @@ public:
     UINT DockCount() const;
     DOCKHANDLE GetDockHandle(UINT n) const;
     OBJHANDLE GetDockStatus(DOCKHANDLE hDock) const;  // the vessel docked there, or null
-    void GetStatusEx(void* status) const;              // fills a VESSELSTATUS2
+    void GetStatusEx(void* status) const;             // fills a VESSELSTATUS2
     double GetPropellantMass(PROPELLANT_HANDLE ph) const;
     double GetPropellantMaxMass(PROPELLANT_HANDLE ph) const;
     void SetPropellantMass(PROPELLANT_HANDLE ph, double mass) const;

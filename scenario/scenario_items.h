@@ -12,8 +12,8 @@ inline constexpr char kItemSourceTank[] = "SOURCETANK";
 
 // The reader tries the items in this order; the first whose name begins the line takes it.
 enum class ScenarioItem { PumpMode, PumpRate, DockPort, TargetTank, SourceTank };
-inline constexpr const char* kScenarioItems[] = {kItemPumpMode, kItemPumpRate, kItemDockPort,
-                                                 kItemTargetTank, kItemSourceTank};
+inline constexpr const char* kScenarioItems[] = {kItemPumpMode, kItemPumpRate, kItemDockPort, kItemTargetTank,
+                                                 kItemSourceTank};
 inline constexpr size_t kScenarioItemCount = sizeof kScenarioItems / sizeof kScenarioItems[0];
 
 // "SOURCETANK" value: the source tank's index, the separator and the source vessel's name.

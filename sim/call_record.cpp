@@ -5,13 +5,28 @@
 namespace sim {
 
 const char* hostCallName(HostCall call) {
-    static const char* const names[] = {
-        "GetHandle",           "GetName",         "GetClassName",      "DockCount",
-        "GetDockHandle",       "GetDockStatus",   "GetStatusEx",       "GetPropellantMass",
-        "GetPropellantMaxMass", "SetPropellantMass", "GetPropellantHandle",
-        "GetVesselInterface",  "GetVesselByName", "IsVessel",          "ReleaseStatusList",
-        "RegisterMode",        "UnregisterMode",  "ReadScenarioLine",  "WriteScenarioInt",
-        "WriteScenarioString", "InvalidateDisplay", "Title"};
+    static const char* const names[] = {"GetHandle",
+                                        "GetName",
+                                        "GetClassName",
+                                        "DockCount",
+                                        "GetDockHandle",
+                                        "GetDockStatus",
+                                        "GetStatusEx",
+                                        "GetPropellantMass",
+                                        "GetPropellantMaxMass",
+                                        "SetPropellantMass",
+                                        "GetPropellantHandle",
+                                        "GetVesselInterface",
+                                        "GetVesselByName",
+                                        "IsVessel",
+                                        "ReleaseStatusList",
+                                        "RegisterMode",
+                                        "UnregisterMode",
+                                        "ReadScenarioLine",
+                                        "WriteScenarioInt",
+                                        "WriteScenarioString",
+                                        "InvalidateDisplay",
+                                        "Title"};
     return names[static_cast<size_t>(call)];
 }
 

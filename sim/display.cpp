@@ -25,7 +25,8 @@ bool Display::openMode(const std::string& modeName) {
     // Width in the low 16 bits, height in the high 16 bits.
     const WPARAM size = (width_ & 0xFFFFu) | ((height_ & 0xFFFFu) << 16);
     displayUnderConstruction = this;
-    const OAPI_MSGTYPE result = mode->msgproc(OAPI_MSG_MFD_OPENED, 0, size, reinterpret_cast<LPARAM>(vessel_.vessel.get()));
+    const OAPI_MSGTYPE result =
+        mode->msgproc(OAPI_MSG_MFD_OPENED, 0, size, reinterpret_cast<LPARAM>(vessel_.vessel.get()));
     displayUnderConstruction = nullptr;
     instrument_ = reinterpret_cast<MFD*>(result);
     if (!instrument_) return false;
@@ -63,11 +64,17 @@ bool Display::key(DWORD key) {
     return instrument_ && instrument_->ConsumeKeyBuffered(key);
 }
 
-bool Display::button(int button, int event) { return instrument_ && instrument_->ConsumeButton(button, event); }
+bool Display::button(int button, int event) {
+    return instrument_ && instrument_->ConsumeButton(button, event);
+}
 
-const char* Display::buttonLabel(int button) { return instrument_ ? instrument_->ButtonLabel(button) : nullptr; }
+const char* Display::buttonLabel(int button) {
+    return instrument_ ? instrument_->ButtonLabel(button) : nullptr;
+}
 
-int Display::buttonMenu(const MFDBUTTONMENU** menu) const { return instrument_ ? instrument_->ButtonMenu(menu) : 0; }
+int Display::buttonMenu(const MFDBUTTONMENU** menu) const {
+    return instrument_ ? instrument_->ButtonMenu(menu) : 0;
+}
 
 void Display::repaint(HDC surface) {
     pendingRedraws = 0;
@@ -90,7 +97,9 @@ char letterOf(DWORD key) {
 
 void Display::drawSelection(HDC surface) {
     const int cw = cellWidthFor(width_), ch = cellHeightFor(height_);
-    const auto line = [&](int row, const std::string& text) { TextOutA(surface, cw / 2, row * ch, text.c_str(), static_cast<int>(text.size())); };
+    const auto line = [&](int row, const std::string& text) {
+        TextOutA(surface, cw / 2, row * ch, text.c_str(), static_cast<int>(text.size()));
+    };
     SetBkMode(surface, TRANSPARENT);
     SetTextColor(surface, kTitleColour);
     line(0, "Mode selection");
@@ -98,8 +107,10 @@ void Display::drawSelection(HDC surface) {
     int row = 2;
     for (const RegisteredMode& m : simulation_.modes()) {
         char key[16];
-        if (const char letter = letterOf(m.key)) std::snprintf(key, sizeof key, "[%c]", letter);
-        else std::snprintf(key, sizeof key, "[0x%02X]", static_cast<unsigned>(m.key));
+        if (const char letter = letterOf(m.key))
+            std::snprintf(key, sizeof key, "[%c]", letter);
+        else
+            std::snprintf(key, sizeof key, "[0x%02X]", static_cast<unsigned>(m.key));
         line(row++, std::string(key) + " " + m.name);
     }
     if (simulation_.modes().empty()) line(row, "No mode registered");
@@ -118,7 +129,11 @@ void Display::readStatus(ScenarioBlock& block) {
 // The MFD base, as the host provides it.
 
 MFD::MFD(DWORD w, DWORD h, VESSEL* vessel)
-    : W(w), H(h), cw(sim::cellWidthFor(w)), ch(sim::cellHeightFor(h)), pV(vessel),
+    : W(w),
+      H(h),
+      cw(sim::cellWidthFor(w)),
+      ch(sim::cellHeightFor(h)),
+      pV(vessel),
       hostDisplay(sim::displayUnderConstruction) {}
 
 MFD::~MFD() = default;

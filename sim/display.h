@@ -16,8 +16,12 @@ inline constexpr unsigned kDefaultDisplaySize = 512;
 // 24 rows. Cells are at least one pixel.
 inline constexpr int kGridColumns = 38;
 inline constexpr int kGridRows = 24;
-inline int cellWidthFor(DWORD width) { return width / kGridColumns > 0 ? static_cast<int>(width / kGridColumns) : 1; }
-inline int cellHeightFor(DWORD height) { return height / kGridRows > 0 ? static_cast<int>(height / kGridRows) : 1; }
+inline int cellWidthFor(DWORD width) {
+    return width / kGridColumns > 0 ? static_cast<int>(width / kGridColumns) : 1;
+}
+inline int cellHeightFor(DWORD height) {
+    return height / kGridRows > 0 ? static_cast<int>(height / kGridRows) : 1;
+}
 
 // The colour and background in which the host draws an instrument's title.
 inline constexpr COLORREF kTitleColour = 0xffffff;

@@ -1,8 +1,8 @@
 #include "sim/font.h"
 
-#include <filesystem>
-
 #include <ft2build.h>
+
+#include <filesystem>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 

@@ -25,16 +25,20 @@ struct CountingAllocator {
     }
     void deallocate(T* p, size_t n) { std::allocator<T>{}.deallocate(p, n); }
     template <class U>
-    bool operator==(const CountingAllocator<U>&) const { return true; }
+    bool operator==(const CountingAllocator<U>&) const {
+        return true;
+    }
 };
 
-using BrushSet = std::unordered_set<HGDIOBJ, std::hash<HGDIOBJ>, std::equal_to<HGDIOBJ>, CountingAllocator<HGDIOBJ>>;
+using BrushSet =
+    std::unordered_set<HGDIOBJ, std::hash<HGDIOBJ>, std::equal_to<HGDIOBJ>, CountingAllocator<HGDIOBJ>>;
 BrushSet& liveBrushes() {
     static BrushSet brushes;
     return brushes;
 }
 
-void note(HDC hdc, sim::GdiCall call, int a = 0, int b = 0, int c = 0, int d = 0, const void* object = nullptr) {
+void note(HDC hdc, sim::GdiCall call, int a = 0, int b = 0, int c = 0, int d = 0,
+          const void* object = nullptr) {
     if (hdc->logging) hdc->log.push_back({call, a, b, c, d, object, {}});
 }
 }  // namespace
@@ -44,9 +48,9 @@ HDC__::~HDC__() { --brush->selections; }
 namespace sim {
 
 const char* gdiCallName(GdiCall call) {
-    static const char* const names[] = {"SetTextAlign", "MoveToEx",     "SetBkMode",    "SetBkColor",
-                                        "SetTextColor", "TextOut",      "CreateSolidBrush",
-                                        "SelectObject", "Rectangle",    "DeleteObject"};
+    static const char* const names[] = {"SetTextAlign", "MoveToEx",    "SetBkMode",        "SetBkColor",
+                                        "SetTextColor", "TextOut",     "CreateSolidBrush", "SelectObject",
+                                        "Rectangle",    "DeleteObject"};
     return names[static_cast<size_t>(call)];
 }
 
@@ -98,7 +102,8 @@ COLORREF SetTextColor(HDC hdc, COLORREF colour) {
 
 BOOL TextOutA(HDC hdc, int x, int y, const char* text, int length) {
     if (!hdc || !text || length < 0) return 0;
-    if (hdc->logging) hdc->log.push_back({sim::GdiCall::TextOut, x, y, length, 0, nullptr, std::string(text, length)});
+    if (hdc->logging)
+        hdc->log.push_back({sim::GdiCall::TextOut, x, y, length, 0, nullptr, std::string(text, length)});
     // With TA_UPDATECP the coordinates are ignored: text starts at the current position and
     // the position moves to its end.
     if (hdc->textAlign & TA_UPDATECP) {

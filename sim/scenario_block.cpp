@@ -29,10 +29,13 @@ bool oapiReadScenario_nextline(FILEHANDLE scn, char*& line) {
 
 void oapiWriteScenario_int(FILEHANDLE scn, char* item, int value) {
     record(sim::HostCall::WriteScenarioInt);
-    if (scn && item) static_cast<sim::ScenarioBlock*>(scn)->lines.push_back(std::string(item) + " " + std::to_string(value));
+    if (scn && item)
+        static_cast<sim::ScenarioBlock*>(scn)->lines.push_back(std::string(item) + " " +
+                                                               std::to_string(value));
 }
 
 void oapiWriteScenario_string(FILEHANDLE scn, char* item, char* text) {
     record(sim::HostCall::WriteScenarioString);
-    if (scn && item) static_cast<sim::ScenarioBlock*>(scn)->lines.push_back(std::string(item) + " " + (text ? text : ""));
+    if (scn && item)
+        static_cast<sim::ScenarioBlock*>(scn)->lines.push_back(std::string(item) + " " + (text ? text : ""));
 }

@@ -130,7 +130,8 @@ private:
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
         if (error != std::errc{} || end != text.data() + text.size()) {
             const bool tooLarge = error == std::errc::result_out_of_range && end == text.data() + text.size();
-            return fail(lineNumber(), (tooLarge ? "number out of range " : "malformed number ") + inQuotes(text));
+            return fail(lineNumber(),
+                        (tooLarge ? "number out of range " : "malformed number ") + inQuotes(text));
         }
         return true;
     }
@@ -346,7 +347,8 @@ bool savable(Simulation& simulation, const std::string& path, std::string& error
             return refuse("class name " + inQuotes(v->className));
         }
         for (const Tank& t : v->tanks) {
-            if (t.capacity > kMaxTankCapacity) return refuse("vessel " + inQuotes(v->name) + ": a tank above 1e15 kg");
+            if (t.capacity > kMaxTankCapacity)
+                return refuse("vessel " + inQuotes(v->name) + ": a tank above 1e15 kg");
         }
     }
     for (Display* d : simulation.displays()) {

@@ -20,7 +20,7 @@
 namespace sim {
 
 inline constexpr unsigned kMaxDockPorts = 1024;
-inline constexpr double kMaxTankCapacity = 1e15;  // kg
+inline constexpr double kMaxTankCapacity = 1e15;     // kg
 inline constexpr unsigned kMaxDisplaySize = 0xFFFF;  // the size travels in 16 bits
 
 struct ScenarioDockLink {

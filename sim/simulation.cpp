@@ -93,14 +93,16 @@ double Simulation::totalPropellant() {
     return total;
 }
 
-Display& Simulation::addDisplay(const std::string& name, VesselRecord& vessel, unsigned width, unsigned height) {
+Display& Simulation::addDisplay(const std::string& name, VesselRecord& vessel, unsigned width,
+                                unsigned height) {
     displays_.push_back(std::make_unique<Display>(*this, name, vessel, width, height));
     return *displays_.back();
 }
 
 bool Simulation::removeDisplay(Display& display) {
-    const auto it = std::find_if(displays_.begin(), displays_.end(),
-                                 [&display](const std::unique_ptr<Display>& d) { return d.get() == &display; });
+    const auto it =
+        std::find_if(displays_.begin(), displays_.end(),
+                     [&display](const std::unique_ptr<Display>& d) { return d.get() == &display; });
     if (it == displays_.end()) return false;
     displays_.erase(it);
     return true;
@@ -123,13 +125,15 @@ void Simulation::closeAllDisplays() { displays_.clear(); }
 
 void Simulation::addTimestepCallback(OPC_TIMESTEP callback) { timestepCallbacks_.push_back(callback); }
 
-void Simulation::addDeleteVesselCallback(OPC_DELETEVESSEL callback) { deleteVesselCallbacks_.push_back(callback); }
-
-void Simulation::removeDeleteVesselCallback(OPC_DELETEVESSEL callback) { std::erase(deleteVesselCallbacks_, callback); }
-
-void Simulation::removeTimestepCallback(OPC_TIMESTEP callback) {
-    std::erase(timestepCallbacks_, callback);
+void Simulation::addDeleteVesselCallback(OPC_DELETEVESSEL callback) {
+    deleteVesselCallbacks_.push_back(callback);
 }
+
+void Simulation::removeDeleteVesselCallback(OPC_DELETEVESSEL callback) {
+    std::erase(deleteVesselCallbacks_, callback);
+}
+
+void Simulation::removeTimestepCallback(OPC_TIMESTEP callback) { std::erase(timestepCallbacks_, callback); }
 
 void Simulation::step(double dt) {
     simTime += dt;
@@ -145,7 +149,8 @@ int Simulation::registerMode(const MFDMODESPEC& mode) {
 }
 
 bool Simulation::unregisterMode(int id) {
-    const auto it = std::find_if(modes_.begin(), modes_.end(), [id](const RegisteredMode& m) { return m.id == id; });
+    const auto it =
+        std::find_if(modes_.begin(), modes_.end(), [id](const RegisteredMode& m) { return m.id == id; });
     if (it == modes_.end()) return false;
     modes_.erase(it);
     return true;

@@ -34,8 +34,8 @@ struct DockPort {
 struct VesselRecord {
     std::string name;
     std::string className;
-    std::vector<Tank> tanks;     // fixed at creation: tank handles point into it
-    std::vector<DockPort> ports;  // fixed at creation: dock handles point into it
+    std::vector<Tank> tanks;         // fixed at creation: tank handles point into it
+    std::vector<DockPort> ports;     // fixed at creation: dock handles point into it
     std::unique_ptr<VESSEL> vessel;  // null once removed
     bool removed = false;
 

@@ -60,9 +60,9 @@ struct HDC__ {
     int bkMode = OPAQUE;
     COLORREF bkColour = 0xffffff;
     COLORREF textColour = 0x000000;
-    HBRUSH brush = &ownBrush;     // selected brush: the surface's own until one is selected
+    HBRUSH brush = &ownBrush;       // selected brush: the surface's own until one is selected
     COLORREF penColour = 0x000000;  // the one pen, for rectangle outlines
-    int charAdvance;              // pixels per character of the surface's monospace font
+    int charAdvance;                // pixels per character of the surface's monospace font
 
     // Call log, when switched on.
     bool logging = false;

@@ -99,7 +99,8 @@ void VESSEL::GetStatusEx(void* status) const {
     // Another version has another layout, and other lists are not served: the simulator would
     // fill what the caller does not expect.
     if (vs->version != 2 || (vs->flag & ~VS_FUELLIST) != 0) {
-        if (Simulation* s = Simulation::current()) s->calls.bad(HostCall::GetStatusEx, "status version or list not served");
+        if (Simulation* s = Simulation::current())
+            s->calls.bad(HostCall::GetStatusEx, "status version or list not served");
         return;
     }
     const DWORD n = r ? static_cast<DWORD>(r->tanks.size()) : 0;
@@ -107,7 +108,8 @@ void VESSEL::GetStatusEx(void* status) const {
     if (vs->flag & VS_FUELLIST) {
         // Allocated even for no tanks, so that a caller that forgets to release shows.
         // malloc, not new: the benchmarks count the module's allocations by operator new.
-        auto* list = static_cast<VESSELSTATUS2::FUELSPEC*>(std::malloc(sizeof(VESSELSTATUS2::FUELSPEC) * (n ? n : 1)));
+        auto* list =
+            static_cast<VESSELSTATUS2::FUELSPEC*>(std::malloc(sizeof(VESSELSTATUS2::FUELSPEC) * (n ? n : 1)));
         for (DWORD i = 0; i < n; ++i) {
             list[i].idx = i;
             list[i].level = r->tanks[i].capacity > 0.0 ? r->tanks[i].mass / r->tanks[i].capacity : 0.0;
@@ -123,7 +125,8 @@ double VESSEL::GetPropellantMass(PROPELLANT_HANDLE ph) const {
 }
 
 double VESSEL::GetPropellantMaxMass(PROPELLANT_HANDLE ph) const {
-    sim::Tank* t = tankOf(HostCall::GetPropellantMaxMass, vesselFor(HostCall::GetPropellantMaxMass, hVessel), ph);
+    sim::Tank* t =
+        tankOf(HostCall::GetPropellantMaxMass, vesselFor(HostCall::GetPropellantMaxMass, hVessel), ph);
     return t ? t->capacity : 0.0;
 }
 

@@ -16,15 +16,16 @@ class CellSurface : public HDC__ {
 public:
     CellSurface(const sim::Display& display)
         : HDC__(sim::cellWidthFor(display.width())),
-          cells_(static_cast<int>(display.width()), static_cast<int>(display.height()), sim::cellWidthFor(display.width()),
-                 sim::cellHeightFor(display.height())) {}
+          cells_(static_cast<int>(display.width()), static_cast<int>(display.height()),
+                 sim::cellWidthFor(display.width()), sim::cellHeightFor(display.height())) {}
     void drawText(int x, int y, const char* text, int length) override {
         if (text && length > 0) cells_.addText(x, y, text, length, textColour, bkMode == OPAQUE, bkColour);
     }
     void drawRectangle(int left, int top, int right, int bottom) override {
         if (left > right) std::swap(left, right);
         if (top > bottom) std::swap(top, bottom);
-        if (left != right && top != bottom) cells_.addRectangle(left, top, right, bottom, brush ? brush->colour : 0);
+        if (left != right && top != bottom)
+            cells_.addRectangle(left, top, right, bottom, brush ? brush->colour : 0);
     }
     const sim::CellView& cells() const { return cells_; }
 
@@ -75,7 +76,8 @@ void Emulator::stop() {
         faults_.badCalls += calls.badCalls;
         for (const std::string& note : calls.badCallNotes) {
             std::vector<std::string>& notes = faults_.badCallNotes;
-            if (notes.size() < 10 && std::find(notes.begin(), notes.end(), note) == notes.end()) notes.push_back(note);
+            if (notes.size() < 10 && std::find(notes.begin(), notes.end(), note) == notes.end())
+                notes.push_back(note);
         }
         faults_.liveStatusLists += calls.liveStatusLists();
     }
@@ -110,14 +112,17 @@ std::string Emulator::lastPage(const sim::Display& display) const {
     return it == pages_.end() ? std::string() : it->second;
 }
 
-void Emulator::remember(const sim::Display& display, std::string page) { pages_[display.name()] = std::move(page); }
+void Emulator::remember(const sim::Display& display, std::string page) {
+    pages_[display.name()] = std::move(page);
+}
 
-std::string Emulator::press(sim::Display& display, const std::function<bool()>& press, const std::string& arrow) {
+std::string Emulator::press(sim::Display& display, const std::function<bool()>& press,
+                            const std::string& arrow) {
     const std::string before = lastPage(display);
     const std::string modeBefore = display.instrument() ? display.modeName() : std::string();
     const bool consumed = press();
     if (!consumed)
-        return display.instrument() ? "not consumed"
+        return display.instrument()  ? "not consumed"
                : display.selecting() ? "not consumed (no mode on that key)"
                                      : "not consumed (no mode shown)";
     if (display.instrument() && display.modeName() != modeBefore) {

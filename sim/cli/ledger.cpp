@@ -204,7 +204,8 @@ ConservationCheck TankLedger::check() const {
     // tank summed into the totals.
     const double scale = std::max({c.before, c.after, c.before + std::fabs(c.loaded), largest});
     c.tolerance = 4.0 * ulp(scale) *
-                  static_cast<double>(c.transferSteps + c.ventSteps + c.oddSteps + 2 * static_cast<long long>(accounts_.size()) + 1);
+                  static_cast<double>(c.transferSteps + c.ventSteps + c.oddSteps +
+                                      2 * static_cast<long long>(accounts_.size()) + 1);
     return c;
 }
 
@@ -213,16 +214,16 @@ std::string formatTankTable(const std::vector<TankAccount>& accounts) {
     size_t nameWidth = 6;
     for (const TankAccount& a : accounts) nameWidth = std::max(nameWidth, a.vessel.size());
     char line[512];
-    std::snprintf(line, sizeof line, "%-*s %4s %12s %12s %12s %11s %11s %11s\n", static_cast<int>(nameWidth), "Vessel",
-                  "Tank", "Capacity kg", "Before kg", "After kg", "In kg", "Out kg", "Vented kg");
+    std::snprintf(line, sizeof line, "%-*s %4s %12s %12s %12s %11s %11s %11s\n", static_cast<int>(nameWidth),
+                  "Vessel", "Tank", "Capacity kg", "Before kg", "After kg", "In kg", "Out kg", "Vented kg");
     out += line;
     double before = 0, after = 0, in = 0, outTotal = 0, vented = 0;
     for (const TankAccount& a : accounts) {
         const std::string beforeText = a.fromLoad ? "-" : format("%.3f", a.before);
         const std::string afterText = a.present ? format("%.3f", a.after) : "-";
-        std::snprintf(line, sizeof line, "%-*s %4d %12.1f %12s %12s %11.3f %11.3f %11.3f  %s", static_cast<int>(nameWidth),
-                      a.vessel.c_str(), a.index + 1, a.capacity, beforeText.c_str(), afterText.c_str(), a.in, a.out,
-                      a.vented, a.note.c_str());
+        std::snprintf(line, sizeof line, "%-*s %4d %12.1f %12s %12s %11.3f %11.3f %11.3f  %s",
+                      static_cast<int>(nameWidth), a.vessel.c_str(), a.index + 1, a.capacity,
+                      beforeText.c_str(), afterText.c_str(), a.in, a.out, a.vented, a.note.c_str());
         std::string text = line;
         text.erase(text.find_last_not_of(' ') + 1);
         out += text + "\n";
@@ -232,8 +233,8 @@ std::string formatTankTable(const std::vector<TankAccount>& accounts) {
         outTotal += a.out;
         vented += a.vented;
     }
-    std::snprintf(line, sizeof line, "%-*s %4s %12s %12.3f %12.3f %11.3f %11.3f %11.3f\n", static_cast<int>(nameWidth), "Total",
-                  "", "", before, after, in, outTotal, vented);
+    std::snprintf(line, sizeof line, "%-*s %4s %12s %12.3f %12.3f %11.3f %11.3f %11.3f\n",
+                  static_cast<int>(nameWidth), "Total", "", "", before, after, in, outTotal, vented);
     out += line;
     return out;
 }
@@ -243,13 +244,21 @@ std::string formatCheck(const ConservationCheck& c) {
     if (c.loaded != 0.0) terms += format(" %+.3f kg changed by loading", c.loaded);
     std::string rest = format(" = %.3f kg after", c.after) + format(" + %.3f kg vented", c.vented);
     if (c.removed != 0.0) rest += format(" + %.3f kg removed with vessels", c.removed);
-    std::string out = format("Conservation check: %s: %s%s (difference %.3g kg, tolerance %.3g kg; %lld steps: %lld moved propellant between tanks, %lld vented)",
-                             c.ok() ? "passed" : "FAILED", terms.c_str(), rest.c_str(), c.difference, c.tolerance,
-                             c.steps, c.transferSteps, c.ventSteps);
-    if (c.unbalancedSteps) out += format("\n  %.0f transfer steps moved different amounts out of one tank and into the other", static_cast<double>(c.unbalancedSteps)) +
-                                  format(" (worst %.3g kg)", c.worstImbalance);
-    if (c.oddSteps) out += format("\n  %.0f steps changed tanks in a way no pump mode does", static_cast<double>(c.oddSteps));
-    if (c.outsideChanges) out += format("\n  %.0f tank masses changed outside a time step", static_cast<double>(c.outsideChanges));
+    std::string out = format(
+        "Conservation check: %s: %s%s (difference %.3g kg, tolerance %.3g kg; %lld steps: %lld moved "
+        "propellant between tanks, %lld vented)",
+        c.ok() ? "passed" : "FAILED", terms.c_str(), rest.c_str(), c.difference, c.tolerance, c.steps,
+        c.transferSteps, c.ventSteps);
+    if (c.unbalancedSteps)
+        out += format("\n  %.0f transfer steps moved different amounts out of one tank and into the other",
+                      static_cast<double>(c.unbalancedSteps)) +
+               format(" (worst %.3g kg)", c.worstImbalance);
+    if (c.oddSteps)
+        out += format("\n  %.0f steps changed tanks in a way no pump mode does",
+                      static_cast<double>(c.oddSteps));
+    if (c.outsideChanges)
+        out +=
+            format("\n  %.0f tank masses changed outside a time step", static_cast<double>(c.outsideChanges));
     return out + "\n";
 }
 

@@ -27,7 +27,7 @@ struct ConservationCheck {
     double difference = 0.0;  // before + loaded - removed - vented - after
     double tolerance = 0.0;
     long long steps = 0, transferSteps = 0, ventSteps = 0;
-    long long oddSteps = 0;        // more than one tank gave or received, or a tank gained from nowhere
+    long long oddSteps = 0;         // more than one tank gave or received, or a tank gained from nowhere
     long long unbalancedSteps = 0;  // what left one tank is not what arrived in the other
     long long outsideChanges = 0;   // masses that changed between time steps
     double worstImbalance = 0.0;    // kg, over the transfer steps

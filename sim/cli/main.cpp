@@ -1,7 +1,7 @@
 // kestrane-sim: the module run as a pilot would run it, on a machine without the simulator.
-#include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -25,10 +25,15 @@ std::string printable(const std::string& message) {
         std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
         out += escaped;
     };
-    const auto continuation = [&](size_t i) { return i < message.size() && (static_cast<unsigned char>(message[i]) & 0xC0) == 0x80; };
+    const auto continuation = [&](size_t i) {
+        return i < message.size() && (static_cast<unsigned char>(message[i]) & 0xC0) == 0x80;
+    };
     for (size_t i = 0; i < message.size();) {
         const unsigned char b = static_cast<unsigned char>(message[i]);
-        const size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 1;
+        const size_t length = b >= 0xC2 && b <= 0xDF   ? 2
+                              : b >= 0xE0 && b <= 0xEF ? 3
+                              : b >= 0xF0 && b <= 0xF4 ? 4
+                                                       : 1;
         bool whole = length > 1;
         for (size_t k = 1; k < length && whole; ++k) whole = continuation(i + k);
         // C1 controls are two bytes of UTF-8 that show nothing either.
@@ -37,8 +42,10 @@ std::string printable(const std::string& message) {
             out.append(message, i, length);
             i += length;
         } else {
-            if (b >= 0x20 && b < 0x7f) out += static_cast<char>(b);
-            else escape(b);
+            if (b >= 0x20 && b < 0x7f)
+                out += static_cast<char>(b);
+            else
+                escape(b);
             ++i;
         }
     }
@@ -58,17 +65,21 @@ std::optional<std::string> findModule(const std::string& given, std::string& err
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        const std::filesystem::path installed = (self.parent_path() / KESTRANE_INSTALLED_MODULE).lexically_normal();
+        const std::filesystem::path installed =
+            (self.parent_path() / KESTRANE_INSTALLED_MODULE).lexically_normal();
         const std::filesystem::path beside = self.parent_path() / KESTRANE_MODULE_FILE_NAME;
-        for (const std::filesystem::path& p : {installed, beside, std::filesystem::path(KESTRANE_DEFAULT_MODULE)}) {
+        for (const std::filesystem::path& p :
+             {installed, beside, std::filesystem::path(KESTRANE_DEFAULT_MODULE)}) {
             if (std::filesystem::is_regular_file(p, ec)) return p.string();
         }
         error = "module not found: none of '" + installed.string() + "', '" + beside.string() + "' and '" +
                 KESTRANE_DEFAULT_MODULE + "' exists (build it, or name one with --module)";
         return std::nullopt;
     }
-    if (std::filesystem::is_regular_file(KESTRANE_DEFAULT_MODULE, ec)) return std::string(KESTRANE_DEFAULT_MODULE);
-    error = "module not found: '" + std::string(KESTRANE_DEFAULT_MODULE) + "' (build it, or name one with --module)";
+    if (std::filesystem::is_regular_file(KESTRANE_DEFAULT_MODULE, ec))
+        return std::string(KESTRANE_DEFAULT_MODULE);
+    error = "module not found: '" + std::string(KESTRANE_DEFAULT_MODULE) +
+            "' (build it, or name one with --module)";
     return std::nullopt;
 }
 
@@ -106,7 +117,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(0, 1);
 
     std::string module, outDir = "kestrane-out", colour = "auto";
-    app.add_option("--module", module, "The module library to load (default: the one installed with the program, or the one the build made)");
+    app.add_option("--module", module,
+                   "The module library to load (default: the one installed with the program, or the one the "
+                   "build made)");
     app.add_option("--out", outDir, "Folder for pictures and saved scenarios")->capture_default_str();
     app.add_option("--color", colour, "Colours in the terminal: auto, always or never")
         ->check(CLI::IsMember({"auto", "always", "never"}))
@@ -116,7 +129,8 @@ int main(int argc, char** argv) {
     std::string scenarioPath, scriptPath;
     double time = -1.0;
     bool noPictures = false;
-    CLI::App* run = app.add_subcommand("run", "Run a scenario over simulated time, with a script of timed actions");
+    CLI::App* run =
+        app.add_subcommand("run", "Run a scenario over simulated time, with a script of timed actions");
     run->add_option("scenario", scenarioPath, "Scenario file (docs/scenario-format.md)")->required();
     run->add_option("--script", scriptPath, "Script of timed actions (docs/script-format.md)");
     run->add_option("--time", time, "Simulated seconds to run (default: to the script's last action, or 60)")
@@ -180,7 +194,8 @@ int main(int argc, char** argv) {
     if (*run) {
         scenario = sim::readScenarioFile(scenarioPath, error);
         if (!scenario) return failWith(error);
-        script = scriptPath.empty() ? std::optional<cli::Script>(cli::Script{}) : cli::readScriptFile(scriptPath, error);
+        script = scriptPath.empty() ? std::optional<cli::Script>(cli::Script{})
+                                    : cli::readScriptFile(scriptPath, error);
         if (!script) return failWith(error);
         runOptions.stem = stemOf(scenarioPath);
         runOptions.scenarioLabel = scenarioPath;
@@ -201,6 +216,7 @@ int main(int argc, char** argv) {
     cli::Runner runner(*modulePath, std::move(*scenario), std::move(*script), runOptions, std::cout);
     const int status = runner.run(error);
     if (!error.empty()) return failWith(error, status);
-    if (status == cli::kExitCheckFailed) return failWith("propellant was not conserved (see the check above)", status);
+    if (status == cli::kExitCheckFailed)
+        return failWith("propellant was not conserved (see the check above)", status);
     return status;
 }

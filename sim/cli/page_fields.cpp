@@ -14,15 +14,14 @@ struct Label {
 };
 
 constexpr Label kLabels[] = {
-    {"Pump Mode: ", "mode"},          {"Pump Rate: ", "rate"},
-    {"Target Tank ", "target tank"},  {"Source Tank ", "source tank"},
-    {"Docking Port ", "docking port"}, {"Docked To: ", "docked to"},
+    {"Pump Mode: ", "mode"},         {"Pump Rate: ", "rate"},           {"Target Tank ", "target tank"},
+    {"Source Tank ", "source tank"}, {"Docking Port ", "docking port"}, {"Docked To: ", "docked to"},
 };
 
 // Warnings stand where a setting would be.
 constexpr Label kWarnings[] = {
-    {"NO TARGET TANK", "target tank"},   {"NO SOURCE TANK", "source tank"},
-    {"SINGLE TANK ONLY", "source tank"}, {"OVERBOARD VENT", "source tank"},
+    {"NO TARGET TANK", "target tank"},    {"NO SOURCE TANK", "source tank"},
+    {"SINGLE TANK ONLY", "source tank"},  {"OVERBOARD VENT", "source tank"},
     {"NO DOCKING PORTS", "docking port"}, {"NOT DOCKED", "docked to"},
 };
 
@@ -63,7 +62,9 @@ std::vector<std::pair<std::string, std::string>> pageFields(const std::string& p
         }
         const std::string text = trimmed(row);
         for (const Label& l : kLabels) {
-            if (row.rfind(l.prefix, 0) == 0) fields.emplace_back(l.field, valueOf(l.field, trimmed(row.substr(std::string(l.prefix).size()))));
+            if (row.rfind(l.prefix, 0) == 0)
+                fields.emplace_back(l.field,
+                                    valueOf(l.field, trimmed(row.substr(std::string(l.prefix).size()))));
         }
         for (const Label& w : kWarnings) {
             if (text == w.prefix) fields.emplace_back(w.field, lower(w.prefix));
@@ -75,13 +76,14 @@ std::vector<std::pair<std::string, std::string>> pageFields(const std::string& p
 std::string describeChange(const std::string& before, const std::string& after, const std::string& arrow) {
     const auto was = pageFields(before), now = pageFields(after);
     const auto find = [](const auto& fields, const std::string& name) -> const std::string* {
-        const auto it = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+        const auto it =
+            std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
         return it == fields.end() ? nullptr : &it->second;
     };
     std::string changes;
     const auto add = [&](const std::string& name, const std::string* from, const std::string* to) {
-        changes += (changes.empty() ? "" : ", ") + name + " " + (from ? *from : "(not shown)") + " " + arrow + " " +
-                   (to ? *to : "(not shown)");
+        changes += (changes.empty() ? "" : ", ") + name + " " + (from ? *from : "(not shown)") + " " + arrow +
+                   " " + (to ? *to : "(not shown)");
     };
     const std::string* pageWas = find(was, "page");
     const std::string* pageNow = find(now, "page");

@@ -85,7 +85,10 @@ constexpr int kMessageRows = 3;  // the hint and up to two of the last key's out
 class Player {
 public:
     Player(Emulator& emulator, const PlayOptions& options, std::vector<std::string> description)
-        : emulator_(emulator), options_(options), description_(std::move(description)), accel_(options.accel) {}
+        : emulator_(emulator),
+          options_(options),
+          description_(std::move(description)),
+          accel_(options.accel) {}
 
     int run();
     std::vector<std::string> written;
@@ -125,10 +128,14 @@ std::string Player::hint() {
     sim::Display* d = current();
     if (!d) return "No display. Q to quit.";
     std::string keys;
-    for (const sim::RegisteredMode& m : emulator_.simulation().modes()) keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
-    if (d->selecting()) return "Mode selection: press " + (keys.empty() ? std::string("F1") : keys + ", F1") + " to go back.";
-    if (!d->instrument()) return d->name() + " shows no mode: press F1 for the mode selection, then " + keys + ".";
-    return "Press M to step the pump mode, ? for the instrument's help, F1 for the mode selection, Q to quit.";
+    for (const sim::RegisteredMode& m : emulator_.simulation().modes())
+        keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
+    if (d->selecting())
+        return "Mode selection: press " + (keys.empty() ? std::string("F1") : keys + ", F1") + " to go back.";
+    if (!d->instrument())
+        return d->name() + " shows no mode: press F1 for the mode selection, then " + keys + ".";
+    return "Press M to step the pump mode, ? for the instrument's help, F1 for the mode selection, Q to "
+           "quit.";
 }
 
 void Player::save() {
@@ -167,7 +174,9 @@ void Player::save() {
 
 void Player::handle(int key) {
     switch (key) {
-        case 'q': case 'Q': case 27:
+        case 'q':
+        case 'Q':
+        case 27:
             quit_ = true;
             return;
         case '\t':
@@ -178,20 +187,27 @@ void Player::handle(int key) {
             displayIndex_ += emulator_.simulation().displays().size() - 1;
             paintedName_.clear();
             return;
-        case '>': case '.':
+        case '>':
+        case '.':
             accel_ = std::min(accel_ * 10.0, kMaxAccel);
             return;
-        case '<': case ',':
+        case '<':
+        case ',':
             accel_ = std::max(accel_ / 10.0, kMinAccel);
             return;
-        case 'p': case 'P': case ' ':
+        case 'p':
+        case 'P':
+        case ' ':
             paused_ = !paused_;
             return;
-        case 'w': case 'W': case KEY_F(2):
+        case 'w':
+        case 'W':
+        case KEY_F(2):
             save();
             return;
         case KEY_F(1):
-            if (sim::Display* d = current()) message_ = "Mode select on " + d->name() + ": " + selectOutcome(*d);
+            if (sim::Display* d = current())
+                message_ = "Mode select on " + d->name() + ": " + selectOutcome(*d);
             return;
         case KEY_RESIZE:
             return;
@@ -202,7 +218,8 @@ void Player::handle(int key) {
     const std::optional<uint32_t> code = keyForCharacter(static_cast<char>(key));
     sim::Display* d = current();
     if (!code || !d) return;
-    const std::string what = emulator_.press(*d, [&] { return d->key(*code); }, "->");
+    const std::string what = emulator_.press(
+        *d, [&] { return d->key(*code); }, "->");
     char text[48];
     std::snprintf(text, sizeof text, "Key %c (scan code 0x%02X) on ", static_cast<char>(key), *code);
     message_ = text + d->name() + ": " + what;
@@ -210,7 +227,9 @@ void Player::handle(int key) {
 
 void Player::drawDisplay(int top, int left) {
     if (!painted_.surface) return;
-    const auto inside = [](int y, int x) { return y >= 0 && y < std::min(LINES, rowLimit) && x >= 0 && x < COLS; };
+    const auto inside = [](int y, int x) {
+        return y >= 0 && y < std::min(LINES, rowLimit) && x >= 0 && x < COLS;
+    };
     const auto addAt = [&](int y, int x, chtype c) {
         if (inside(y, x)) mvaddch(y, x, c);
     };
@@ -258,7 +277,8 @@ int Player::drawSide(int top, int left) {
         if (attributes) attroff(attributes);
     };
     line("kestrane-sim play: " + options_.scenarioLabel, A_BOLD);
-    std::snprintf(text, sizeof text, "Time %.2f s   acceleration x%g%s", s.simTime, accel_, paused_ ? "   PAUSED" : "");
+    std::snprintf(text, sizeof text, "Time %.2f s   acceleration x%g%s", s.simTime, accel_,
+                  paused_ ? "   PAUSED" : "");
     line(text);
     const std::vector<sim::Display*> displays = s.displays();
     if (sim::Display* d = current()) {
@@ -271,7 +291,8 @@ int Player::drawSide(int top, int left) {
     line("Tanks", A_BOLD);
     for (sim::VesselRecord* v : s.vessels()) {
         for (size_t i = 0; i < v->tanks.size(); ++i) {
-            std::snprintf(text, sizeof text, " %2zu %11.3f of %9.1f kg", i + 1, v->tanks[i].mass, v->tanks[i].capacity);
+            std::snprintf(text, sizeof text, " %2zu %11.3f of %9.1f kg", i + 1, v->tanks[i].mass,
+                          v->tanks[i].capacity);
             char name[16];
             std::snprintf(name, sizeof name, "  %-12.12s", v->name.c_str());
             line(name + std::string(text));
@@ -330,9 +351,10 @@ void Player::draw() {
     if (COLS < neededColumns || LINES < neededRows) {
         // Say what is cut rather than leave rows or columns out unnoticed.
         char notice[160];
-        std::snprintf(notice, sizeof notice,
-                      "Terminal %d x %d, too small (needs %d x %d): showing what fits of the display and panel.", COLS,
-                      LINES, neededColumns, neededRows + 1);
+        std::snprintf(
+            notice, sizeof notice,
+            "Terminal %d x %d, too small (needs %d x %d): showing what fits of the display and panel.", COLS,
+            LINES, neededColumns, neededRows + 1);
         attron(A_REVERSE);
         top = putWrapped(0, 0, std::max(COLS, 1), notice, 2);
         attroff(A_REVERSE);
@@ -394,7 +416,8 @@ int Player::run() {
 int play(const std::string& modulePath, const sim::ScenarioDescription& scenario, const PlayOptions& options,
          std::string& error) {
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
-        error = "play needs a terminal for its input and output (for a scripted session use: kestrane-sim run)";
+        error =
+            "play needs a terminal for its input and output (for a scripted session use: kestrane-sim run)";
         return kExitError;
     }
     Emulator emulator(modulePath);

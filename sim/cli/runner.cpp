@@ -73,21 +73,26 @@ struct Names {
 
 }  // namespace
 
-double defaultRunTime(const Script& script) { return script.actions.empty() ? kDefaultRunTime : script.lastTime(); }
+double defaultRunTime(const Script& script) {
+    return script.actions.empty() ? kDefaultRunTime : script.lastTime();
+}
 
 bool checkOutFolder(const std::filesystem::path& folder, std::string& error) {
     std::error_code ec;
     // The nearest folder that is there: the one to write into, or to make the rest in.
     std::filesystem::path p = folder.empty() ? "." : folder;
-    while (!std::filesystem::exists(p, ec) && p.has_parent_path() && p != p.parent_path()) p = p.parent_path();
+    while (!std::filesystem::exists(p, ec) && p.has_parent_path() && p != p.parent_path())
+        p = p.parent_path();
     if (!std::filesystem::exists(p, ec)) p = ".";
     const bool itself = std::filesystem::equivalent(p, folder.empty() ? "." : folder, ec);
     if (!std::filesystem::is_directory(p, ec)) {
-        error = "--out " + folder.string() + ": " + p.string() + (itself ? " is not a folder" : " is not a folder, so the folder cannot be made");
+        error = "--out " + folder.string() + ": " + p.string() +
+                (itself ? " is not a folder" : " is not a folder, so the folder cannot be made");
         return false;
     }
     if (access(p.c_str(), W_OK | X_OK) != 0) {
-        error = "--out " + folder.string() + ": " + (itself ? "cannot write into " : "cannot create a folder in ") + p.string() + ": " +
+        error = "--out " + folder.string() + ": " +
+                (itself ? "cannot write into " : "cannot create a folder in ") + p.string() + ": " +
                 std::strerror(errno);
         return false;
     }
@@ -114,13 +119,15 @@ bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
         if (!f.path.has_parent_path()) continue;
         const std::filesystem::path folder = f.path.parent_path();
         std::vector<std::filesystem::path> missing;
-        for (std::filesystem::path p = folder; !p.empty() && !std::filesystem::exists(p, ec); p = p.parent_path()) {
+        for (std::filesystem::path p = folder; !p.empty() && !std::filesystem::exists(p, ec);
+             p = p.parent_path()) {
             missing.push_back(p);
             if (p == p.parent_path()) break;
         }
         std::filesystem::create_directories(folder, ec);
         made.insert(made.end(), missing.rbegin(), missing.rend());
-        if (!ec && !std::filesystem::is_directory(folder, ec)) ec = std::make_error_code(std::errc::not_a_directory);
+        if (!ec && !std::filesystem::is_directory(folder, ec))
+            ec = std::make_error_code(std::errc::not_a_directory);
         if (ec) {
             error = folder.string() + ": cannot create the folder: " + ec.message();
             removeMade();
@@ -193,16 +200,17 @@ bool Runner::checkScript(std::string& error) {
             return false;
         };
         const auto needVessel = [&](const std::string& name) {
-            return names.hasVessel(name) || fail("unknown vessel " + quoted(name) + " (vessels: " + joined(names.vessels) + ")");
+            return names.hasVessel(name) ||
+                   fail("unknown vessel " + quoted(name) + " (vessels: " + joined(names.vessels) + ")");
         };
         const auto needDisplay = [&](const std::string& name) {
-            return names.hasDisplay(name) ||
-                   fail("unknown display " + quoted(name) + " (displays: " + joined(names.displayNames()) + ")");
+            return names.hasDisplay(name) || fail("unknown display " + quoted(name) +
+                                                  " (displays: " + joined(names.displayNames()) + ")");
         };
         const auto needPort = [&](const std::string& vessel, unsigned port) {
             const unsigned count = names.ports[vessel];
-            return port < count || fail("vessel " + quoted(vessel) + " has no port " + std::to_string(port) + " (it has " +
-                                        std::to_string(count) + ", counted from 0)");
+            return port < count || fail("vessel " + quoted(vessel) + " has no port " + std::to_string(port) +
+                                        " (it has " + std::to_string(count) + ", counted from 0)");
         };
         switch (a.kind) {
             case ActionKind::Note:
@@ -211,10 +219,12 @@ bool Runner::checkScript(std::string& error) {
             case ActionKind::Open:
                 if (a.vessel.empty()) {
                     if (!names.hasDisplay(a.display))
-                        return fail("unknown display " + quoted(a.display) + " (displays: " + joined(names.displayNames()) +
+                        return fail("unknown display " + quoted(a.display) +
+                                    " (displays: " + joined(names.displayNames()) +
                                     "; a new one needs its vessel: open " + a.display + " VESSEL)");
                 } else {
-                    if (names.hasDisplay(a.display)) return fail("display " + quoted(a.display) + " already exists");
+                    if (names.hasDisplay(a.display))
+                        return fail("display " + quoted(a.display) + " already exists");
                     if (!needVessel(a.vessel)) return false;
                     names.displays.emplace_back(a.display, a.vessel);
                 }
@@ -245,8 +255,9 @@ bool Runner::checkScript(std::string& error) {
             case ActionKind::Save: {
                 const auto [earlier, added] = savedAt.emplace(outPath(a.text), a.line);
                 if (!added)
-                    return fail("save " + a.text + ": " + outPath(a.text).string() + " is already saved by line " +
-                                std::to_string(earlier->second) + " of this run; give the scenario another name");
+                    return fail("save " + a.text + ": " + outPath(a.text).string() +
+                                " is already saved by line " + std::to_string(earlier->second) +
+                                " of this run; give the scenario another name");
                 savedNames[a.text] = names;
                 break;
             }
@@ -255,12 +266,14 @@ bool Runner::checkScript(std::string& error) {
                     names = it->second;
                     break;
                 }
-                const std::filesystem::path file =
-                    std::filesystem::path(a.text).is_absolute() ? std::filesystem::path(a.text) : scriptDir / a.text;
+                const std::filesystem::path file = std::filesystem::path(a.text).is_absolute()
+                                                       ? std::filesystem::path(a.text)
+                                                       : scriptDir / a.text;
                 std::string why;
                 std::optional<sim::ScenarioDescription> loaded = sim::readScenarioFile(file.string(), why);
                 if (!loaded) return fail("load: " + why);
-                if (const std::string empty = emptyScenarioError(*loaded); !empty.empty()) return fail("load: " + empty);
+                if (const std::string empty = emptyScenarioError(*loaded); !empty.empty())
+                    return fail("load: " + empty);
                 names = Names::of(*loaded);
                 loadFiles_[a.text] = std::move(*loaded);
                 break;
@@ -290,9 +303,12 @@ sim::Display* Runner::displayFor(const Action& action, std::string& error) {
 void Runner::show(sim::Display& display, const std::string& tag) {
     char size[32];
     std::snprintf(size, sizeof size, "%u x %u", display.width(), display.height());
-    out_ << "\n" << display.name() << ": "
-         << (display.instrument() ? display.modeName() : display.selecting() ? "mode selection" : "no mode") << " on "
-         << display.vessel().name << ", " << size << " pixels, at " << seconds(now_) << "\n";
+    out_ << "\n"
+         << display.name() << ": "
+         << (display.instrument()  ? display.modeName()
+             : display.selecting() ? "mode selection"
+                                   : "no mode")
+         << " on " << display.vessel().name << ", " << size << " pixels, at " << seconds(now_) << "\n";
     if (!drawable(display)) {
         out_ << "  (too large to draw here)\n";
         return;
@@ -304,18 +320,21 @@ void Runner::show(sim::Display& display, const std::string& tag) {
     if (!options_.pictures) return;
     std::string base = options_.stem + "-" + display.name() + "-" + tag;
     std::filesystem::path path = options_.outDir / (base + ".png");
-    for (int n = 2; std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path; }); ++n)
+    for (int n = 2;
+         std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path; }); ++n)
         path = options_.outDir / (base + "-" + std::to_string(n) + ".png");
     files_.push_back({path, {}, sim::renderPanel(*painted.surface, painted.labels)});
 }
 
 std::string selectOutcome(sim::Display& display) {
     if (!display.select())
-        return display.instrument() ? "back to " + display.modeName() : std::string("left the mode selection; no mode shown");
+        return display.instrument() ? "back to " + display.modeName()
+                                    : std::string("left the mode selection; no mode shown");
     std::string keys;
     for (const sim::RegisteredMode& m : sim::Simulation::current()->modes())
         keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
-    return "the mode selection page" + (keys.empty() ? std::string(", no mode registered") : " (" + keys + ")");
+    return "the mode selection page" +
+           (keys.empty() ? std::string(", no mode registered") : " (" + keys + ")");
 }
 
 std::string Runner::outcome(sim::Display& display, const std::function<bool()>& press) {
@@ -334,7 +353,8 @@ bool Runner::execute(const Action& a, std::string& error) {
             return true;
         case ActionKind::Accel:
             accel_ = a.accel;
-            out_ << at() << "time acceleration " << a.accel << " (steps of " << options_.step * accel_ << " s)\n";
+            out_ << at() << "time acceleration " << a.accel << " (steps of " << options_.step * accel_
+                 << " s)\n";
             return true;
         case ActionKind::Open: {
             sim::Display* d = s.findDisplay(a.display);
@@ -346,8 +366,10 @@ bool Runner::execute(const Action& a, std::string& error) {
                                   a.height ? a.height : sim::kDefaultDisplaySize);
             }
             if (!d) return fail("display " + quoted(a.display) + " is not there");
-            if (!d->openMode(kModeName)) return fail("display " + quoted(a.display) + ": the mode made no instrument");
-            out_ << at() << "open " << a.display << ": switched to " << kModeName << " on " << d->vessel().name << "\n";
+            if (!d->openMode(kModeName))
+                return fail("display " + quoted(a.display) + ": the mode made no instrument");
+            out_ << at() << "open " << a.display << ": switched to " << kModeName << " on "
+                 << d->vessel().name << "\n";
             return true;
         }
         case ActionKind::Close: {
@@ -355,7 +377,8 @@ bool Runner::execute(const Action& a, std::string& error) {
             if (!d) return fail("display " + quoted(a.display) + " is not there");
             const bool had = d->instrument() != nullptr;
             d->closeMode();
-            out_ << at() << "close " << a.display << (had ? ": left the mode (a running transfer goes on)" : ": showed no mode") << "\n";
+            out_ << at() << "close " << a.display
+                 << (had ? ": left the mode (a running transfer goes on)" : ": showed no mode") << "\n";
             return true;
         }
         case ActionKind::Select: {
@@ -369,8 +392,8 @@ bool Runner::execute(const Action& a, std::string& error) {
             if (!d) return false;
             char code[16];
             std::snprintf(code, sizeof code, "0x%02X", a.key);
-            out_ << at() << "key " << a.keyText << " (" << keyName(a.key) << ", " << code << ") on " << d->name() << ": "
-                 << outcome(*d, [&] { return d->key(a.key); }) << "\n";
+            out_ << at() << "key " << a.keyText << " (" << keyName(a.key) << ", " << code << ") on "
+                 << d->name() << ": " << outcome(*d, [&] { return d->key(a.key); }) << "\n";
             return true;
         }
         case ActionKind::Button: {
@@ -386,8 +409,8 @@ bool Runner::execute(const Action& a, std::string& error) {
                     if (a.buttonLabel == label) button = i;
                 }
                 if (button < 0)
-                    return fail("display " + quoted(d->name()) + " has no button labelled " + quoted(a.buttonLabel) +
-                                " (its labels: " + joined(labels) + ")");
+                    return fail("display " + quoted(d->name()) + " has no button labelled " +
+                                quoted(a.buttonLabel) + " (its labels: " + joined(labels) + ")");
             }
             const std::string what = outcome(*d, [&] { return d->button(button, a.event); });
             out_ << at() << "button " << button;
@@ -400,17 +423,20 @@ bool Runner::execute(const Action& a, std::string& error) {
             sim::VesselRecord* o = s.findVessel(a.otherVessel);
             if (!v || !o) return fail("vessel " + quoted(v ? a.otherVessel : a.vessel) + " is not there");
             if (!s.dock(*v, a.port, *o, a.otherPort))
-                return fail("cannot dock " + a.vessel + " port " + std::to_string(a.port) + " to " + a.otherVessel + " port " +
-                            std::to_string(a.otherPort) + ": a port is in use or missing");
-            out_ << at() << "dock: " << a.vessel << " port " << a.port << " holds " << a.otherVessel << " port "
-                 << a.otherPort << "\n";
+                return fail("cannot dock " + a.vessel + " port " + std::to_string(a.port) + " to " +
+                            a.otherVessel + " port " + std::to_string(a.otherPort) +
+                            ": a port is in use or missing");
+            out_ << at() << "dock: " << a.vessel << " port " << a.port << " holds " << a.otherVessel
+                 << " port " << a.otherPort << "\n";
             return true;
         }
         case ActionKind::Undock: {
             sim::VesselRecord* v = s.findVessel(a.vessel);
             if (!v) return fail("vessel " + quoted(a.vessel) + " is not there");
             const sim::VesselRecord* other = a.port < v->ports.size() ? v->ports[a.port].docked : nullptr;
-            if (!other) return fail("cannot undock: nothing is docked at port " + std::to_string(a.port) + " of " + a.vessel);
+            if (!other)
+                return fail("cannot undock: nothing is docked at port " + std::to_string(a.port) + " of " +
+                            a.vessel);
             const std::string otherName = other->name;
             s.undock(*v, a.port);
             out_ << at() << "undock: " << otherName << " leaves port " << a.port << " of " << a.vessel
@@ -432,8 +458,10 @@ bool Runner::execute(const Action& a, std::string& error) {
         }
         case ActionKind::Save: {
             const std::filesystem::path path = outPath(a.text);
-            if (std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path && f.image; }))
-                return fail("save " + a.text + ": " + path.string() + " is already a picture of this run; give the scenario another name");
+            if (std::any_of(files_.begin(), files_.end(),
+                            [&](const PendingFile& f) { return f.path == path && f.image; }))
+                return fail("save " + a.text + ": " + path.string() +
+                            " is already a picture of this run; give the scenario another name");
             Saved saved;
             saved.time = now_;
             // What each display shows as it is saved, to compare with what a reload shows.
@@ -445,7 +473,8 @@ bool Runner::execute(const Action& a, std::string& error) {
             saved.text = sim::formatScenario(sim::captureScenario(s, description));
             files_.push_back({path, saved.text, std::nullopt});
             saved_[a.text] = std::move(saved);
-            out_ << at() << "save " << a.text << ": every display's instrument wrote its block, and writing cleared "
+            out_ << at() << "save " << a.text
+                 << ": every display's instrument wrote its block, and writing cleared "
                  << "the module's transfer state, as in the simulator: the pump is off from here on\n";
             return true;
         }
@@ -467,7 +496,8 @@ bool Runner::execute(const Action& a, std::string& error) {
             emulator_.simulation().simTime = now_;
             ledger_.loaded(emulator_.simulation(), a.text, now_);
             out_ << at() << "load " << a.text << ": a fresh emulator with the module loaded anew, from "
-                 << (saved ? "the scenario saved at " + seconds(saved->time) : std::string("the file")) << "\n";
+                 << (saved ? "the scenario saved at " + seconds(saved->time) : std::string("the file"))
+                 << "\n";
             if (!saved) return true;
             for (const auto& [name, text] : saved->screens) {
                 sim::Display* d = emulator_.simulation().findDisplay(name);
@@ -478,7 +508,10 @@ bool Runner::execute(const Action& a, std::string& error) {
                 const std::string page = paint(*d).surface->cells().text();
                 emulator_.remember(*d, page);
                 const bool same = page == text;
-                out_ << at() << "  " << name << (same ? ": shows the same page as when it was saved" : ": shows a different page from when it was saved") << "\n";
+                out_ << at() << "  " << name
+                     << (same ? ": shows the same page as when it was saved"
+                              : ": shows a different page from when it was saved")
+                     << "\n";
             }
             return true;
         }
@@ -513,8 +546,10 @@ int Runner::run(std::string& error) {
     if (!checkScript(error)) return kExitError;
     if (const double frames = framesNeeded(end); !(frames <= kMaxFrames)) {
         char text[160];
-        std::snprintf(text, sizeof text, "the run would need %.3g frames, more than %.0f: give a longer --step, a higher "
-                      "--accel or a shorter --time", frames, kMaxFrames);
+        std::snprintf(text, sizeof text,
+                      "the run would need %.3g frames, more than %.0f: give a longer --step, a higher "
+                      "--accel or a shorter --time",
+                      frames, kMaxFrames);
         error = text;
         return kExitError;
     }
@@ -527,8 +562,9 @@ int Runner::run(std::string& error) {
     out_ << "Font:     " << sim::defaultFontPath() << "\n";
     out_ << "Scenario: " << options_.scenarioLabel << "\n";
     if (!script_.actions.empty()) out_ << "Script:   " << script_.source << "\n";
-    out_ << "Run:      " << seconds(end) << " of simulated time, frames of " << options_.step << " s at time acceleration "
-         << options_.accel << "; every display is redrawn each " << options_.refresh << " s and whenever it asks\n\n";
+    out_ << "Run:      " << seconds(end) << " of simulated time, frames of " << options_.step
+         << " s at time acceleration " << options_.accel << "; every display is redrawn each "
+         << options_.refresh << " s and whenever it asks\n\n";
 
     const long long refreshFrames = std::max(1LL, std::llround(options_.refresh / options_.step));
     long long frame = 0;
@@ -559,7 +595,8 @@ int Runner::run(std::string& error) {
     progress.finish();
     ledger_.finish();
     if (next < script_.actions.size())
-        out_ << at() << "the run ends here; " << script_.actions.size() - next << " later action(s) of the script did not run\n";
+        out_ << at() << "the run ends here; " << script_.actions.size() - next
+             << " later action(s) of the script did not run\n";
 
     for (sim::Display* d : emulator_.simulation().displays()) {
         const auto shown = shownAt_.find(d->name());

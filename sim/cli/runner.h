@@ -22,8 +22,8 @@ namespace cli {
 
 // Exit statuses of the program.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitError = 1;       // bad input, or the run could not go on
-inline constexpr int kExitUsage = 2;       // the command line itself
+inline constexpr int kExitError = 1;        // bad input, or the run could not go on
+inline constexpr int kExitUsage = 2;        // the command line itself
 inline constexpr int kExitCheckFailed = 3;  // propellant not conserved, or the module broke a host rule
 
 struct RunOptions {
@@ -33,16 +33,16 @@ struct RunOptions {
     double refresh = 1.0;        // s of real time between redraws of every display
     bool pictures = true;
     std::filesystem::path outDir = "kestrane-out";
-    std::string stem;            // beginning of the picture names
-    std::string title;           // first line of the output
-    std::string scenarioLabel;   // how the scenario is named in the output
+    std::string stem;           // beginning of the picture names
+    std::string title;          // first line of the output
+    std::string scenarioLabel;  // how the scenario is named in the output
     TextStyle style;
 };
 
 // Files are kept until the run has finished, so that a run that fails writes nothing.
 struct PendingFile {
     std::filesystem::path path;
-    std::string text;                // a scenario, or
+    std::string text;                 // a scenario, or
     std::optional<sim::Image> image;  // a picture
 };
 

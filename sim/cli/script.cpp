@@ -1,8 +1,8 @@
 #include "sim/cli/script.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -23,7 +23,8 @@ constexpr struct {
     {ActionKind::Select, "select"},
 };
 
-constexpr const char* kKnownActions = "note, open, close, select, key, button, dock, undock, remove, save, load, accel, show";
+constexpr const char* kKnownActions =
+    "note, open, close, select, key, button, dock, undock, remove, save, load, accel, show";
 
 std::vector<std::string_view> split(std::string_view text) {
     std::vector<std::string_view> words;
@@ -74,7 +75,8 @@ std::optional<long long> integer(std::string_view word) {
 
 class LineParser {
 public:
-    LineParser(const std::string& source, int line, std::string& error) : source_(source), line_(line), error_(error) {}
+    LineParser(const std::string& source, int line, std::string& error)
+        : source_(source), line_(line), error_(error) {}
 
     bool fail(const std::string& what) {
         error_ = source_ + ":" + std::to_string(line_) + ": " + what;
@@ -125,7 +127,8 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
         std::string_view line = text.substr(position, end - position);
         position = end + 1;
         ++lineNumber;
-        if (const size_t comment = line.find(';'); comment != std::string_view::npos) line = line.substr(0, comment);
+        if (const size_t comment = line.find(';'); comment != std::string_view::npos)
+            line = line.substr(0, comment);
         const std::vector<std::string_view> words = split(line);
         if (words.empty()) continue;
         LineParser p(source, lineNumber, error);
@@ -168,7 +171,8 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
         }
         const std::vector<std::string_view> args(words.begin() + 2, words.end());
         // The rest of the line as written, for texts and file names.
-        const std::string_view rest = trim(line.substr(static_cast<size_t>(name.data() + name.size() - line.data())));
+        const std::string_view rest =
+            trim(line.substr(static_cast<size_t>(name.data() + name.size() - line.data())));
 
         bool ok = true;
         switch (a.kind) {
@@ -184,7 +188,8 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
                     if (args.size() == 4) {
                         ok = p.unsignedValue(args[2], "width", 0xFFFF, a.width) &&
                              p.unsignedValue(args[3], "height", 0xFFFF, a.height);
-                        if (ok && (a.width == 0 || a.height == 0)) ok = p.fail("a display is at least 1 x 1 pixels");
+                        if (ok && (a.width == 0 || a.height == 0))
+                            ok = p.fail("a display is at least 1 x 1 pixels");
                     }
                 }
                 break;
@@ -201,8 +206,9 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
                 if (!ok) break;
                 const std::optional<uint32_t> code = keyCode(args[0]);
                 if (!code) {
-                    ok = p.fail("unknown key name '" + std::string(args[0]) + "' (the instrument's keys are " +
-                                kCommandKeyNames + "; other keys by name, such as F or Q, or by code, such as 0x21)");
+                    ok = p.fail("unknown key name '" + std::string(args[0]) +
+                                "' (the instrument's keys are " + kCommandKeyNames +
+                                "; other keys by name, such as F or Q, or by code, such as 0x21)");
                     break;
                 }
                 a.key = *code;
@@ -238,7 +244,8 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
                     }
                 }
                 if (args.size() > next) a.display = args[next++];
-                if (args.size() > next) ok = p.fail("too many arguments: expected 'button BUTTON [EVENT] [DISPLAY]'");
+                if (args.size() > next)
+                    ok = p.fail("too many arguments: expected 'button BUTTON [EVENT] [DISPLAY]'");
                 break;
             }
             case ActionKind::Dock:
@@ -263,7 +270,8 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
                 break;
             case ActionKind::Save:
             case ActionKind::Load:
-                if (rest.empty()) ok = p.fail(std::string("missing file: expected '") + actionName(a.kind) + " FILE'");
+                if (rest.empty())
+                    ok = p.fail(std::string("missing file: expected '") + actionName(a.kind) + " FILE'");
                 a.text = rest;
                 break;
             case ActionKind::Accel: {
@@ -271,7 +279,8 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
                 if (!ok) break;
                 const std::optional<double> factor = number(args[0]);
                 if (!factor || *factor <= 0.0 || *factor > 1e6) {
-                    ok = p.fail("time acceleration '" + std::string(args[0]) + "' is not a number above 0 and up to 1000000");
+                    ok = p.fail("time acceleration '" + std::string(args[0]) +
+                                "' is not a number above 0 and up to 1000000");
                     break;
                 }
                 a.accel = *factor;

@@ -13,7 +13,21 @@ namespace cli {
 // The longest run, in seconds of simulated time: for --time and for the times of a script.
 inline constexpr double kMaxRunTime = 1e9;
 
-enum class ActionKind { Note, Open, Close, Select, Key, Button, Dock, Undock, Remove, Save, Load, Accel, Show };
+enum class ActionKind {
+    Note,
+    Open,
+    Close,
+    Select,
+    Key,
+    Button,
+    Dock,
+    Undock,
+    Remove,
+    Save,
+    Load,
+    Accel,
+    Show
+};
 
 const char* actionName(ActionKind kind);
 

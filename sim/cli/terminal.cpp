@@ -41,7 +41,8 @@ bool drawable(const sim::Display& display) {
 
 Painted paint(sim::Display& display) {
     Painted p;
-    p.surface = std::make_unique<sim::RasterSurface>(static_cast<int>(display.width()), static_cast<int>(display.height()));
+    p.surface = std::make_unique<sim::RasterSurface>(static_cast<int>(display.width()),
+                                                     static_cast<int>(display.height()));
     p.showsMode = display.instrument() != nullptr;
     display.repaint(p.surface.get());
     for (int i = 0; i < 12; ++i) {
@@ -103,7 +104,10 @@ std::string drawDisplay(const Painted& painted, const TextStyle& style) {
 }
 
 ProgressBar::ProgressBar(std::string what)
-    : what_(std::move(what)), terminal_(isatty(STDERR_FILENO) != 0), start_(std::chrono::steady_clock::now()), last_(start_) {}
+    : what_(std::move(what)),
+      terminal_(isatty(STDERR_FILENO) != 0),
+      start_(std::chrono::steady_clock::now()),
+      last_(start_) {}
 
 void ProgressBar::update(double fraction, const std::string& detail) {
     if (!terminal_) return;

@@ -101,17 +101,20 @@ inline std::map<std::pair<std::string, int>, TankRow> tankTable(const std::strin
         std::string vessel, capacity, before, after, in, outWord, vented;
         int tank = 0;
         words >> vessel >> tank >> capacity >> before >> after >> in >> outWord >> vented;
-        table[{vessel, tank}] = {numberOr(capacity), numberOr(before), numberOr(after), numberOr(in), numberOr(outWord),
-                                 numberOr(vented)};
+        table[{vessel, tank}] = {numberOr(capacity), numberOr(before),  numberOr(after),
+                                 numberOr(in),       numberOr(outWord), numberOr(vented)};
     }
     return table;
 }
 
-inline TankRow row(const std::map<std::pair<std::string, int>, TankRow>& table, const std::string& vessel, int tank) {
+inline TankRow row(const std::map<std::pair<std::string, int>, TankRow>& table, const std::string& vessel,
+                   int tank) {
     const auto it = table.find({vessel, tank});
     return it == table.end() ? TankRow{} : it->second;
 }
-inline TankRow tankRow(const std::string& out, const std::string& vessel, int tank) { return row(tankTable(out), vessel, tank); }
+inline TankRow tankRow(const std::string& out, const std::string& vessel, int tank) {
+    return row(tankTable(out), vessel, tank);
+}
 
 // The pages shown for a display, in order: the text inside the frame, one line per row,
 // trailing blanks removed.
@@ -119,7 +122,8 @@ inline std::vector<std::string> pages(const std::string& out, const std::string&
     std::vector<std::string> found;
     const std::vector<std::string> all = lines(out);
     for (size_t i = 0; i < all.size(); ++i) {
-        if (all[i].rfind(display + ": ", 0) != 0 || all[i].find(" pixels, at ") == std::string::npos) continue;
+        if (all[i].rfind(display + ": ", 0) != 0 || all[i].find(" pixels, at ") == std::string::npos)
+            continue;
         std::string page;
         for (size_t j = i + 2; j < all.size(); ++j) {
             const std::string& row = all[j];
@@ -135,15 +139,17 @@ inline std::vector<std::string> pages(const std::string& out, const std::string&
     return found;
 }
 
-inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 // Each test runs the program in an empty folder of its own.
 class CliTest : public ::testing::Test {
 protected:
     CliTest() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::temp_directory_path() /
-               ("kestrane-cli-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
+        root = fs::temp_directory_path() / ("kestrane-cli-" + std::to_string(getpid()) + "-" +
+                                            info->test_suite_name() + "-" + info->name());
         fs::remove_all(root);
         work = root / "work";
         fs::create_directories(work);

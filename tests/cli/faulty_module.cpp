@@ -8,7 +8,8 @@ OAPI_MSGTYPE noInstrument(UINT, UINT, WPARAM, LPARAM) { return 0; }
 
 void timestep(double, double, double) { oapiGetPropellantHandle(nullptr, 0); }
 
-OPC_CALLBACK table[OPC_ENTRY_COUNT] = {nullptr, nullptr, reinterpret_cast<OPC_CALLBACK>(&timestep), nullptr, nullptr};
+OPC_CALLBACK table[OPC_ENTRY_COUNT] = {nullptr, nullptr, reinterpret_cast<OPC_CALLBACK>(&timestep), nullptr,
+                                       nullptr};
 
 __attribute__((constructor)) void onLoad() {
     static char name[] = "Fuel Management";

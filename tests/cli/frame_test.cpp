@@ -10,22 +10,24 @@ TEST_F(CliTest, KeysAtOneTimeSeeThePageTheKeyBeforeThemAskedFor) {
     const Result r = run({"run", scenario("docked-depot.scn"), "--no-pictures", "--time", "3", "--script",
                           script("unload.script", "0 key M\n0 key M\n0 key +\n0 key +\n0 key +\n")});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NEAR(tankRow(r.out, "Tanker", 1).after, 0.0, 1e-9);   // 250 kg at 100 kg/s
+    EXPECT_NEAR(tankRow(r.out, "Tanker", 1).after, 0.0, 1e-9);  // 250 kg at 100 kg/s
     EXPECT_NEAR(tankRow(r.out, "Depot", 1).after, 18250.0, 1e-9);
     EXPECT_TRUE(contains(r.out, "key + (=, 0x0D) on Left: changed: rate Medium -> High")) << r.out;
 
     // The shipped script does the same without waiting or showing first.
-    const Result shipped = run({"run", scenario("docked-depot.scn"), "--script", scenario("unload.script"), "--no-pictures"});
+    const Result shipped =
+        run({"run", scenario("docked-depot.scn"), "--script", scenario("unload.script"), "--no-pictures"});
     ASSERT_EQ(shipped.status, 0) << shipped.err;
     EXPECT_NEAR(tankRow(shipped.out, "Depot", 2).in, 500.0, 1e-9);
     EXPECT_TRUE(contains(pages(shipped.out, "Left").front(), "Pump Rate: High")) << shipped.out;
 }
 
 TEST_F(CliTest, TheLogSaysWhatEachKeyAndButtonChanged) {
-    const Result r = run({"run", scenario("docked-depot.scn"), "--no-pictures", "--time", "1", "--script",
-                          script("keys.script",
-                                 "0 key M\n0 key D\n0 key T\n0 key -\n0 button PR+\n0 key +\n0 key +\n0 key +\n"
-                                 "0 key ?\n0 key M\n0 key /\n0 key F\n0 button 3 4\n")});
+    const Result r =
+        run({"run", scenario("docked-depot.scn"), "--no-pictures", "--time", "1", "--script",
+             script("keys.script",
+                    "0 key M\n0 key D\n0 key T\n0 key -\n0 button PR+\n0 key +\n0 key +\n0 key +\n"
+                    "0 key ?\n0 key M\n0 key /\n0 key F\n0 button 3 4\n")});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> expected{
         "key M (M, 0x32) on Left: changed: mode Cross-Feed -> Load, source tank 1 of 3 -> 1 of 2, "
@@ -34,7 +36,7 @@ TEST_F(CliTest, TheLogSaysWhatEachKeyAndButtonChanged) {
         "key D (D, 0x20) on Left: changed: docking port 1 of 2 -> 2 of 2, docked to Depot -> not docked, "
         "source tank 1 of 2 -> (not shown)",
         "key T (T, 0x14) on Left: changed: target tank 1 of 3 -> 2 of 3",
-        "key - (-, 0x0C) on Left: consumed, no change",  // asks for a redraw that shows the same
+        "key - (-, 0x0C) on Left: consumed, no change",         // asks for a redraw that shows the same
         "button 1 (PR+) event 1 on Left: consumed, no change",  // nothing docked: stays Off
         "key ? (/, 0x35) on Left: changed: page status -> help",
         "key M (M, 0x32) on Left: consumed, no change",  // the help page takes command keys

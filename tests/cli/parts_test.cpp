@@ -56,10 +56,21 @@ TEST_F(LedgerTest, TransfersAndVentsBalanceButPropellantFromNowhereOrLostInTrans
     } faults[] = {
         {"appears", [&] { ship.tanks[0].mass += 1.0; }, &cli::ConservationCheck::oddSteps,
          "\n  1 steps changed tanks in a way no pump mode does\n"},
-        {"uneven", [&] { depot.tanks[0].mass -= 1.0; ship.tanks[0].mass += 1.0 + 1e-9; }, &cli::ConservationCheck::unbalancedSteps,
-         "\n  1 transfer steps moved different amounts out of one tank and into the other (worst 1e-09 kg)\n"},
-        {"two givers", [&] { depot.tanks[0].mass -= 1.0; ship.tanks[1].mass -= 1.0; ship.tanks[0].mass += 2.0; }, &cli::ConservationCheck::oddSteps,
-         "\n  1 steps changed tanks in a way no pump mode does\n"},
+        {"uneven",
+         [&] {
+             depot.tanks[0].mass -= 1.0;
+             ship.tanks[0].mass += 1.0 + 1e-9;
+         },
+         &cli::ConservationCheck::unbalancedSteps,
+         "\n  1 transfer steps moved different amounts out of one tank and into the other (worst 1e-09 "
+         "kg)\n"},
+        {"two givers",
+         [&] {
+             depot.tanks[0].mass -= 1.0;
+             ship.tanks[1].mass -= 1.0;
+             ship.tanks[0].mass += 2.0;
+         },
+         &cli::ConservationCheck::oddSteps, "\n  1 steps changed tanks in a way no pump mode does\n"},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.what);
@@ -102,7 +113,8 @@ TEST_F(LedgerTest, RemovedVesselsAndLoadedScenariosAreAccountedForSeparately) {
     // A scenario with other masses: the difference is the load's, not the pump's.
     ledger.leaving();
     sim::Simulation other;
-    sim::VesselRecord& again = other.addVessel({"Ship", "Tug", {{1000.0, 200.0}, {500.0, 100.0}, {50.0, 5.0}}, 0});
+    sim::VesselRecord& again =
+        other.addVessel({"Ship", "Tug", {{1000.0, 200.0}, {500.0, 100.0}, {50.0, 5.0}}, 0});
     ledger.loaded(other, "other.scn", 2.0);
     ledger.beforeStep();
     again.tanks[2].mass -= 5.0;
@@ -158,15 +170,22 @@ TEST(Script, LinesBecomeTimedActionsWithTheirArguments) {
     EXPECT_EQ(a[10].text, "Free text, as written");
 
     // The seven command keys by the names the display's help and the README use.
-    for (const auto& [name, code] : {std::pair{"M", 0x32u}, {"=", 0x0Du}, {"+", 0x0Du}, {"-", 0x0Cu}, {"T", 0x14u},
-                                     {"S", 0x1Fu}, {"D", 0x20u}, {"/", 0x35u}, {"?", 0x35u}}) {
+    for (const auto& [name, code] : {std::pair{"M", 0x32u},
+                                     {"=", 0x0Du},
+                                     {"+", 0x0Du},
+                                     {"-", 0x0Cu},
+                                     {"T", 0x14u},
+                                     {"S", 0x1Fu},
+                                     {"D", 0x20u},
+                                     {"/", 0x35u},
+                                     {"?", 0x35u}}) {
         EXPECT_EQ(cli::keyCode(name), code) << name;
     }
     EXPECT_FALSE(cli::keyCode("0x"));
     EXPECT_FALSE(cli::keyCode("MM"));
 
-    for (const char* bad : {"1 open Left Tanker 400\n", "1 accel 0\n", "1 button PR+ 1 Left extra\n", "1 dock A 1 B\n",
-                            "-1 key M\n", "1 save\n"}) {
+    for (const char* bad : {"1 open Left Tanker 400\n", "1 accel 0\n", "1 button PR+ 1 Left extra\n",
+                            "1 dock A 1 B\n", "-1 key M\n", "1 save\n"}) {
         EXPECT_FALSE(cli::parseScript(bad, "b.script", error)) << bad;
         EXPECT_EQ(error.rfind("b.script:1: ", 0), 0u) << error;
     }

@@ -33,8 +33,8 @@ protected:
     }
 
     void start(const std::string& shellCommand, int columns = 150, int rows = 45) {
-        const Result r = tmux({"new-session", "-d", "-s", "play", "-x", std::to_string(columns), "-y", std::to_string(rows),
-                               shellCommand});
+        const Result r = tmux({"new-session", "-d", "-s", "play", "-x", std::to_string(columns), "-y",
+                               std::to_string(rows), shellCommand});
         ASSERT_EQ(r.status, 0) << r.err;
         started_ = true;
         // Keep the pane after the program has ended, to read what it printed last.
@@ -55,15 +55,18 @@ private:
 }  // namespace
 
 TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
-    if (execute({"sh", "-c", "command -v tmux"}, work, root / "io").status != 0) GTEST_SKIP() << "tmux is not installed";
+    if (execute({"sh", "-c", "command -v tmux"}, work, root / "io").status != 0)
+        GTEST_SKIP() << "tmux is not installed";
     const fs::path rc = root / "rc";
-    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --out saves; echo \"exit $?\" > '" + rc.string() + "'");
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --out saves; echo \"exit $?\" > '" +
+          rc.string() + "'");
 
     ASSERT_TRUE(waitFor("Pump Mode: Cross-Feed")) << screen();
     EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (Tanker)"));
     tmux({"send-keys", "-t", "play", "m"});
     ASSERT_TRUE(waitFor("Pump Mode: Load (SRC => TGT)")) << screen();
-    EXPECT_TRUE(contains(screen(), "Key m (scan code 0x32) on Left: changed: mode Cross-Feed -> Load")) << screen();
+    EXPECT_TRUE(contains(screen(), "Key m (scan code 0x32) on Left: changed: mode Cross-Feed -> Load"))
+        << screen();
     ASSERT_TRUE(waitFor("Docked To: Depot")) << screen();
     tmux({"send-keys", "-t", "play", "+"});
     ASSERT_TRUE(waitFor("Pump Rate: Low")) << screen();
@@ -78,7 +81,8 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     EXPECT_TRUE(contains(saved, "Saved by kestrane-sim play at ")) << saved;
 
     tmux({"send-keys", "-t", "play", "q"});
-    for (int i = 0; i < 200 && !fs::exists(rc); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 200 && !fs::exists(rc); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(fs::exists(rc)) << screen();
     EXPECT_EQ(readFile(rc), "exit 0\n");
     // After the screen closes: the table and the check, in the terminal's normal text.
@@ -90,20 +94,24 @@ TEST_F(PlayTest, TheModeIsChosenWithTheModeSelectKeyAndTheHintFollowsTheDisplay)
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
     start("'" + kSim + "' play '" + scenario("demo.scn") + "'", 120, 40);
     // No mode: the hint names the way to one, and the display's keys are not taken.
-    ASSERT_TRUE(waitFor("Left shows no mode: press F1 for the mode selection, then F for Fuel Management.")) << screen();
+    ASSERT_TRUE(waitFor("Left shows no mode: press F1 for the mode selection, then F for Fuel Management."))
+        << screen();
     tmux({"send-keys", "-t", "play", "m"});
     ASSERT_TRUE(waitFor("Key m (scan code 0x32) on Left: not consumed (no mode shown)")) << screen();
 
     tmux({"send-keys", "-t", "play", "F1"});
     ASSERT_TRUE(waitFor("[F] Fuel Management")) << screen();
-    EXPECT_TRUE(contains(screen(), "Mode selection: press F for Fuel Management, F1 to go back.")) << screen();
+    EXPECT_TRUE(contains(screen(), "Mode selection: press F for Fuel Management, F1 to go back."))
+        << screen();
     tmux({"send-keys", "-t", "play", "x"});
     ASSERT_TRUE(waitFor("not consumed (no mode on that key)")) << screen();
     tmux({"send-keys", "-t", "play", "f"});
     ASSERT_TRUE(waitFor("Fuel Mgt Kestrel (Tug)")) << screen();
     EXPECT_TRUE(contains(screen(), "Key f (scan code 0x21) on Left: selected Fuel Management")) << screen();
     // The whole hint fits a terminal of 120 columns.
-    EXPECT_TRUE(contains(screen(), "Press M to step the pump mode, ? for the instrument's help, F1 for the mode selection, Q to quit."))
+    EXPECT_TRUE(contains(
+        screen(),
+        "Press M to step the pump mode, ? for the instrument's help, F1 for the mode selection, Q to quit."))
         << screen();
     EXPECT_FALSE(contains(screen(), "too small")) << screen();
 

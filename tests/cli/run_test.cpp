@@ -48,9 +48,11 @@ TEST_F(CliTest, DemoLoadsIntoTheReserveTankUntilFullThenSavesAndReloadsTheSamePa
     EXPECT_NEAR(row(table, "Haven", 2).after, 4260.0, 1e-9);
     EXPECT_NEAR(row(table, "Haven", 2).out, 240.0, 1e-9);
     EXPECT_DOUBLE_EQ(row(table, "Haven", 1).after, 16000.0);
-    EXPECT_TRUE(contains(r.out, "Conservation check: passed: 22360.000 kg before = 22360.000 kg after")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Conservation check: passed: 22360.000 kg before = 22360.000 kg after"))
+        << r.out;
 
-    const std::vector<std::string> expected{"kestrane-out/demo-Left-12s.png", "kestrane-out/demo-Left-35s-2.png",
+    const std::vector<std::string> expected{"kestrane-out/demo-Left-12s.png",
+                                            "kestrane-out/demo-Left-35s-2.png",
                                             "kestrane-out/demo-Left-35s.png", "kestrane-out/demo-saved.scn"};
     EXPECT_EQ(filesWritten(), expected);
     for (const std::string& f : expected) EXPECT_TRUE(contains(r.out, "\n  " + f + "\n")) << f;
@@ -68,13 +70,15 @@ TEST_F(CliTest, DemoLoadsIntoTheReserveTankUntilFullThenSavesAndReloadsTheSamePa
     EXPECT_GT(countPixels(during, kLabel), 50);
 
     const std::string saved = readFile(work / "kestrane-out/demo-saved.scn");
-    for (const char* item : {"PUMPMODE 1", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 2", "SOURCETANK 1:Haven", "TANK 300 300"})
+    for (const char* item :
+         {"PUMPMODE 1", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 2", "SOURCETANK 1:Haven", "TANK 300 300"})
         EXPECT_TRUE(contains(saved, item)) << item << "\n" << saved;
 }
 
 TEST_F(CliTest, TheBuiltInDemoIsTheShippedScenarioAndScript) {
     const Result builtIn = run({"--out", "a"});
-    const Result shipped = run({"run", scenario("demo.scn"), "--script", scenario("demo.script"), "--out", "b"});
+    const Result shipped =
+        run({"run", scenario("demo.scn"), "--script", scenario("demo.script"), "--out", "b"});
     ASSERT_EQ(builtIn.status, 0) << builtIn.err;
     ASSERT_EQ(shipped.status, 0) << shipped.err;
     EXPECT_EQ(pages(shipped.out, "Left"), pages(builtIn.out, "Left"));
@@ -90,18 +94,28 @@ TEST_F(CliTest, EachPumpModeMovesWhatItShouldAndThePumpStopsAtTheLimit) {
     struct Case {
         const char* scenario;
         const char* script;
-        std::vector<std::tuple<std::string, int, double, double, double, double>> tanks;  // after, in, out, vented
+        std::vector<std::tuple<std::string, int, double, double, double, double>>
+            tanks;  // after, in, out, vented
         const char* lastPage;
     };
     const Case cases[] = {
-        {"docked-depot.scn", "cross-feed.script",
-         {{"Tanker", 1, 750.0, 500.0, 0.0, 0.0}, {"Tanker", 2, 0.0, 0.0, 500.0, 0.0}, {"Depot", 1, 18000.0, 0.0, 0.0, 0.0}},
+        {"docked-depot.scn",
+         "cross-feed.script",
+         {{"Tanker", 1, 750.0, 500.0, 0.0, 0.0},
+          {"Tanker", 2, 0.0, 0.0, 500.0, 0.0},
+          {"Depot", 1, 18000.0, 0.0, 0.0, 0.0}},
          "Pump Mode: Cross-Feed"},
-        {"docked-depot.scn", "unload.script",
-         {{"Tanker", 2, 0.0, 0.0, 500.0, 0.0}, {"Depot", 2, 1700.0, 500.0, 0.0, 0.0}, {"Tanker", 1, 250.0, 0.0, 0.0, 0.0}},
+        {"docked-depot.scn",
+         "unload.script",
+         {{"Tanker", 2, 0.0, 0.0, 500.0, 0.0},
+          {"Depot", 2, 1700.0, 500.0, 0.0, 0.0},
+          {"Tanker", 1, 250.0, 0.0, 0.0, 0.0}},
          "Pump Mode: Unload (TGT => SRC)"},
-        {"docked-depot.scn", "vent.script",
-         {{"Tanker", 1, 0.0, 0.0, 0.0, 250.0}, {"Tanker", 2, 500.0, 0.0, 0.0, 0.0}, {"Depot", 1, 18000.0, 0.0, 0.0, 0.0}},
+        {"docked-depot.scn",
+         "vent.script",
+         {{"Tanker", 1, 0.0, 0.0, 0.0, 250.0},
+          {"Tanker", 2, 500.0, 0.0, 0.0, 0.0},
+          {"Depot", 1, 18000.0, 0.0, 0.0, 0.0}},
          "OVERBOARD VENT"},
     };
     for (const Case& c : cases) {
@@ -143,7 +157,8 @@ TEST_F(CliTest, ASavedRunningLoadRunsOnUntilTheTankIsFull) {
 TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
     // Undocked: the display shows the empty port; removed: the vessel's propellant leaves with
     // it and the check accounts for it.
-    const Result undocked = run({"run", scenario("load-running.scn"), "--script", scenario("undock.script"), "--no-pictures"});
+    const Result undocked =
+        run({"run", scenario("load-running.scn"), "--script", scenario("undock.script"), "--no-pictures"});
     ASSERT_EQ(undocked.status, 0) << undocked.err;
     auto table = tankTable(undocked.out);
     EXPECT_NEAR(row(table, "Tanker", 3).after, 95.0, 1e-9);  // 40 kg + 5.5 s at 10 kg/s
@@ -160,7 +175,8 @@ TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
     table = tankTable(removed.out);
     EXPECT_NEAR(row(table, "Tanker", 3).after, 65.0, 1e-9);
     EXPECT_TRUE(std::isnan(row(table, "Depot", 1).after));
-    EXPECT_TRUE(contains(removed.out, "remove Depot: it leaves the simulation with 19135.000 kg")) << removed.out;
+    EXPECT_TRUE(contains(removed.out, "remove Depot: it leaves the simulation with 19135.000 kg"))
+        << removed.out;
     EXPECT_TRUE(contains(removed.out, "+ 19135.000 kg removed with vessels")) << removed.out;
     EXPECT_TRUE(contains(removed.out, "Conservation check: passed")) << removed.out;
     // With nothing docked the rate key cannot start a transfer.
@@ -168,7 +184,8 @@ TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
 }
 
 TEST_F(CliTest, TwoDisplaysOfOneVesselShowOneConfigurationAlsoAfterSaveAndReload) {
-    const Result r = run({"run", scenario("two-displays.scn"), "--script", scenario("two-displays.script"), "--no-pictures"});
+    const Result r = run(
+        {"run", scenario("two-displays.scn"), "--script", scenario("two-displays.script"), "--no-pictures"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> left = pages(r.out, "Left"), right = pages(r.out, "Right");
     ASSERT_EQ(left.size(), 4u);  // at 0, 3 and 8 s, and at the end, not having been shown then
@@ -192,7 +209,8 @@ TEST_F(CliTest, TwoDisplaysOfOneVesselShowOneConfigurationAlsoAfterSaveAndReload
 }
 
 TEST_F(CliTest, SavingStopsATransferUnlessTheSavedFileIsLoadedAgain) {
-    const Result reloaded = run({"run", scenario("load-running.scn"), "--script", scenario("save-reload.script"), "--no-pictures"});
+    const Result reloaded = run(
+        {"run", scenario("load-running.scn"), "--script", scenario("save-reload.script"), "--no-pictures"});
     ASSERT_EQ(reloaded.status, 0) << reloaded.err;
     EXPECT_DOUBLE_EQ(tankRow(reloaded.out, "Tanker", 3).after, 200.0);
     EXPECT_TRUE(contains(reloaded.out, "Left: shows the same page as when it was saved")) << reloaded.out;
@@ -201,8 +219,8 @@ TEST_F(CliTest, SavingStopsATransferUnlessTheSavedFileIsLoadedAgain) {
     EXPECT_TRUE(contains(saved, "TANK 200 90")) << saved;  // 40 kg + 5 s at 10 kg/s
 
     // Saved only: the module's state is cleared as the instrument writes its block.
-    const Result savedOnly = run({"run", scenario("load-running.scn"), "--no-pictures", "--out", "elsewhere", "--script",
-                                  script("save.script", "5 save only.scn\n20 show\n")});
+    const Result savedOnly = run({"run", scenario("load-running.scn"), "--no-pictures", "--out", "elsewhere",
+                                  "--script", script("save.script", "5 save only.scn\n20 show\n")});
     ASSERT_EQ(savedOnly.status, 0) << savedOnly.err;
     EXPECT_NEAR(tankRow(savedOnly.out, "Tanker", 3).after, 90.0, 1e-9);
     EXPECT_TRUE(contains(savedOnly.out, "the pump is off from here on"));

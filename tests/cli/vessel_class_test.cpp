@@ -4,10 +4,11 @@
 using namespace clitest;
 
 TEST_F(CliTest, AVesselWithoutAClassShowsItsNameAsItsClassAndSavesWithoutOne) {
-    std::ofstream(root / "pod.scn") << "BEGIN_VESSEL Pod\n  TANK 100 40\n  TANK 50 0\nEND_VESSEL\n"
-                                       "BEGIN_VESSEL Tug\n  CLASS Heavy Tug\n  TANK 10 1\nEND_VESSEL\n"
-                                       "BEGIN_DISPLAY Left\n  VESSEL Pod\n  MODE Fuel Management\nEND_DISPLAY\n"
-                                       "BEGIN_DISPLAY Right\n  VESSEL Tug\n  MODE Fuel Management\nEND_DISPLAY\n";
+    std::ofstream(root / "pod.scn")
+        << "BEGIN_VESSEL Pod\n  TANK 100 40\n  TANK 50 0\nEND_VESSEL\n"
+           "BEGIN_VESSEL Tug\n  CLASS Heavy Tug\n  TANK 10 1\nEND_VESSEL\n"
+           "BEGIN_DISPLAY Left\n  VESSEL Pod\n  MODE Fuel Management\nEND_DISPLAY\n"
+           "BEGIN_DISPLAY Right\n  VESSEL Tug\n  MODE Fuel Management\nEND_DISPLAY\n";
     const Result r = run({"run", (root / "pod.scn").string(), "--no-pictures", "--script",
                           script("s.script", "0 show\n0 save pod-saved.scn\n")});
     ASSERT_EQ(r.status, 0) << r.err;

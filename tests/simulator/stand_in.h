@@ -3,18 +3,16 @@
 // Windows: no C++ library exists for this target.
 #pragma once
 
-#include <OrbiterAPI.h>
 #include <MFDAPI.h>
+#include <OrbiterAPI.h>
 #include <VesselAPI.h>
-
 #include <stdio.h>
 
 // ---- Checks: each counted; the summary line "N passed, M failed" closes the run.
 extern int checksPassed, checksFailed;
 void checkFailed(const char* file, int line, const char* condition, const char* format, ...);
-#define CHECK(condition, ...)                                                        \
-    ((condition) ? (void)++checksPassed                                              \
-                 : checkFailed(__FILE__, __LINE__, #condition, "" __VA_ARGS__))
+#define CHECK(condition, ...) \
+    ((condition) ? (void)++checksPassed : checkFailed(__FILE__, __LINE__, #condition, "" __VA_ARGS__))
 
 // ---- Vessels.
 constexpr int kMaxVessels = 4, kMaxTanks = 4, kMaxPorts = 3;
@@ -35,7 +33,8 @@ struct StandInVessel {
 };
 // The vessels of this session; a new roster deletes every previous interface.
 void clearVessels();
-StandInVessel* addVessel(const char* name, const char* className, int tankCount, const Tank* tanks, int portCount);
+StandInVessel* addVessel(const char* name, const char* className, int tankCount, const Tank* tanks,
+                         int portCount);
 void dock(StandInVessel* a, int portA, StandInVessel* b, int portB);
 // The simulator's side of deleting a vessel once plug-ins were told: gone, undocked.
 void removeVessel(StandInVessel* vessel);

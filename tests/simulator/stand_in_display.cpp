@@ -57,12 +57,15 @@ BOOL WINAPI recordRectangle(HDC dc, int left, int top, int right, int bottom) {
         COLORREF fill = 0;
         LOGBRUSH brush;
         HGDIOBJ selected = GetCurrentObject(dc, OBJ_BRUSH);
-        if (selected && GetObjectA(selected, sizeof brush, &brush) == sizeof brush && brush.lbStyle == BS_SOLID) {
+        if (selected && GetObjectA(selected, sizeof brush, &brush) == sizeof brush &&
+            brush.lbStyle == BS_SOLID) {
             fill = brush.lbColor;
         }
         const int centreX = kCellWidth / 2 + kCellWidth / 2, centreY = kCellHeight / 2;
-        int firstColumn = ceilDiv(left - centreX, kCellWidth), lastColumn = floorDiv(right - 1 - centreX, kCellWidth);
-        int firstRow = ceilDiv(top - centreY, kCellHeight), lastRow = floorDiv(bottom - 1 - centreY, kCellHeight);
+        int firstColumn = ceilDiv(left - centreX, kCellWidth),
+            lastColumn = floorDiv(right - 1 - centreX, kCellWidth);
+        int firstRow = ceilDiv(top - centreY, kCellHeight),
+            lastRow = floorDiv(bottom - 1 - centreY, kCellHeight);
         if (firstColumn < 0) firstColumn = 0;
         if (firstRow < 0) firstRow = 0;
         if (lastColumn >= kColumns) lastColumn = kColumns - 1;
@@ -76,7 +79,9 @@ BOOL WINAPI recordRectangle(HDC dc, int left, int top, int right, int bottom) {
     return realRectangle(dc, left, top, right, bottom);
 }
 
-void say(char* error, int errorSize, const char* text) { snprintf(error, static_cast<size_t>(errorSize), "%s", text); }
+void say(char* error, int errorSize, const char* text) {
+    snprintf(error, static_cast<size_t>(errorSize), "%s", text);
+}
 
 }  // namespace
 
@@ -89,8 +94,11 @@ void recordTitle(HDC dc, const char* title) {
 
 bool interceptGdi(HMODULE module, char* error, int errorSize) {
     HMODULE gdi = GetModuleHandleA("gdi32.dll");
-    realTextOut = gdi ? reinterpret_cast<TextOutFn>(reinterpret_cast<void*>(GetProcAddress(gdi, "TextOutA"))) : nullptr;
-    realRectangle = gdi ? reinterpret_cast<RectangleFn>(reinterpret_cast<void*>(GetProcAddress(gdi, "Rectangle"))) : nullptr;
+    realTextOut =
+        gdi ? reinterpret_cast<TextOutFn>(reinterpret_cast<void*>(GetProcAddress(gdi, "TextOutA"))) : nullptr;
+    realRectangle =
+        gdi ? reinterpret_cast<RectangleFn>(reinterpret_cast<void*>(GetProcAddress(gdi, "Rectangle")))
+            : nullptr;
     if (!realTextOut || !realRectangle) {
         say(error, errorSize, "gdi32 has no TextOutA or Rectangle");
         return false;
@@ -101,15 +109,16 @@ bool interceptGdi(HMODULE module, char* error, int errorSize) {
     IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     int patched = 0;
-    for (IMAGE_IMPORT_DESCRIPTOR* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+    for (IMAGE_IMPORT_DESCRIPTOR* d =
+             reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
          directory.VirtualAddress && d->Name; ++d) {
         if (_stricmp(reinterpret_cast<char*>(base + d->Name), "gdi32.dll") != 0) continue;
         IMAGE_THUNK_DATA* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
         IMAGE_THUNK_DATA* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const char* name =
-                reinterpret_cast<const char*>(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
+            const char* name = reinterpret_cast<const char*>(
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
             void* replacement = nullptr;
             if (strcmp(name, "TextOutA") == 0) replacement = reinterpret_cast<void*>(&recordTextOut);
             if (strcmp(name, "Rectangle") == 0) replacement = reinterpret_cast<void*>(&recordRectangle);
@@ -155,11 +164,12 @@ bool openDisplay(Display& display, char* error, int errorSize) {
     display.previousBrush = SelectObject(display.dc, GetStockObject(BLACK_BRUSH));
     // A fixed-pitch face whose characters advance by exactly one cell, so that texts drawn at
     // GDI's updated position land in the cells the page files expect.
-    static const char* const kFaces[] = {"DejaVu Sans Mono", "Courier New", "Liberation Mono", "Lucida Console"};
+    static const char* const kFaces[] = {"DejaVu Sans Mono", "Courier New", "Liberation Mono",
+                                         "Lucida Console"};
     for (const char* face : kFaces) {
         HFONT font = CreateFontA(kCellHeight, kCellWidth, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                                 OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, FIXED_PITCH | FF_MODERN,
-                                 face);
+                                 OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
+                                 FIXED_PITCH | FF_MODERN, face);
         if (!font) continue;
         HGDIOBJ old = SelectObject(display.dc, font);
         SIZE wide, narrow;

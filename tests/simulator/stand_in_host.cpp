@@ -28,9 +28,7 @@ bool usable(StandInVessel* vessel) {
     return true;
 }
 
-void copyText(char* to, size_t size, const char* from) {
-    snprintf(to, size, "%s", from);
-}
+void copyText(char* to, size_t size, const char* from) { snprintf(to, size, "%s", from); }
 
 }  // namespace
 
@@ -42,7 +40,8 @@ void clearVessels() {
     vesselCount = 0;
 }
 
-StandInVessel* addVessel(const char* name, const char* className, int tankCount, const Tank* tanks, int portCount) {
+StandInVessel* addVessel(const char* name, const char* className, int tankCount, const Tank* tanks,
+                         int portCount) {
     if (vesselCount == kMaxVessels || tankCount > kMaxTanks || portCount > kMaxPorts) return nullptr;
     StandInVessel* v = &vessels[vesselCount++];
     memset(v, 0, sizeof *v);
@@ -280,7 +279,9 @@ struct MfdFields : MFD {
 };
 }  // namespace
 
-void setCellSize(MFD* mfd, DWORD cellWidth, DWORD cellHeight) { MfdFields::setCell(mfd, cellWidth, cellHeight); }
+void setCellSize(MFD* mfd, DWORD cellWidth, DWORD cellHeight) {
+    MfdFields::setCell(mfd, cellWidth, cellHeight);
+}
 DWORD widthOf(const MFD* mfd) { return MfdFields::width(mfd); }
 DWORD heightOf(const MFD* mfd) { return MfdFields::height(mfd); }
 VESSEL* vesselOf(const MFD* mfd) { return MfdFields::vessel(mfd); }

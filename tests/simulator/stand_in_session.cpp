@@ -68,7 +68,8 @@ bool loadPlugin(Plugin& p) {
     p.preStep = lookUp<StepFn>(p.dll, "opcPreStep");
     p.timestep = lookUp<StepFn>(p.dll, "opcTimestep");
     p.deleteVessel = lookUp<DeleteVesselFn>(p.dll, "opcDeleteVessel");
-    CHECK(p.init && p.exit && p.preStep && p.timestep && p.deleteVessel, "a callback is not exported by name");
+    CHECK(p.init && p.exit && p.preStep && p.timestep && p.deleteVessel,
+          "a callback is not exported by name");
     if (!p.init || !p.exit || !p.preStep || !p.timestep || !p.deleteVessel) return false;
     char error[128];
     const bool intercepted = interceptGdi(p.dll, error, sizeof error);
@@ -119,7 +120,8 @@ void press(MFD* mfd, DWORD key, int times = 1) {
     for (int i = 0; i < times; ++i) CHECK(mfd->ConsumeKeyBuffered(key), "key 0x%02lx not taken", key);
 }
 void click(MFD* mfd, int button, int times = 1) {
-    for (int i = 0; i < times; ++i) CHECK(mfd->ConsumeButton(button, PANEL_MOUSE_LBDOWN), "button %d not taken", button);
+    for (int i = 0; i < times; ++i)
+        CHECK(mfd->ConsumeButton(button, PANEL_MOUSE_LBDOWN), "button %d not taken", button);
 }
 
 void step(const Plugin& p, int steps, double dt = 1.0) {
@@ -138,7 +140,8 @@ Cockpit makeCockpit(bool docked) {
     clearVessels();
     const Tank shipTanks[] = {{1000, 250}, {300, 100}, {5000, 4999.96}};
     const Tank depotTanks[] = {{20000, 18000}, {2000, 150}};
-    Cockpit c = {addVessel("Kestrel-7", "ShuttleA", 3, shipTanks, 2), addVessel("Depot%Alpha", "FuelDepot", 2, depotTanks, 1)};
+    Cockpit c = {addVessel("Kestrel-7", "ShuttleA", 3, shipTanks, 2),
+                 addVessel("Depot%Alpha", "FuelDepot", 2, depotTanks, 1)};
     if (docked) dock(c.ship, 1, c.depot, 0);
     return c;
 }
@@ -164,8 +167,8 @@ void checkPage(Display& display, MFD* mfd, const char* name) {
     if (!found) return;
     const bool same = strcmp(page, expected) == 0;
     CHECK(same, "page %s differs:\n--- drawn\n%s--- expected\n%s---", name, page, expected);
-    CHECK(display.overlaps == 0 && display.clipped == 0, "page %s: %d overlapping, %d clipped characters", name,
-          display.overlaps, display.clipped);
+    CHECK(display.overlaps == 0 && display.clipped == 0, "page %s: %d overlapping, %d clipped characters",
+          name, display.overlaps, display.clipped);
     CHECK(recordOf(mfd)->titles == 1, "page %s: the title drawn %d times", name, recordOf(mfd)->titles);
     recordOf(mfd)->titles = 0;
 }
@@ -215,7 +218,8 @@ void labelsAndMenu() {
 
 // Every page of the page files, each from a freshly loaded DLL, by keys and (vent) by buttons.
 void everyPage(Display& display) {
-    const char* const names[] = {"status_crossfeed", "status_load", "status_unload_not_docked", "status_vent", "help"};
+    const char* const names[] = {"status_crossfeed", "status_load", "status_unload_not_docked", "status_vent",
+                                 "help"};
     for (const char* name : names) {
         Plugin p;
         if (!loadPlugin(p)) return;
@@ -286,7 +290,8 @@ void transferToItsClamp(Display& display) {
     // A host of the transition period calls opcTimestep too: it must not pump again.
     simt += 1.0;
     p.timestep(simt, 1.0, 51982.0);
-    CHECK(c.ship->tanks[source].mass == afterOne[source].mass && c.ship->tanks[target].mass == afterOne[target].mass,
+    CHECK(c.ship->tanks[source].mass == afterOne[source].mass &&
+              c.ship->tanks[target].mass == afterOne[target].mass,
           "opcTimestep pumped after opcPreStep");
 
     int steps = 1;
@@ -348,7 +353,8 @@ void scenarioRoundTripAndDeletion(Display& display) {
     memset(written, 0, sizeof written);
     left->WriteStatus(&written[0]);
     right->WriteStatus(&written[1]);
-    CHECK(written[0].items >= 4 && strstr(written[0].text, "Depot%Alpha") != nullptr, "written:\n%s", written[0].text);
+    CHECK(written[0].items >= 4 && strstr(written[0].text, "Depot%Alpha") != nullptr, "written:\n%s",
+          written[0].text);
     closeInstrument(left);
     closeInstrument(right);
 
@@ -360,14 +366,16 @@ void scenarioRoundTripAndDeletion(Display& display) {
              "BEGIN_MFD Left\n  TYPE User\n  MODE %s\n%sEND_MFD\n\n"
              "BEGIN_MFD Right\n  TYPE User\n  MODE %s\n%sEND_MFD\n\n"
              "BEGIN_SHIPS\nKestrel-7:ShuttleA\n  STATUS Orbiting Earth\n  ; docked at its second port\n"
-             "  PRPLEVEL 0:0.25 1:0.333 2:1.0\nEND\nDepot%%Alpha:FuelDepot\n  STATUS Orbiting Earth\nEND\nEND_SHIPS\n",
+             "  PRPLEVEL 0:0.25 1:0.333 2:1.0\nEND\nDepot%%Alpha:FuelDepot\n  STATUS Orbiting "
+             "Earth\nEND\nEND_SHIPS\n",
              kModeName, written[0].text, kModeName, written[1].text);
 
     // Fresh instruments, each handed the file's lines from behind its MODE line on.
     left = openInstrument(c.ship);
     right = openInstrument(c.ship);
     if (!left || !right) return unloadPlugin(p);
-    ScenarioReader readers[2] = {{file, blockStart(file, "Left"), {}, 0}, {file, blockStart(file, "Right"), {}, 0}};
+    ScenarioReader readers[2] = {{file, blockStart(file, "Left"), {}, 0},
+                                 {file, blockStart(file, "Right"), {}, 0}};
     CHECK(readers[0].position > 0 && readers[1].position > 0);
     left->ReadStatus(&readers[0]);
     right->ReadStatus(&readers[1]);
@@ -377,7 +385,8 @@ void scenarioRoundTripAndDeletion(Display& display) {
     static ScenarioWriter again;
     memset(&again, 0, sizeof again);
     left->WriteStatus(&again);
-    CHECK(strcmp(again.text, written[0].text) == 0, "read back:\n%s\nwritten:\n%s", again.text, written[0].text);
+    CHECK(strcmp(again.text, written[0].text) == 0, "read back:\n%s\nwritten:\n%s", again.text,
+          written[0].text);
     closeInstrument(right);
 
     // Saving ends the instrument's part in the transfer (one block per saved configuration):
@@ -390,7 +399,8 @@ void scenarioRoundTripAndDeletion(Display& display) {
     checkPage(display, left, "status_load");
     const double shipBefore = totalMass(c.ship), depotBefore = totalMass(c.depot);
     step(p, 5);
-    CHECK(totalMass(c.ship) > shipBefore && totalMass(c.depot) < depotBefore, "the restored load does not pump");
+    CHECK(totalMass(c.ship) > shipBefore && totalMass(c.depot) < depotBefore,
+          "the restored load does not pump");
     CHECK(fabs(totalMass(c.ship) + totalMass(c.depot) - shipBefore - depotBefore) < 1e-6);
 
     // The simulator tells plug-ins, then deletes the vessel: the pump stops and the depot is
@@ -402,7 +412,8 @@ void scenarioRoundTripAndDeletion(Display& display) {
     step(p, 10);
     drawPage(display, left, page, sizeof page);
     CHECK(memcmp(shipTanks, c.ship->tanks, sizeof shipTanks) == 0, "the pump ran on after the deletion");
-    CHECK(c.depot->callsAfterDeletion == 0, "%d host calls about the deleted depot", c.depot->callsAfterDeletion);
+    CHECK(c.depot->callsAfterDeletion == 0, "%d host calls about the deleted depot",
+          c.depot->callsAfterDeletion);
     CHECK(strstr(page, "Depot%Alpha") == nullptr, "the page still names the deleted depot:\n%s", page);
     closeInstrument(left);
     unloadPlugin(p);

@@ -28,8 +28,8 @@
 #include "sim/scenario_file.h"
 #include "sim/surface.h"
 #include "test_support.h"
-#include "tests/support/module_session.h"
 #include "tests/fuzz/invariants.h"
+#include "tests/support/module_session.h"
 #include "transfer/pump_engine.h"
 
 namespace {
@@ -117,9 +117,9 @@ private:
     }
     void addVessel() {
         sim::VesselSpec wanted{"V" + std::to_string(nextVessel_++),
-                             "Class",
-                             {},
-                             static_cast<unsigned>(chance(0.15) ? 0 : pick(1, 3))};
+                               "Class",
+                               {},
+                               static_cast<unsigned>(chance(0.15) ? 0 : pick(1, 3))};
         for (int t = chance(0.1) ? 0 : pick(1, 4); t > 0; --t) {
             const double capacity = chance(0.1) ? 0.0 : std::pow(10.0, uniform(-1.0, 5.0));
             wanted.tanks.push_back({capacity, massFor(capacity)});

@@ -25,7 +25,8 @@ class WholePageTest : public ::testing::Test, protected test::ModuleSession {
 protected:
     ~WholePageTest() override { clearTransferState(); }
 
-    sim::VesselRecord& ship = addVessel(sim, "Kestrel-7", {{1000, 250}, {300, 100}, {5000, 4999.96}}, 2, "ShuttleA");
+    sim::VesselRecord& ship =
+        addVessel(sim, "Kestrel-7", {{1000, 250}, {300, 100}, {5000, 4999.96}}, 2, "ShuttleA");
     sim::VesselRecord& depot = addVessel(sim, "Depot%Alpha", {{20000, 18000}, {2000, 150}}, 1, "FuelDepot");
     sim::Display& display = sim.addDisplay("left", ship, sim::kDefaultDisplaySize, sim::kDefaultDisplaySize);
 

@@ -151,7 +151,8 @@ protected:
         surface.clear();
         sim.calls.clear();
         mfd->Repaint(&surface);
-        EXPECT_EQ(sim.calls.badCalls, 0u) << (sim.calls.badCallNotes.empty() ? "" : sim.calls.badCallNotes[0]);
+        EXPECT_EQ(sim.calls.badCalls, 0u)
+            << (sim.calls.badCallNotes.empty() ? "" : sim.calls.badCallNotes[0]);
         EXPECT_EQ(sim.calls.liveStatusLists(), 0u);
     }
 
@@ -217,7 +218,8 @@ TEST_F(PageTest, StatusPageShowsVesselModeRateTanksAndDockingInEachMode) {
         EXPECT_EQ(gauge(18), c.sourceGauge);
         EXPECT_EQ(row(20), c.portRow);
         EXPECT_EQ(row(21), c.dockedRow);
-        for (int r : {1, 2, 4, 5, 7, 8, 9, 10, 11, 12, 14, 15, 16, 18, 19, 22, 23}) EXPECT_EQ(row(r), "") << r;
+        for (int r : {1, 2, 4, 5, 7, 8, 9, 10, 11, 12, 14, 15, 16, 18, 19, 22, 23})
+            EXPECT_EQ(row(r), "") << r;
 
         const int gauges = c.mode == Vent ? 1 : 2;
         EXPECT_EQ(sim::GdiObjects::created() - brushesBefore, gauges);
@@ -283,29 +285,111 @@ TEST_F(PageTest, MissingTanksPortsAndDockedVesselsShowWarningsInTheirPlaces) {
         const char* dockedRow;
     };
     const Case cases[] = {
-        {"target without tanks, vent", {}, 0, Vent, true, false, 0, 2, " NO TARGET TANK ", " OVERBOARD VENT ", "", ""},
-        {"cross-feed, one tank", {{100, 50}}, 0, CrossFeed, false, false, 0, 2, "Target Tank 1 (of 1)",
-         " SINGLE TANK ONLY ", "", ""},
-        {"cross-feed, one tank, stale source", {{100, 50}}, 0, CrossFeed, false, false, 1, 0, "Target Tank 1 (of 1)",
-         " SINGLE TANK ONLY ", "", ""},
-        {"cross-feed, no tanks", {}, 0, CrossFeed, false, false, 0, 0, " NO TARGET TANK ", " NO SOURCE TANK ", "", ""},
-        {"cross-feed, no source vessel", {{100, 50}, {100, 5}}, 0, CrossFeed, true, false, 0, 2,
-         "Target Tank 1 (of 2)", " NO SOURCE TANK ", "", ""},
-        {"load without ports", {{100, 50}}, 0, Load, false, false, 0, 0, "Target Tank 1 (of 1)", "",
-         " NO DOCKING PORTS ", ""},
-        {"load, nothing docked", {{100, 50}}, 2, Load, false, false, 0, 0, "Target Tank 1 (of 1)", "",
-         "Docking Port 1 (of 2)", " NOT DOCKED "},
-        {"unload into a vessel without tanks", {{100, 50}}, 2, Unload, false, true, 0, 0, "Target Tank 1 (of 1)",
-         " NO SOURCE TANK ", "Docking Port 1 (of 2)", "Docked To: Hulk"},
+        {"target without tanks, vent",
+         {},
+         0,
+         Vent,
+         true,
+         false,
+         0,
+         2,
+         " NO TARGET TANK ",
+         " OVERBOARD VENT ",
+         "",
+         ""},
+        {"cross-feed, one tank",
+         {{100, 50}},
+         0,
+         CrossFeed,
+         false,
+         false,
+         0,
+         2,
+         "Target Tank 1 (of 1)",
+         " SINGLE TANK ONLY ",
+         "",
+         ""},
+        {"cross-feed, one tank, stale source",
+         {{100, 50}},
+         0,
+         CrossFeed,
+         false,
+         false,
+         1,
+         0,
+         "Target Tank 1 (of 1)",
+         " SINGLE TANK ONLY ",
+         "",
+         ""},
+        {"cross-feed, no tanks",
+         {},
+         0,
+         CrossFeed,
+         false,
+         false,
+         0,
+         0,
+         " NO TARGET TANK ",
+         " NO SOURCE TANK ",
+         "",
+         ""},
+        {"cross-feed, no source vessel",
+         {{100, 50}, {100, 5}},
+         0,
+         CrossFeed,
+         true,
+         false,
+         0,
+         2,
+         "Target Tank 1 (of 2)",
+         " NO SOURCE TANK ",
+         "",
+         ""},
+        {"load without ports",
+         {{100, 50}},
+         0,
+         Load,
+         false,
+         false,
+         0,
+         0,
+         "Target Tank 1 (of 1)",
+         "",
+         " NO DOCKING PORTS ",
+         ""},
+        {"load, nothing docked",
+         {{100, 50}},
+         2,
+         Load,
+         false,
+         false,
+         0,
+         0,
+         "Target Tank 1 (of 1)",
+         "",
+         "Docking Port 1 (of 2)",
+         " NOT DOCKED "},
+        {"unload into a vessel without tanks",
+         {{100, 50}},
+         2,
+         Unload,
+         false,
+         true,
+         0,
+         0,
+         "Target Tank 1 (of 1)",
+         " NO SOURCE TANK ",
+         "Docking Port 1 (of 2)",
+         "Docked To: Hulk"},
     };
     struct Warning {
         const char* text;
         int row;
         COLORREF background;
     };
-    const Warning kWarnings[] = {{" NO TARGET TANK ", 13, kRed},     {" NO SOURCE TANK ", 17, kRed},
-                                 {" NO DOCKING PORTS ", 20, kRed},   {" SINGLE TANK ONLY ", 17, kYellow},
-                                 {" OVERBOARD VENT ", 17, kYellow},  {" NOT DOCKED ", 21, kYellow}};
+    const Warning kWarnings[] = {{" NO TARGET TANK ", 13, kRed},    {" NO SOURCE TANK ", 17, kRed},
+                                 {" NO DOCKING PORTS ", 20, kRed},  {" SINGLE TANK ONLY ", 17, kYellow},
+                                 {" OVERBOARD VENT ", 17, kYellow}, {" NOT DOCKED ", 21, kYellow}};
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -353,7 +437,8 @@ TEST_F(PageTest, StaleTankIndicesGoBackToTheFirstTankAndStopThePump) {
         {"both valid", CrossFeed, 2, 0, 2, 0, false, "Target Tank 3 (of 3)", "Source Tank 1 (of 3)"},
         {"cross-feed source at the count", CrossFeed, 1, 3, 1, 0, true, "Target Tank 2 (of 3)",
          "Source Tank 1 (of 3)"},
-        {"docked source past the end", Load, 0, 4, 0, 0, true, "Target Tank 1 (of 3)", "Source Tank 1 (of 2)"},
+        {"docked source past the end", Load, 0, 4, 0, 0, true, "Target Tank 1 (of 3)",
+         "Source Tank 1 (of 2)"},
         {"docked source valid", Unload, 0, 1, 0, 1, false, "Target Tank 1 (of 3)", "Source Tank 2 (of 2)"},
     };
     auto& own = addVessel(sim, "Ship", {{100, 10}, {100, 20}, {100, 30}}, 1);
@@ -364,7 +449,8 @@ TEST_F(PageTest, StaleTankIndicesGoBackToTheFirstTankAndStopThePump) {
         SCOPED_TRACE(c.what);
         test::setUpFor(own);
         transferState.pumpMode = c.mode;
-        if (c.mode != CrossFeed) transferState.setSource(test::iface(depot), depot.handle());  // already docked
+        if (c.mode != CrossFeed)
+            transferState.setSource(test::iface(depot), depot.handle());  // already docked
         transferState.targetTank = c.targetTank;
         transferState.sourceTank = c.sourceTank;
         transferState.pumpRate = 3;
@@ -449,7 +535,9 @@ TEST_F(PageTest, RepaintSetsUpTheGridDrawsTheTitleThenResolvesTheDockedSource) {
     EXPECT_EQ(cellHeight, ch);
 
     const auto calls = sim.calls.sequence();
-    const auto first = [&](HostCall call) { return std::find(calls.begin(), calls.end(), call) - calls.begin(); };
+    const auto first = [&](HostCall call) {
+        return std::find(calls.begin(), calls.end(), call) - calls.begin();
+    };
     EXPECT_LT(first(HostCall::Title), first(HostCall::GetDockStatus));
     EXPECT_LT(first(HostCall::GetDockStatus), first(HostCall::GetName));
     EXPECT_EQ(transferState.sourceVessel, test::iface(depot));
@@ -479,7 +567,8 @@ TEST_F(PageTest, HelpPageShowsTheFixedTextAndLeavesTheSourceAlone) {
     repaint();
 
     EXPECT_EQ(transferState.sourceVessel, test::iface(own));
-    for (HostCall call : {HostCall::DockCount, HostCall::GetDockStatus, HostCall::GetStatusEx, HostCall::GetName})
+    for (HostCall call :
+         {HostCall::DockCount, HostCall::GetDockStatus, HostCall::GetStatusEx, HostCall::GetName})
         EXPECT_EQ(sim.calls.count(call), 0u) << sim::hostCallName(call);
 
     const char* const expected[24] = {
@@ -507,7 +596,8 @@ TEST_F(PageTest, HelpPageShowsTheFixedTextAndLeavesTheSourceAlone) {
     EXPECT_EQ(version[1].colour, sim::kTitleColour);  // as the title left it
     for (const auto& p : surface.pieces) {
         if (p.y == 0) continue;
-        const bool heading = p.text == "CROSS-FEED" || p.text == "LOAD" || p.text == "UNLOAD" || p.text == "VENT";
+        const bool heading =
+            p.text == "CROSS-FEED" || p.text == "LOAD" || p.text == "UNLOAD" || p.text == "VENT";
         EXPECT_EQ(p.colour, heading ? kBright : kGreen) << p.text;
         EXPECT_EQ(p.bkMode, TRANSPARENT) << p.text;
     }
@@ -626,7 +716,8 @@ TEST_F(GaugeTest, EachGaugeCreatesOneBrushAndRestoresAndDeletesIt) {
     std::vector<sim::GdiCall> drawing;
     for (const auto& e : surface.log) {
         if (e.call == sim::GdiCall::SelectObject) selections.push_back(e.object);
-        if (e.call == sim::GdiCall::SelectObject || e.call == sim::GdiCall::Rectangle) drawing.push_back(e.call);
+        if (e.call == sim::GdiCall::SelectObject || e.call == sim::GdiCall::Rectangle)
+            drawing.push_back(e.call);
     }
     ASSERT_EQ(selections.size(), 2u);
     EXPECT_NE(selections[0], selected);

@@ -1,9 +1,10 @@
 // The pump: amounts, clamping at both tank limits, vent, and when it must not run.
+#include "transfer/pump_engine.h"
+
 #include <cmath>
 #include <limits>
 
 #include "test_support.h"
-#include "transfer/pump_engine.h"
 
 using sim::HostCall;
 using test::addVessel;
@@ -190,12 +191,20 @@ TEST_F(PumpTest, RunningStepMakesTheHostCallsInTheirOrder) {
     crossFeed(40.0, 10.0, 100.0, 1);
     sim.calls.clear();
     pumpStep(1.0);
-    const std::vector<HostCall> expected = {
-        HostCall::IsVessel,          HostCall::GetStatusEx,   HostCall::ReleaseStatusList,
-        HostCall::GetStatusEx,       HostCall::ReleaseStatusList, HostCall::GetHandle,
-        HostCall::GetPropellantHandle, HostCall::GetPropellantMass, HostCall::GetHandle,
-        HostCall::GetPropellantHandle, HostCall::GetPropellantMass, HostCall::GetPropellantMaxMass,
-        HostCall::SetPropellantMass, HostCall::SetPropellantMass};
+    const std::vector<HostCall> expected = {HostCall::IsVessel,
+                                            HostCall::GetStatusEx,
+                                            HostCall::ReleaseStatusList,
+                                            HostCall::GetStatusEx,
+                                            HostCall::ReleaseStatusList,
+                                            HostCall::GetHandle,
+                                            HostCall::GetPropellantHandle,
+                                            HostCall::GetPropellantMass,
+                                            HostCall::GetHandle,
+                                            HostCall::GetPropellantHandle,
+                                            HostCall::GetPropellantMass,
+                                            HostCall::GetPropellantMaxMass,
+                                            HostCall::SetPropellantMass,
+                                            HostCall::SetPropellantMass};
     EXPECT_EQ(sim.calls.sequence(), expected);
     EXPECT_EQ(sim.calls.liveStatusLists(), 0u);
     EXPECT_EQ(sim.calls.badCalls, 0u);

@@ -71,7 +71,7 @@ Masses massesOf(sim::Simulation& sim) {
 
 // What one configuration came to in one of the two runs.
 struct Outcome {
-    NamedState saved;       // as written: the state at the save point
+    NamedState saved;        // as written: the state at the save point
     NamedState afterRedraw;  // after the one redraw of the first display
     NamedState atEnd;
     Masses end;
@@ -131,7 +131,9 @@ private:
 
     int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
     bool chance(double p) { return std::bernoulli_distribution(p)(rng_); }
-    double uniform(double low, double high) { return std::uniform_real_distribution<double>(low, high)(rng_); }
+    double uniform(double low, double high) {
+        return std::uniform_real_distribution<double>(low, high)(rng_);
+    }
     template <typename T>
     T& any(const std::vector<T*>& items) {
         return *items[static_cast<size_t>(pick(0, static_cast<int>(items.size()) - 1))];
@@ -177,9 +179,9 @@ private:
         for (int i = 0; i < displays; ++i) {
             sim_->addDisplay(named('D', i), *own_, 512, 512).openMode(kModeName);
         }
-        note(std::to_string(sim_->vessels().size()) + " vessels, own has " + std::to_string(own_->tanks.size()) +
-             " tanks and " + std::to_string(own_->ports.size()) + " ports, " + std::to_string(displays) +
-             " displays");
+        note(std::to_string(sim_->vessels().size()) + " vessels, own has " +
+             std::to_string(own_->tanks.size()) + " tanks and " + std::to_string(own_->ports.size()) +
+             " ports, " + std::to_string(displays) + " displays");
     }
 
     void dock() {
@@ -199,7 +201,7 @@ private:
         sim::Display& d = any(sim_->displays());
         const int kind = pick(0, 99);
         if (kind < 25) {
-            static constexpr DWORD kKeys[] = {kKeyMode,      kKeyRateUp,     kKeyRateUp,   kKeyRateDown,
+            static constexpr DWORD kKeys[] = {kKeyMode,       kKeyRateUp,     kKeyRateUp,   kKeyRateDown,
                                               kKeyTargetTank, kKeySourceTank, kKeyDockPort, kKeyHelp};
             const DWORD key = kKeys[pick(0, 7)];
             note("key " + std::to_string(key) + " on " + d.name());
@@ -214,7 +216,8 @@ private:
             dock();
         } else if (kind < 68) {
             if (!own_->ports.empty()) {
-                const unsigned port = static_cast<unsigned>(pick(0, static_cast<int>(own_->ports.size()) - 1));
+                const unsigned port =
+                    static_cast<unsigned>(pick(0, static_cast<int>(own_->ports.size()) - 1));
                 if (sim_->undock(*own_, port)) note("undock Own." + std::to_string(port));
             }
         } else if (kind < 85) {
@@ -253,7 +256,8 @@ TEST(RoundTripTest, ReachableConfigurationsComeBackAfterSavingAndLoadingAndRunOn
     const uint64_t seed = test::envNumber("KESTRANE_ROUNDTRIP_SEED", 20261208);
     const uint64_t count = test::envNumber("KESTRANE_ROUNDTRIP_CONFIGURATIONS", 1500);
     const uint64_t first = test::envNumber("KESTRANE_ROUNDTRIP_FIRST", 0);
-    std::printf("round trip: seed %" PRIu64 " (KESTRANE_ROUNDTRIP_SEED), configurations %" PRIu64 "..%" PRIu64 "\n",
+    std::printf("round trip: seed %" PRIu64 " (KESTRANE_ROUNDTRIP_SEED), configurations %" PRIu64 "..%" PRIu64
+                "\n",
                 seed, first, first + count - 1);
     RecordProperty("seed", std::to_string(seed));
 
@@ -274,7 +278,8 @@ TEST(RoundTripTest, ReachableConfigurationsComeBackAfterSavingAndLoadingAndRunOn
             << repeat << "\n  saved:      " << b.saved.text() << "\n  reloaded:   " << b.afterRedraw.text()
             << "\n  expected:   " << a.afterRedraw.text() << "\n"
             << reloaded.log();
-        ASSERT_EQ(b.end, a.end) << "the reloaded transfer moved other masses; " << repeat << "\n" << reloaded.log();
+        ASSERT_EQ(b.end, a.end) << "the reloaded transfer moved other masses; " << repeat << "\n"
+                                << reloaded.log();
         ASSERT_EQ(b.atEnd, a.atEnd) << repeat << "\n" << reloaded.log();
         if (a.saved.pumpRate != 0 && validRate(a.saved.pumpRate) && validMode(a.saved.pumpMode)) {
             ++pumping;
@@ -287,8 +292,8 @@ TEST(RoundTripTest, ReachableConfigurationsComeBackAfterSavingAndLoadingAndRunOn
     }
     clearTransferState();
     std::printf("round trip: %" PRIu64 " configurations, %" PRIu64 " saved while pumping, %" PRIu64
-                " of them moving on after loading: %s %" PRIu64 ", %s %" PRIu64 ", %s %" PRIu64 ", %s %" PRIu64
-                "; %s %" PRIu64 ", %s %" PRIu64 ", %s %" PRIu64 "\n",
+                " of them moving on after loading: %s %" PRIu64 ", %s %" PRIu64 ", %s %" PRIu64
+                ", %s %" PRIu64 "; %s %" PRIu64 ", %s %" PRIu64 ", %s %" PRIu64 "\n",
                 count, pumping, moving, kModeNames[0], byMode[0], kModeNames[1], byMode[1], kModeNames[2],
                 byMode[2], kModeNames[3], byMode[3], kRateNames[1], byRate[1], kRateNames[2], byRate[2],
                 kRateNames[3], byRate[3]);

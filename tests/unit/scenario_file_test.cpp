@@ -26,7 +26,6 @@ namespace {
 
 // One run of the emulator with the module loaded.
 struct Emulator : test::ModuleSession {
-
     // The display's redraw; returns the texts drawn.
     std::string redraw(const std::string& display) {
         sim::RecordingSurface surface(8);
@@ -220,7 +219,7 @@ TEST_F(ScenarioFileTest, TwoDisplaysOfTheModeKeepTheConfigurationAcrossSaveAndLo
 TEST_F(ScenarioFileTest, SavedVesselsDisplaysAndMassesReadBackExactly) {
     const fs::path first = dir / "first.scn", second = dir / "second.scn";
     const std::vector<sim::Tank> tanks = {{1000, 0.1 + 0.2}, {1e15, 1e-300}, {1, std::nextafter(1.0, 0.0)},
-                                          {5e-324, 5e-324},  {0, 0},          {123456.789, 98765.4321}};
+                                          {5e-324, 5e-324},  {0, 0},         {123456.789, 98765.4321}};
     {
         Emulator e;
         auto& a = e.sim.addVessel({"Alpha", "Heavy Lifter", tanks, 3});
@@ -363,7 +362,8 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
     EXPECT_TRUE(e.sim.vessels().empty());
 
     // A registered mode that makes no instrument: what was created is taken out again.
-    MFDMODESPEC broken{hostText("Broken"), 0x30, [](UINT, UINT, WPARAM, LPARAM) -> OAPI_MSGTYPE { return 0; }};
+    MFDMODESPEC broken{hostText("Broken"), 0x30,
+                       [](UINT, UINT, WPARAM, LPARAM) -> OAPI_MSGTYPE { return 0; }};
     oapiRegisterMFDMode(broken);
     const std::string text = vessel + "BEGIN_DISPLAY L\n VESSEL A\n MODE Fuel Management\nEND_DISPLAY\n" +
                              "BEGIN_DISPLAY M\n VESSEL A\n MODE Broken\nEND_DISPLAY\n";

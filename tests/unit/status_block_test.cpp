@@ -181,7 +181,9 @@ TEST_F(StatusBlockTest, ReadsEachItemByTheScanRules) {
          {"SOURCETANK 0:Depot", "PUMPMODE 3"},
          {3, 1, 1, 1, 0, "Depot"}},
         {"79 characters are a name", {"SOURCETANK 0:" + name79}, {2, 1, 1, 1, 0, name79.c_str()}},
-        {"80 characters name no vessel, not even one of that name", {"SOURCETANK 0:" + name80}, {2, 1, 1, 1, 0, nullptr}},
+        {"80 characters name no vessel, not even one of that name",
+         {"SOURCETANK 0:" + name80},
+         {2, 1, 1, 1, 0, nullptr}},
     };
     for (const ReadCase& c : cases) readAndCheck(c);
     EXPECT_EQ(sim.calls.badCalls, 0u) << "a missing vessel is not looked up";

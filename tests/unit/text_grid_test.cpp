@@ -1,4 +1,6 @@
 // The character grid: cell arithmetic, moves, and what the writers ask of the surface.
+#include "display/text_grid.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "display/text_grid.h"
 #include "sim/surface.h"
 
 using sim::GdiCall;
@@ -34,22 +35,22 @@ public:
 std::string describe(const sim::GdiEntry& e) {
     char out[400];
     switch (e.call) {
-    case GdiCall::MoveToEx:
-        std::snprintf(out, sizeof out, "MoveToEx(%d,%d%s)", e.a, e.b, e.c ? ",old" : "");
-        break;
-    case GdiCall::SetTextAlign:
-    case GdiCall::SetBkMode:
-        std::snprintf(out, sizeof out, "%s(%d)", sim::gdiCallName(e.call), e.a);
-        break;
-    case GdiCall::SetBkColor:
-    case GdiCall::SetTextColor:
-        std::snprintf(out, sizeof out, "%s(%#x)", sim::gdiCallName(e.call), static_cast<unsigned>(e.a));
-        break;
-    case GdiCall::TextOut:
-        std::snprintf(out, sizeof out, "TextOut(%d,%d,\"%s\",%d)", e.a, e.b, e.text.c_str(), e.c);
-        break;
-    default:
-        std::snprintf(out, sizeof out, "%s", sim::gdiCallName(e.call));
+        case GdiCall::MoveToEx:
+            std::snprintf(out, sizeof out, "MoveToEx(%d,%d%s)", e.a, e.b, e.c ? ",old" : "");
+            break;
+        case GdiCall::SetTextAlign:
+        case GdiCall::SetBkMode:
+            std::snprintf(out, sizeof out, "%s(%d)", sim::gdiCallName(e.call), e.a);
+            break;
+        case GdiCall::SetBkColor:
+        case GdiCall::SetTextColor:
+            std::snprintf(out, sizeof out, "%s(%#x)", sim::gdiCallName(e.call), static_cast<unsigned>(e.a));
+            break;
+        case GdiCall::TextOut:
+            std::snprintf(out, sizeof out, "TextOut(%d,%d,\"%s\",%d)", e.a, e.b, e.text.c_str(), e.c);
+            break;
+        default:
+            std::snprintf(out, sizeof out, "%s", sim::gdiCallName(e.call));
     }
     return out;
 }
@@ -77,7 +78,7 @@ TEST_F(GridTest, SetupAnchorsCellZeroHalfACellInAndSwitchesToAdvancingText) {
     EXPECT_EQ(surface.position.x, 4);
     EXPECT_EQ(surface.position.y, 0);
     EXPECT_EQ(takeCalls(surface), (std::vector<std::string>{"SetTextAlign(1)", "MoveToEx(0,0,old)",
-                                                             "MoveToEx(100,50)", "MoveToEx(4,0)"}));
+                                                            "MoveToEx(100,50)", "MoveToEx(4,0)"}));
     EXPECT_EQ(getCurrentCell(dc), (Cell{0, 0}));
 }
 
@@ -100,20 +101,20 @@ TEST_F(GridTest, CellOfAPointTruncatesTowardZeroAndDoesNotFloor) {
         Cell expected;
     };
     const Case cases[] = {
-        {8, 12, 4, 0, {0, 0}},     // the anchor itself
-        {8, 12, 0, 0, {0, 0}},     // left of the first anchor still column 0
-        {8, 12, 3, 11, {0, 0}},    // -1/8 and 11/12: flooring would give column -1
-        {8, 12, 11, 12, {0, 1}},
-        {8, 12, 12, 0, {1, 0}},
+        {8, 12, 4, 0, {0, 0}},   // the anchor itself
+        {8, 12, 0, 0, {0, 0}},   // left of the first anchor still column 0
+        {8, 12, 3, 11, {0, 0}},  // -1/8 and 11/12: flooring would give column -1
+        {8, 12, 11, 12, {0, 1}},    {8, 12, 12, 0, {1, 0}},
         {8, 12, -5, -13, {-1, -1}},  // -9/8 and -13/12; flooring would give -2 and -2
-        {8, 12, -11, 0, {-1, 0}},   // -15/8
-        {7, 10, 17, 10, {2, 1}},    // h = 3
+        {8, 12, -11, 0, {-1, 0}},    // -15/8
+        {7, 10, 17, 10, {2, 1}},     // h = 3
         {7, 10, 16, 29, {1, 2}},
     };
     for (const Case& c : cases) {
         setupGrid(dc, c.w, c.h);
         moveToPoint(dc, c.x, c.y);
-        EXPECT_EQ(getCurrentCell(dc), c.expected) << "cell " << c.w << "x" << c.h << " at " << c.x << "," << c.y;
+        EXPECT_EQ(getCurrentCell(dc), c.expected)
+            << "cell " << c.w << "x" << c.h << " at " << c.x << "," << c.y;
     }
 }
 
@@ -157,17 +158,27 @@ TEST_F(GridTest, EachWriterFormatsPositionsSetsColoursAndDrawsInThatOrder) {
         std::vector<std::string> calls;
     };
     const Case cases[] = {
-        {"writeAt", [](HDC s) { return writeAt(s, 2, 1, "v=%d", 5); }, {1, 3},
+        {"writeAt",
+         [](HDC s) { return writeAt(s, 2, 1, "v=%d", 5); },
+         {1, 3},
          {"MoveToEx(0,0,old)", "MoveToEx(12,36)", "MoveToEx(20,12)", "TextOut(0,0,\"v=5\",3)"}},
-        {"writeAtColor", [](HDC s) { return writeAtColor(s, 2, 1, 0xc000, "%s!", "go"); }, {1, 3},
+        {"writeAtColor",
+         [](HDC s) { return writeAtColor(s, 2, 1, 0xc000, "%s!", "go"); },
+         {1, 3},
          {"MoveToEx(0,0,old)", "MoveToEx(12,36)", "MoveToEx(20,12)", "SetBkMode(1)", "SetTextColor(0xc000)",
           "TextOut(0,0,\"go!\",3)"}},
-        {"writeAtOpaque", [](HDC s) { return writeAtOpaque(s, 2, 1, 0xffffff, 0xc0, " %s ", "NO"); }, {1, 3},
+        {"writeAtOpaque",
+         [](HDC s) { return writeAtOpaque(s, 2, 1, 0xffffff, 0xc0, " %s ", "NO"); },
+         {1, 3},
          {"MoveToEx(0,0,old)", "MoveToEx(12,36)", "MoveToEx(20,12)", "SetBkMode(2)", "SetBkColor(0xc0)",
           "SetTextColor(0xffffff)", "TextOut(0,0,\" NO \",4)"}},
-        {"writeHere", [](HDC s) { return writeHere(s, "%.1f kg", 2.5); }, {1, 3},
+        {"writeHere",
+         [](HDC s) { return writeHere(s, "%.1f kg", 2.5); },
+         {1, 3},
          {"MoveToEx(0,0,old)", "MoveToEx(12,36)", "TextOut(0,0,\"2.5 kg\",6)"}},
-        {"writeHereColor", [](HDC s) { return writeHereColor(s, 0xff00, "%d%%", 50); }, {1, 3},
+        {"writeHereColor",
+         [](HDC s) { return writeHereColor(s, 0xff00, "%d%%", 50); },
+         {1, 3},
          {"MoveToEx(0,0,old)", "MoveToEx(12,36)", "SetBkMode(1)", "SetTextColor(0xff00)",
           "TextOut(0,0,\"50%\",3)"}},
     };
@@ -221,7 +232,7 @@ TEST_F(GridTest, TextIsCutAt251CharactersAndValuesAreDrawnLiterally) {
     writeAt(dc, 0, 1, "%s", tooLong.c_str());
     writeAt(dc, 0, 2, "[%s]", "50%d%s%n%%");
     writeAt(dc, 0, 3, "%s", "");
-    EXPECT_EQ(surface.position.x, 4);  // nothing drawn, nothing advanced
+    EXPECT_EQ(surface.position.x, 4);       // nothing drawn, nothing advanced
     const std::string plainLong(300, 'z');  // a fixed text needs no formatting, but is cut alike
     writeAt(dc, 0, 4, plainLong.c_str());
     ASSERT_EQ(surface.drawn.size(), 5u);

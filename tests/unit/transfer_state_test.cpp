@@ -52,7 +52,8 @@ TEST_F(TransferStateTest, PropellantCountReleasesTheHostsListEveryTime) {
     EXPECT_EQ(sim.calls.callCount, 0u);
 
     // The emulator, like the simulator, serves version 2 only: another record is refused.
-    for (const auto& [version, flag] : {std::pair<DWORD, DWORD>{1, VS_FUELLIST}, {0, VS_FUELLIST}, {2, 0x04}}) {
+    for (const auto& [version, flag] :
+         {std::pair<DWORD, DWORD>{1, VS_FUELLIST}, {0, VS_FUELLIST}, {2, 0x04}}) {
         VESSELSTATUS2 status{};
         status.version = version;
         status.flag = flag;

@@ -33,49 +33,49 @@ int runAll(const std::string& filter);
 
 }  // namespace check
 
-#define TEST_CASE(name)                                                  \
-    static void name();                                                  \
-    static const check::Registration name##Registration(#name, &name);  \
+#define TEST_CASE(name)                                                \
+    static void name();                                                \
+    static const check::Registration name##Registration(#name, &name); \
     static void name()
 
-#define CHECK(condition)                                                        \
-    do {                                                                        \
+#define CHECK(condition)                                                            \
+    do {                                                                            \
         if (!(condition)) check::fail(__FILE__, __LINE__, "CHECK(" #condition ")"); \
     } while (0)
 
-#define CHECK_MSG(condition, message)                                                      \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
-            std::ostringstream checkMessage_;                                              \
-            checkMessage_ << "CHECK(" #condition "): " << message;                         \
-            check::fail(__FILE__, __LINE__, checkMessage_.str());                          \
-        }                                                                                  \
+#define CHECK_MSG(condition, message)                              \
+    do {                                                           \
+        if (!(condition)) {                                        \
+            std::ostringstream checkMessage_;                      \
+            checkMessage_ << "CHECK(" #condition "): " << message; \
+            check::fail(__FILE__, __LINE__, checkMessage_.str());  \
+        }                                                          \
     } while (0)
 
-#define CHECK_EQ(actual, expected)                                                           \
-    do {                                                                                     \
-        const auto& checkActual_ = (actual);                                                 \
-        const auto& checkExpected_ = (expected);                                             \
-        if (!(checkActual_ == checkExpected_))                                               \
-            check::fail(__FILE__, __LINE__,                                                  \
-                        check::describe("CHECK_EQ(" #actual ", " #expected ")", checkActual_, \
-                                        checkExpected_));                                    \
+#define CHECK_EQ(actual, expected)                                                                      \
+    do {                                                                                                \
+        const auto& checkActual_ = (actual);                                                            \
+        const auto& checkExpected_ = (expected);                                                        \
+        if (!(checkActual_ == checkExpected_))                                                          \
+            check::fail(                                                                                \
+                __FILE__, __LINE__,                                                                     \
+                check::describe("CHECK_EQ(" #actual ", " #expected ")", checkActual_, checkExpected_)); \
     } while (0)
 
-#define REQUIRE(condition)                                                          \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            check::fail(__FILE__, __LINE__, "REQUIRE(" #condition ")");             \
-            throw check::Abort{};                                                   \
-        }                                                                           \
+#define REQUIRE(condition)                                              \
+    do {                                                                \
+        if (!(condition)) {                                             \
+            check::fail(__FILE__, __LINE__, "REQUIRE(" #condition ")"); \
+            throw check::Abort{};                                       \
+        }                                                               \
     } while (0)
 
-#define REQUIRE_MSG(condition, message)                                             \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            std::ostringstream checkMessage_;                                       \
-            checkMessage_ << "REQUIRE(" #condition "): " << message;                \
-            check::fail(__FILE__, __LINE__, checkMessage_.str());                   \
-            throw check::Abort{};                                                   \
-        }                                                                           \
+#define REQUIRE_MSG(condition, message)                              \
+    do {                                                             \
+        if (!(condition)) {                                          \
+            std::ostringstream checkMessage_;                        \
+            checkMessage_ << "REQUIRE(" #condition "): " << message; \
+            check::fail(__FILE__, __LINE__, checkMessage_.str());    \
+            throw check::Abort{};                                    \
+        }                                                            \
     } while (0)

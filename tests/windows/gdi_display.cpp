@@ -55,7 +55,8 @@ void GdiDisplay::chooseFont(int cellWidth, int cellHeight) {
     // Windows. A face qualifies when every character advances by exactly the cell width; one
     // whose height also equals the cell height is preferred, since an opaque background fills
     // the font's height.
-    static const char* const kFaces[] = {"DejaVu Sans Mono", "Courier New", "Liberation Mono", "Lucida Console"};
+    static const char* const kFaces[] = {"DejaVu Sans Mono", "Courier New", "Liberation Mono",
+                                         "Lucida Console"};
     const char kWide[] = "MMMMMMMMMM", kNarrow[] = "iiiiiiiiii";
     HFONT best = nullptr;
     bool bestFull = false;
@@ -135,7 +136,8 @@ bool GdiDisplay::saveBmp(const std::string& path, std::string& error) const {
         error = "cannot open '" + path + "' for writing";
         return false;
     }
-    bool written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1;
+    bool written =
+        std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1;
     for (int y = height_ - 1; written && y >= 0; --y) {
         const uint32_t* source = bits_ + static_cast<size_t>(y) * width_;
         for (int x = 0; x < width_; ++x) {

@@ -51,7 +51,8 @@ HMODULE callerOf(void* returnAddress) {
 void describeBrush(HGDIOBJ brush, Event& e) {
     e.brush = brush;
     LOGBRUSH logBrush{};
-    if (brush && GetObjectType(brush) == OBJ_BRUSH && GetObjectA(brush, sizeof logBrush, &logBrush) == sizeof logBrush) {
+    if (brush && GetObjectType(brush) == OBJ_BRUSH &&
+        GetObjectA(brush, sizeof logBrush, &logBrush) == sizeof logBrush) {
         e.solidBrush = logBrush.lbStyle == BS_SOLID;
         e.brushColour = logBrush.lbColor;
     }
@@ -157,13 +158,16 @@ void patchImports(HMODULE module, int count, bool (&found)[kHookCount]) {
         auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++addresses) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
             for (int i = 0; i < count; ++i) {
                 if (std::strcmp(reinterpret_cast<const char*>(byName->Name), kHooks[i].name) != 0) continue;
                 DWORD protection = 0;
-                VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, PAGE_READWRITE, &protection);
+                VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, PAGE_READWRITE,
+                               &protection);
                 addresses->u1.Function = reinterpret_cast<ULONG_PTR>(kHooks[i].wrapper);
-                VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, protection, &protection);
+                VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, protection,
+                               &protection);
                 found[i] = true;
             }
         }

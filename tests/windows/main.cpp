@@ -8,7 +8,8 @@
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s <Kestrane.dll> <test data folder> <output folder> [name filter]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <Kestrane.dll> <test data folder> <output folder> [name filter]\n",
+                     argv[0]);
         return 2;
     }
     winhost::config() = {argv[1], argv[2], argv[3]};

@@ -125,12 +125,12 @@ TEST_CASE(keysAndTimeStepsPumpFromTheDockedDepotUntilTheTankIsFull) {
     winhost::GdiDisplay surface(512, 512, sim::cellWidthFor(512), sim::cellHeightFor(512));
     REQUIRE_MSG(surface.ok(), surface.error());
 
-    CHECK(display.key(kKeyMode));                    // Load
+    CHECK(display.key(kKeyMode));  // Load
     CHECK(display.pendingRedraws > 0);
     winhost::Drawing page = winhost::redraw(display, surface);  // finds the depot at port 1
     CHECK_EQ(page.cells.line(21), std::string("Docked To: Depot"));
     CHECK(display.key(kKeyRateUp));
-    CHECK(display.key(kKeyRateUp));                  // Medium: 10 kg/s
+    CHECK(display.key(kKeyRateUp));  // Medium: 10 kg/s
     CHECK_EQ(winhost::redraw(display, surface).cells.line(6), std::string("Pump Rate: Medium"));
 
     // Tank 1 of the tanker holds 250 of 1000 kg: 75 steps of a second fill it.
@@ -191,7 +191,8 @@ TEST_CASE(aScenarioWrittenOnWindowsReadsBackIntoTheSameTransfer) {
         const std::string text = winhost::readFile(path);
         CHECK(text.find("an older scenario") == std::string::npos);
         CHECK(GetFileAttributesA((path + ".tmp").c_str()) == INVALID_FILE_ATTRIBUTES);
-        for (const char* item : {"PUMPMODE 2", "PUMPRATE 2", "DOCKPORT 0", "TARGETTANK 1", "SOURCETANK 0:Depot"})
+        for (const char* item :
+             {"PUMPMODE 2", "PUMPRATE 2", "DOCKPORT 0", "TARGETTANK 1", "SOURCETANK 0:Depot"})
             CHECK_MSG(text.find(item) != std::string::npos, item << " in\n" << text);
         CHECK_MSG(host.loader.unload(), host.loader.error());
     }

@@ -22,8 +22,8 @@ constexpr int kSize = 512;
 // The vessels and display of the emulator's page tests.
 struct Cockpit {
     winhost::LoadedModule host;
-    sim::VesselRecord& ship = host.simulation.addVessel(
-        {"Kestrel-7", "ShuttleA", {{1000, 250}, {300, 100}, {5000, 4999.96}}, 2});
+    sim::VesselRecord& ship =
+        host.simulation.addVessel({"Kestrel-7", "ShuttleA", {{1000, 250}, {300, 100}, {5000, 4999.96}}, 2});
     sim::VesselRecord& depot =
         host.simulation.addVessel({"Depot%Alpha", "FuelDepot", {{20000, 18000}, {2000, 150}}, 1});
     sim::Display& display = host.simulation.addDisplay("left", ship, kSize, kSize);
@@ -76,10 +76,12 @@ void checkTexts(const std::vector<Event>& events, const GdiDisplay& surface, int
             }
             if (isBlank(e.text.back())) {
                 CHECK_MSG(surface.pixel(e.after.x - 1, top) == e.bkColour, "'" << e.text << "' top right");
-                CHECK_MSG(surface.pixel(e.after.x - 1, bottom) == e.bkColour, "'" << e.text << "' bottom right");
+                CHECK_MSG(surface.pixel(e.after.x - 1, bottom) == e.bkColour,
+                          "'" << e.text << "' bottom right");
             }
             CHECK_MSG(surface.pixel(e.after.x, top) != e.bkColour, "'" << e.text << "' background runs on");
-            CHECK_MSG(surface.pixel(e.before.x - 1, top) != e.bkColour, "'" << e.text << "' background starts early");
+            CHECK_MSG(surface.pixel(e.before.x - 1, top) != e.bkColour,
+                      "'" << e.text << "' background starts early");
             CHECK_MSG(surface.pixel(e.before.x, bottom + 1) != e.bkColour || bottom + 1 >= e.before.y + ch,
                       "'" << e.text << "' background runs below the font");
         }
@@ -132,8 +134,8 @@ void checkGauges(const std::vector<Event>& events, const GdiDisplay& surface, co
         const int row = rows[i / 2];
         CHECK_MSG(frame.left == cw / 2 && frame.right == kSize - cw / 2 && frame.top == row * ch + ch / 2 &&
                       frame.bottom == row * ch + 2 * ch,
-                  "gauge at row " << row << ": frame " << frame.left << "," << frame.top << " - " << frame.right
-                                  << "," << frame.bottom);
+                  "gauge at row " << row << ": frame " << frame.left << "," << frame.top << " - "
+                                  << frame.right << "," << frame.bottom);
         CHECK(rects[i].brush == surface.ownBrush());
         CHECK(fill.left == frame.left && fill.top == frame.top && fill.bottom == frame.bottom);
         const int l = frame.left, r = frame.right, t = frame.top, b = frame.bottom;
@@ -161,7 +163,8 @@ void checkGauges(const std::vector<Event>& events, const GdiDisplay& surface, co
             }
             if (surface.pixel(x, y) != expected) {
                 CHECK_MSG(false, "gauge row " << y << ", x " << x << ": " << std::hex << surface.pixel(x, y)
-                                              << " instead of " << expected << std::dec << " (fill " << w << ")");
+                                              << " instead of " << expected << std::dec << " (fill " << w
+                                              << ")");
                 break;
             }
         }
@@ -186,7 +189,8 @@ void checkPage(Cockpit& c, const std::string& name, const std::vector<int>& gaug
             std::fclose(out);
         }
         CHECK_MSG(false, name << ": the page under GDI differs from the emulator's; written to " << path
-                              << ":\n" << actual);
+                              << ":\n"
+                              << actual);
     }
     CHECK_EQ(drawing.cells.overlaps(), 0);
     CHECK_EQ(drawing.cells.clipped(), 0);

@@ -39,7 +39,8 @@ struct LoadedModule {
 struct Drawing {
     std::vector<spy::Event> events;
     sim::CellView cells;  // the page as rows and columns, as the emulator's cell view reads it
-    Drawing(int width, int height, int cellWidth, int cellHeight) : cells(width, height, cellWidth, cellHeight) {}
+    Drawing(int width, int height, int cellWidth, int cellHeight)
+        : cells(width, height, cellWidth, cellHeight) {}
 };
 
 Drawing redraw(sim::Display& display, GdiDisplay& surface);

@@ -3,10 +3,10 @@
 // libc++'s headers may call, std::nothrow, the pure-virtual trap, the vftable RTTI type
 // descriptors point at, and an atexit whose functions run when this image ends (a DLL's
 // static destructors must run at its unload, not at the process's exit after it is gone).
+#include "windows/msvc_runtime/runtime.h"
+
 #include <stddef.h>
 #include <stdlib.h>
-
-#include "windows/msvc_runtime/runtime.h"
 
 #include <new>
 

@@ -15,6 +15,8 @@ static_assert(sizeof(long double) == sizeof(double), "the MSVC ABI's long double
     static inline long double name##l(long double x) { return name((double)x); }
 #define KESTRANE_LONG_DOUBLE_2(name) \
     static inline long double name##l(long double x, long double y) { return name((double)x, (double)y); }
+// The list is laid out by hand: without semicolons, a formatter reads it as one statement.
+// clang-format off
 KESTRANE_LONG_DOUBLE_1(acos) KESTRANE_LONG_DOUBLE_1(asin) KESTRANE_LONG_DOUBLE_1(atan)
 KESTRANE_LONG_DOUBLE_1(acosh) KESTRANE_LONG_DOUBLE_1(asinh) KESTRANE_LONG_DOUBLE_1(atanh)
 KESTRANE_LONG_DOUBLE_1(cbrt) KESTRANE_LONG_DOUBLE_1(ceil) KESTRANE_LONG_DOUBLE_1(cos)
