@@ -198,15 +198,15 @@ namespace {
 int nextModeId = 100;
 }
 
-int oapiRegisterMFDMode(MFDMODESPEC& spec) {
+int oapiRegisterMFDMode(MFDMODESPEC& mode) {
     ++modeRegistrations;
     for (RegisteredMode& m : modes) {
         if (m.live) continue;
         m.live = true;
         m.id = nextModeId++;
-        copyText(m.name, sizeof m.name, spec.name ? spec.name : "");
-        m.key = spec.key;
-        m.msgproc = spec.msgproc;
+        copyText(m.name, sizeof m.name, mode.name ? mode.name : "");
+        m.key = mode.key;
+        m.msgproc = mode.msgproc;
         return m.id;
     }
     return 0;

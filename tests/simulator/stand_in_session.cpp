@@ -90,8 +90,8 @@ MFD* openInstrument(StandInVessel* vessel) {
     const RegisteredMode* mode = findMode(kModeName);
     CHECK(mode != nullptr, "mode not registered");
     if (!mode) return nullptr;
-    MFDMODESPECEX spec = {const_cast<char*>(mode->name), mode->key, nullptr, mode->msgproc};
-    MFDMODEOPENSPEC open = {kDisplaySize, kDisplaySize, &spec};
+    MFDMODESPECEX described = {const_cast<char*>(mode->name), mode->key, nullptr, mode->msgproc};
+    MFDMODEOPENSPEC open = {kDisplaySize, kDisplaySize, &described};
     OAPI_MSGTYPE made = mode->msgproc(OAPI_MSG_MFD_OPENEDEX, static_cast<UINT>(mode->id),
                                       reinterpret_cast<WPARAM>(&open), reinterpret_cast<LPARAM>(vessel->api));
     if (!made) {

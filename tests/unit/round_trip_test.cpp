@@ -152,15 +152,16 @@ private:
     }
 
     sim::VesselSpec vessel(const std::string& name, int minTanks, int maxPorts) {
-        sim::VesselSpec spec{name, "Class", {}, static_cast<unsigned>(pick(name == "Own" ? 0 : 1, maxPorts))};
+        sim::VesselSpec wanted{
+            name, "Class", {}, static_cast<unsigned>(pick(name == "Own" ? 0 : 1, maxPorts))};
         for (int t = pick(minTanks, 4); t > 0; --t) {
             const double capacity = std::pow(10.0, uniform(1.0, 4.0));
             // Mostly room to give and to take, so that transfers run across the save; sometimes
             // empty or full, where the pump stops.
             const double mass = chance(0.15) ? (chance(0.5) ? 0.0 : capacity) : uniform(0.2, 0.8) * capacity;
-            spec.tanks.push_back({capacity, mass});
+            wanted.tanks.push_back({capacity, mass});
         }
-        return spec;
+        return wanted;
     }
 
     // "V1", "D0": appended, not prefixed, which GCC 12 at -O3 takes for an overlapping copy.
