@@ -1,6 +1,6 @@
 # Fails unless a Windows DLL exports exactly the module's callbacks under their plain
-# names, and imports from nothing but the system's DLLs and its host program.
-# Usage: cmake -DOBJDUMP=<objdump> -DLIBRARY=<dll> -DHOST=<host.exe> -P check_windows_dll.cmake
+# names, and imports from nothing but the system's DLLs and its host.
+# Usage: cmake -DOBJDUMP=<objdump> -DLIBRARY=<dll> -DHOST=<host dll or exe> -P check_windows_dll.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/callback_exports.cmake)
 # What every Windows installation has; the compiler's own runtime DLLs are not among them.
 set(system_dlls kernel32.dll gdi32.dll user32.dll msvcrt.dll ucrtbase.dll)

@@ -10,8 +10,10 @@
 
 namespace sim {
 
-// The emulated displays are black where nothing is drawn.
+// The emulated displays are black where nothing is drawn, and come with a mid-grey pen that
+// reads as a gauge frame on black.
 inline constexpr COLORREF kDisplayBackground = 0x000000;
+inline constexpr COLORREF kFramePen = 0x808080;
 
 struct Cell {
     char ch = ' ';

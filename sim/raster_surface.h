@@ -12,9 +12,6 @@
 
 namespace sim {
 
-// The pen the emulator's displays come with: a mid grey that reads as a gauge frame on black.
-inline constexpr COLORREF kFramePen = 0x808080;
-
 class RasterSurface : public HDC__ {
 public:
     // A display of width x height pixels with the emulator's cell size for that size.

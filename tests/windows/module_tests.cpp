@@ -6,6 +6,7 @@
 
 #include "display/pump_mfd.h"
 #include "sim/scenario_file.h"
+#include "tests/support/read_file.h"
 #include "tests/windows/check.h"
 #include "tests/windows/support.h"
 
@@ -122,7 +123,7 @@ TEST_CASE(keysAndTimeStepsPumpFromTheDockedDepotUntilTheTankIsFull) {
     REQUIRE_MSG(host.load(), host.error);
     sim::Display& display = s.addDisplay("Left", tanker, 512, 512);
     REQUIRE(display.openMode(kMode));
-    winhost::GdiDisplay surface(512, 512, sim::cellWidthFor(512), sim::cellHeightFor(512));
+    sim::GdiDisplay surface(512, 512, sim::cellWidthFor(512), sim::cellHeightFor(512));
     REQUIRE_MSG(surface.ok(), surface.error());
 
     CHECK(display.key(kKeyMode));  // Load
@@ -164,7 +165,7 @@ TEST_CASE(aScenarioWrittenOnWindowsReadsBackIntoTheSameTransfer) {
         REQUIRE_MSG(host.load(), host.error);
         sim::Display& display = s.addDisplay("Left", tanker, 512, 512);
         REQUIRE(display.openMode(kMode));
-        winhost::GdiDisplay surface(512, 512, sim::cellWidthFor(512), sim::cellHeightFor(512));
+        sim::GdiDisplay surface(512, 512, sim::cellWidthFor(512), sim::cellHeightFor(512));
         REQUIRE_MSG(surface.ok(), surface.error());
         display.key(kKeyMode);
         winhost::redraw(display, surface);
@@ -188,7 +189,7 @@ TEST_CASE(aScenarioWrittenOnWindowsReadsBackIntoTheSameTransfer) {
         }
         std::string error;
         REQUIRE_MSG(sim::saveScenario(s, path, error), error);
-        const std::string text = winhost::readFile(path);
+        const std::string text = test::readFile(path);
         CHECK(text.find("an older scenario") == std::string::npos);
         CHECK(GetFileAttributesA((path + ".tmp").c_str()) == INVALID_FILE_ATTRIBUTES);
         for (const char* item :
@@ -209,7 +210,7 @@ TEST_CASE(aScenarioWrittenOnWindowsReadsBackIntoTheSameTransfer) {
     for (int i = 0; i < 3; ++i) CHECK_EQ(tanker->tanks[i].mass, tankerMasses[i]);
     for (int i = 0; i < 2; ++i) CHECK_EQ(depot->tanks[i].mass, depotMasses[i]);
 
-    winhost::GdiDisplay surface(512, 512, sim::cellWidthFor(512), sim::cellHeightFor(512));
+    sim::GdiDisplay surface(512, 512, sim::cellWidthFor(512), sim::cellHeightFor(512));
     REQUIRE_MSG(surface.ok(), surface.error());
     const winhost::Drawing page = winhost::redraw(*display, surface);
     CHECK_EQ(page.cells.line(3), std::string("Pump Mode: Unload (TGT => SRC)"));

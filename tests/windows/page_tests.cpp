@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "display/pump_mfd.h"
+#include "tests/support/read_file.h"
 #include "tests/windows/check.h"
 #include "tests/windows/support.h"
 
+using sim::GdiDisplay;
 using winhost::Drawing;
-using winhost::GdiDisplay;
 using winhost::spy::Event;
 using winhost::spy::Kind;
 
@@ -128,7 +129,7 @@ void checkGauges(const std::vector<Event>& events, const GdiDisplay& surface, co
     const std::vector<Event> rects = winhost::eventsOf(events, Kind::Rectangle);
     REQUIRE_MSG(rects.size() == 2 * rows.size(), rects.size() << " rectangles");
     const int cw = sim::cellWidthFor(kSize), ch = sim::cellHeightFor(kSize);
-    const COLORREF pen = winhost::kFramePen, background = winhost::kDisplayBackground;
+    const COLORREF pen = sim::kFramePen, background = sim::kDisplayBackground;
     for (size_t i = 0; i + 1 < rects.size(); i += 2) {
         const RECT frame = rects[i].rect, fill = rects[i + 1].rect;
         const int row = rows[i / 2];
@@ -179,7 +180,7 @@ void checkPage(Cockpit& c, const std::string& name, const std::vector<int>& gaug
     std::string error;
     CHECK_MSG(c.surface.saveBmp(winhost::outputPath("page_" + name + ".bmp"), error), error);
 
-    const std::string expected = winhost::readFile(winhost::config().dataDir + "/pages/" + name + ".txt");
+    const std::string expected = test::readFile(winhost::config().dataDir + "/pages/" + name + ".txt");
     const std::string actual = drawing.cells.text();
     CHECK_MSG(!expected.empty(), "no emulator page " << name << ".txt");
     if (actual != expected) {

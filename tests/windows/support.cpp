@@ -1,7 +1,6 @@
 #include "tests/windows/support.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace winhost {
 
@@ -21,15 +20,19 @@ bool LoadedModule::load() {
         return false;
     }
     if (!spy::watch(module, error)) return false;
-    // The host draws the title; the page is only complete with it.
-    if (!spy::watchText(GetModuleHandleA(nullptr))) {
+    // The host draws the title; the page is only complete with it. The host is the library
+    // that holds the host interface, as the simulator's executable is for a plug-in.
+    HMODULE host = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&oapiRegisterMFDMode), &host);
+    if (!host || !spy::watchText(host)) {
         error = "the host draws no text through gdi32.dll";
         return false;
     }
     return true;
 }
 
-Drawing redraw(sim::Display& display, GdiDisplay& surface) {
+Drawing redraw(sim::Display& display, sim::GdiDisplay& surface) {
     Drawing drawing(surface.width(), surface.height(), sim::cellWidthFor(display.width()),
                     sim::cellHeightFor(display.height()));
     surface.clear();
@@ -48,7 +51,7 @@ Drawing redraw(sim::Display& display, GdiDisplay& surface) {
             const int top = std::min(e.rect.top, e.rect.bottom), bottom = std::max(e.rect.top, e.rect.bottom);
             if (left < right && top < bottom) {
                 drawing.cells.addRectangle(left, top, right, bottom,
-                                           e.solidBrush ? e.brushColour : kDisplayBackground);
+                                           e.solidBrush ? e.brushColour : sim::kDisplayBackground);
             }
         }
     }
@@ -61,17 +64,6 @@ std::vector<spy::Event> eventsOf(const std::vector<spy::Event>& events, spy::Kin
         if (e.kind == kind) out.push_back(e);
     }
     return out;
-}
-
-std::string readFile(const std::string& path) {
-    std::string text;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) return text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
-    std::fclose(in);
-    return text;
 }
 
 std::string outputPath(const std::string& name) { return config().outputDir + "/" + name; }

@@ -10,9 +10,9 @@
 
 #include "sim/cell_view.h"
 #include "sim/display.h"
+#include "sim/gdi_display_windows.h"
 #include "sim/module_loader.h"
 #include "sim/simulation.h"
-#include "tests/windows/gdi_display.h"
 #include "tests/windows/gdi_spy.h"
 
 namespace winhost {
@@ -43,12 +43,11 @@ struct Drawing {
         : cells(width, height, cellWidth, cellHeight) {}
 };
 
-Drawing redraw(sim::Display& display, GdiDisplay& surface);
+Drawing redraw(sim::Display& display, sim::GdiDisplay& surface);
 
 // The events of one kind, in order.
 std::vector<spy::Event> eventsOf(const std::vector<spy::Event>& events, spy::Kind kind);
 
-std::string readFile(const std::string& path);
 std::string outputPath(const std::string& name);
 
 }  // namespace winhost

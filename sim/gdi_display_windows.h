@@ -1,4 +1,4 @@
-// A display surface of the Windows host: a real GDI memory device context drawing into a DIB
+// The Windows host's display surface: a real GDI memory device context drawing into a DIB
 // section, set up as the emulator sets up its displays (black background, a grey pen for
 // rectangle outlines, a monospace font whose advance is the cell width), so that a page drawn
 // here can be compared with the emulator's.
@@ -9,11 +9,9 @@
 #include <cstdint>
 #include <string>
 
-namespace winhost {
+#include "sim/cell_view.h"
 
-// As the emulator's displays: black where nothing is drawn, rectangles outlined in mid grey.
-inline constexpr COLORREF kDisplayBackground = 0x000000;
-inline constexpr COLORREF kFramePen = 0x808080;
+namespace sim {
 
 class GdiDisplay {
 public:
@@ -62,4 +60,4 @@ private:
     std::string error_;
 };
 
-}  // namespace winhost
+}  // namespace sim

@@ -1,10 +1,10 @@
-#include "tests/windows/gdi_display.h"
+#include "sim/gdi_display_windows.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-namespace winhost {
+namespace sim {
 
 GdiDisplay::GdiDisplay(int width, int height, int cellWidth, int cellHeight)
     : width_(width > 0 ? width : 1), height_(height > 0 ? height : 1) {
@@ -152,4 +152,4 @@ bool GdiDisplay::saveBmp(const std::string& path, std::string& error) const {
     return written;
 }
 
-}  // namespace winhost
+}  // namespace sim
