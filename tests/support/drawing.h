@@ -106,4 +106,11 @@ public:
     Drawing drawing;
 };
 
+// One redraw of a display, as its host draws it.
+inline Drawing redraw(sim::Display& d) {
+    CapturingSurface surface(d, false);
+    d.repaint(&surface);
+    return std::move(surface.drawing);
+}
+
 }  // namespace test
