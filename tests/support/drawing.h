@@ -74,6 +74,10 @@ struct Drawing {
     }
 };
 
+// The help page is the one page that explains the modes; its first heading is found at any
+// display size, where the cells may be too few to read it.
+inline bool showsHelpPage(const Drawing& drawing) { return drawing.find("CROSS-FEED") != nullptr; }
+
 // A surface that keeps the drawing made on it, besides the GDI state and, if asked, the call
 // log. Texts advance by one cell.
 class CapturingSurface : public sim::RecordingSurface {

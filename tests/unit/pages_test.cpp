@@ -430,7 +430,7 @@ TEST_F(PageTest, HelpPageShowsTheFixedTextAndLeavesTheSourceAlone) {
     sim.dock(own, 0, depot, 0);
     open(own);
     transferState.pumpMode = Load;  // as the mode key leaves it: the source still the own vessel
-    mfd->helpPage = 1;
+    ASSERT_TRUE(mfd->ConsumeKeyBuffered(kKeyHelp));
     repaint();
 
     EXPECT_EQ(transferState.sourceVessel, test::iface(own));
@@ -471,7 +471,9 @@ TEST_F(PageTest, HelpPageShowsTheFixedTextAndLeavesTheSourceAlone) {
     EXPECT_TRUE(drawn.boxes.empty());
 }
 
-// A display 256 pixels wide with cells of 8 by 12: column 0's anchor is x = 4.
+// The target tank's gauge, drawn by a whole redraw on a display 256 pixels wide with cells of 8
+// by 12: column 0's anchor is x = 4, and the gauge stands in row 14. The own vessel has one
+// tank, so cross-feed draws no second gauge.
 class GaugeTest : public test::SimTest {
 protected:
     struct Narrow : PumpMFD {
@@ -480,8 +482,19 @@ protected:
             ch = 12;
         }
     };
+    static constexpr int kTop = 14 * 12 + 6;  // half a cell down
+    static constexpr int kBottom = 16 * 12;   // a cell and a half high
     test::CapturingSurface surface{256, 256, 8, 12};
     const test::Drawing& drawn = surface.drawing;
+    sim::VesselRecord& ship = addVessel(sim, "Ship", {{1, 0}});
+    Narrow mfd{test::iface(ship)};
+
+    void repaint() {
+        surface.clear();
+        mfd.Repaint(&surface);
+        EXPECT_EQ(row(13), "Target Tank 1 (of 1)");
+    }
+    std::string row(int r) const { return drawn.row(r); }
 };
 
 TEST_F(GaugeTest, FillWidthColourAndTextsFollowMassAndCapacity) {
@@ -507,31 +520,25 @@ TEST_F(GaugeTest, FillWidthColourAndTextsFollowMassAndCapacity) {
         {5, 0.005, 0, kDarkGreen, "5.0 kg", "0.00%", "   0.0 kg"},
         {5, 0.01, 248 * 500, kDarkGreen, "5.0 kg", "50000.00%", "   0.0 kg"},  // 0.01 is a capacity
     };
-    auto& v = addVessel(sim, "Ship", {{1, 0}});
-    Narrow mfd(test::iface(v));
-    const int y = 14 * 12, top = y + 6, bottom = y + 24;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.mass << " of " << c.capacity);
-        v.tanks[0] = {c.capacity, c.mass};
-        setupGrid(&surface, 8, 12);
-        setOpaqueText(&surface, 0x123456, kRed);  // whatever an earlier write left
-        surface.clear();
-        mfd.drawTankGauge(&surface, 0, 14, {test::iface(v), 0});
+        ship.tanks[0] = {c.capacity, c.mass};
+        repaint();
 
         ASSERT_EQ(drawn.boxes.size(), 2u);
         const auto& frame = drawn.boxes[0];
         EXPECT_EQ(frame.left, 4);
         EXPECT_EQ(frame.right, 252);
-        EXPECT_EQ(frame.top, top);
-        EXPECT_EQ(frame.bottom, bottom);
+        EXPECT_EQ(frame.top, kTop);
+        EXPECT_EQ(frame.bottom, kBottom);
         const auto& bar = drawn.boxes[1];
         EXPECT_EQ(bar.left, 4);
         EXPECT_EQ(bar.right - bar.left, c.fill);
-        EXPECT_EQ(bar.top, top);
-        EXPECT_EQ(bar.bottom, bottom);
+        EXPECT_EQ(bar.top, kTop);
+        EXPECT_EQ(bar.bottom, kBottom);
         EXPECT_EQ(bar.fill, c.colour);
 
-        const auto texts = drawn.textsAt(top);
+        const auto texts = drawn.textsAt(kTop);
         ASSERT_EQ(texts.size(), 3u);
         const char* expected[] = {c.massText, c.percentText, c.capacityText};
         const int columns[] = {1, 15, 27};
@@ -545,35 +552,28 @@ TEST_F(GaugeTest, FillWidthColourAndTextsFollowMassAndCapacity) {
 }
 
 TEST_F(GaugeTest, AMassNoIntCanHoldDrawsWithoutOverflowOrOverrun) {
-    auto& v = addVessel(sim, "Ship", {{100, 0}});
-    Narrow mfd(test::iface(v));
-    setupGrid(&surface, 8, 12);
-    v.tanks[0] = {100, std::nan("")};
-    mfd.drawTankGauge(&surface, 0, 14, {test::iface(v), 0});
+    ship.tanks[0] = {100, std::nan("")};
+    repaint();
     ASSERT_EQ(drawn.boxes.size(), 2u);
     EXPECT_EQ(drawn.boxes[1].right, 4);
 
-    surface.clear();
-    v.tanks[0] = {100, 1e300};
-    mfd.drawTankGauge(&surface, 0, 14, {test::iface(v), 0});
+    ship.tanks[0] = {100, 1e300};
+    repaint();
     ASSERT_EQ(drawn.boxes.size(), 2u);
     EXPECT_EQ(drawn.boxes[1].right, std::numeric_limits<int>::max());
-    const auto texts = drawn.textsAt(14 * 12 + 6);
+    const auto texts = drawn.textsAt(kTop);
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0].text.size(), 251u);  // 301 digits and " kg", cut
 }
 
 TEST_F(GaugeTest, EachGaugeCreatesOneBrushAndRestoresAndDeletesIt) {
-    auto& v = addVessel(sim, "Ship", {{1000, 250}});
-    Narrow mfd(test::iface(v));
+    ship.tanks[0] = {1000, 250};
     const HBRUSH selected = CreateSolidBrush(0x123456);
     const HGDIOBJ original = SelectObject(&surface, selected);
-    setupGrid(&surface, 8, 12);
-    surface.clear();
     const int64_t created = sim::GdiObjects::created();
     const int64_t live = sim::GdiObjects::live();
 
-    mfd.drawTankGauge(&surface, 0, 14, {test::iface(v), 0});
+    repaint();
 
     EXPECT_EQ(sim::GdiObjects::created() - created, 1);
     EXPECT_EQ(sim::GdiObjects::live(), live);
@@ -622,7 +622,7 @@ TEST_F(PageTest, DrawingAPageAllocatesNothingInTheModule) {
     for (int32_t page : {0, 1, 2, 3, -1}) {  // the four modes, then the help page
         SCOPED_TRACE(page);
         test::setUpFor(own);
-        mfd->helpPage = page < 0 ? 1 : 0;
+        if (page < 0) mfd->ConsumeKeyBuffered(kKeyHelp);
         if (page >= 0) transferState.pumpMode = page;
         mfd->Repaint(&quiet);  // settles the source
         moduleAllocations = hostAllocations = 0;
