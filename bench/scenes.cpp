@@ -48,7 +48,7 @@ PageScene::PageScene(Page page) {
             s.setSource(nullptr, nullptr);
             break;
     }
-    if (page == Page::Help) mfd_->helpPage = 1;
+    if (page == Page::Help) mfd_->ConsumeKeyBuffered(kKeyHelp);  // the status page's state kept behind it
     expected_ = s;
 }
 

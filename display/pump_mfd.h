@@ -36,7 +36,12 @@ public:
     void StoreStatus() const override;
     void RecallStatus() override;
 
-    int32_t helpPage = 0;  // 0: status page, 1: help page
+private:
+    // Before the state is used: vessels the simulation removed are dropped, and when no target
+    // vessel is left (the state was cleared by a scenario write, or the target was removed)
+    // the state is set up for this instrument's vessel, as construction does. True when that
+    // changed the state.
+    bool prepareState();
 
     // Pages and sections of the display.
     void drawStatusLines(HDC surface);
@@ -47,12 +52,5 @@ public:
     void drawHelpPage(HDC surface);
     void drawTankGauge(HDC surface, int column, int row, const TankRef& tank);
 
-    VESSEL* ownVessel() const { return pV; }
-
-private:
-    // Before the state is used: vessels the simulation removed are dropped, and when no target
-    // vessel is left (the state was cleared by a scenario write, or the target was removed)
-    // the state is set up for this instrument's vessel, as construction does. True when that
-    // changed the state.
-    bool prepareState();
+    int32_t helpPage = 0;  // 0: status page, 1: help page
 };

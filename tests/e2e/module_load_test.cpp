@@ -13,6 +13,7 @@
 #include "sim/module_loader.h"
 #include "sim/simulation.h"
 #include "sim/surface.h"
+#include "tests/support/drawing.h"
 
 #ifndef _WIN32
 #include <dlfcn.h>
@@ -170,14 +171,11 @@ TEST_F(ModuleLoadTest, TheLoaderStepsThroughOpcPreStepOnceAndTellsOfDeletedVesse
     size_t aboutDepot = 0;
     sim.calls.clear();
     run(3);
-    sim::RecordingSurface surface(8);
-    display.repaint(&surface);
+    const test::Drawing page = test::redraw(display);
     for (const sim::CallEntry& e : sim.calls.calls) aboutDepot += e.vessel == depot.handle() ? 1 : 0;
     EXPECT_EQ(aboutDepot, 0u);
     EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 102.0);
-    bool notDocked = false;
-    for (const sim::GdiEntry& e : surface.log) notDocked = notDocked || e.text == " NOT DOCKED ";
-    EXPECT_TRUE(notDocked);
+    EXPECT_EQ(page.row(21), " NOT DOCKED ");
     EXPECT_EQ(sim.calls.badCalls, 0u);
 }
 

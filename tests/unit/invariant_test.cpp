@@ -29,7 +29,9 @@
 #include "sim/surface.h"
 #include "test_support.h"
 #include "tests/fuzz/invariants.h"
+#include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
+#include "tests/support/pilot.h"
 #include "transfer/pump_engine.h"
 
 namespace {
@@ -261,12 +263,11 @@ private:
     std::string pilot(sim::Display* d) {
         return still("pilot" + (d ? " on " + d->name() : ""), [&] {
             if (!d) return;
-            auto* instrument = dynamic_cast<PumpMFD*>(d->instrument());
-            if (instrument && instrument->helpPage) d->key(kKeyHelp);
-            sim::RecordingSurface surface(8, false);
-            for (int i = pick(0, 3); i > 0; --i) d->key(kKeyMode);
-            for (int i = pick(0, 2); i > 0; --i) d->key(kKeyDockPort);
-            d->repaint(&surface);
+            const int modeKeys = pick(0, 3), portKeys = pick(0, 2);
+            test::pressOnTheStatusPage(*d, [&] {
+                for (int i = modeKeys; i > 0; --i) d->key(kKeyMode);
+                for (int i = portKeys; i > 0; --i) d->key(kKeyDockPort);
+            });
             for (int i = pick(0, 2); i > 0; --i) d->key(kKeyTargetTank);
             for (int i = pick(1, 3); i > 0; --i) d->key(kKeySourceTank);
             for (int i = pick(1, 3); i > 0; --i) d->key(kKeyRateUp);

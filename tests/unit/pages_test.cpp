@@ -17,6 +17,7 @@
 #include "sim/display.h"
 #include "sim/surface.h"
 #include "test_support.h"
+#include "tests/support/drawing.h"
 
 using sim::HostCall;
 using test::addVessel;
@@ -84,65 +85,13 @@ constexpr COLORREF kDarkGreen = 0x8000;
 constexpr COLORREF kOlive = 0x8080;
 constexpr COLORREF kDarkRed = 0x80;
 
-// Keeps every text with its place and colours, and every rectangle with its fill.
-class PageSurface : public sim::RecordingSurface {
-public:
-    struct Piece {
-        int x, y;
-        std::string text;
-        COLORREF colour;
-        int bkMode;
-        COLORREF background;
-    };
-    struct Box {
-        int left, top, right, bottom;
-        COLORREF fill;
-    };
-    explicit PageSurface(int advance) : RecordingSurface(advance) {}
-    void drawText(int x, int y, const char* text, int length) override {
-        pieces.push_back({x, y, std::string(text, length), textColour, bkMode, bkColour});
-    }
-    void drawRectangle(int left, int top, int right, int bottom) override {
-        boxes.push_back({left, top, right, bottom, brush->colour});
-    }
-    void clear() {
-        pieces.clear();
-        boxes.clear();
-        log.clear();
-    }
-    std::vector<Piece> pieces;
-    std::vector<Box> boxes;
-
-    const Piece* find(const std::string& text) const {
-        for (const Piece& p : pieces)
-            if (p.text == text) return &p;
-        return nullptr;
-    }
-    // The texts drawn with their top at y, laid out by column.
-    std::string line(int y, int cw) const {
-        std::string out;
-        for (const Piece& p : pieces) {
-            if (p.y != y) continue;
-            const auto column = static_cast<size_t>((p.x - cw / 2) / cw);
-            if (out.size() < column + p.text.size()) out.resize(column + p.text.size(), ' ');
-            out.replace(column, p.text.size(), p.text);
-        }
-        return out;
-    }
-    std::vector<Piece> piecesAt(int y) const {
-        std::vector<Piece> out;
-        for (const Piece& p : pieces)
-            if (p.y == y) out.push_back(p);
-        return out;
-    }
-};
-
 class PageTest : public test::SimTest {
 protected:
     static constexpr unsigned kSize = sim::kDefaultDisplaySize;
     const int cw = sim::cellWidthFor(kSize);
     const int ch = sim::cellHeightFor(kSize);
-    PageSurface surface{sim::cellWidthFor(kSize)};
+    test::CapturingSurface surface{kSize, kSize, sim::cellWidthFor(kSize), sim::cellHeightFor(kSize)};
+    const test::Drawing& drawn = surface.drawing;
     std::unique_ptr<PumpMFD> mfd;
 
     void open(sim::VesselRecord& v) { mfd = std::make_unique<PumpMFD>(kSize, kSize, test::iface(v)); }
@@ -156,12 +105,10 @@ protected:
         EXPECT_EQ(sim.calls.liveStatusLists(), 0u);
     }
 
-    std::string row(int r) const { return surface.line(r * ch, cw); }
-    // The texts on the top edge of the gauge drawn in row r.
-    std::string gauge(int r) const { return surface.line(r * ch + ch / 2, cw); }
+    std::string row(int r) const { return drawn.row(r); }
 
     void expectWarning(const std::string& text, int r, COLORREF background) {
-        const PageSurface::Piece* p = surface.find(text);
+        const test::Drawing::Text* p = drawn.find(text);
         ASSERT_NE(p, nullptr) << text;
         EXPECT_EQ(p->y, r * ch) << text;
         EXPECT_EQ(p->x, cw / 2) << text;
@@ -213,18 +160,17 @@ TEST_F(PageTest, StatusPageShowsVesselModeRateTanksAndDockingInEachMode) {
         EXPECT_EQ(row(3), c.modeRow);
         EXPECT_EQ(row(6), c.rateRow);
         EXPECT_EQ(row(13), "Target Tank 1 (of 2)");
-        EXPECT_EQ(gauge(14), " 250.0 kg      25.00%        1000 kg");
+        EXPECT_EQ(row(14), " 250.0 kg      25.00%        1000 kg");  // on the gauge
         EXPECT_EQ(row(17), c.sourceRow);
-        EXPECT_EQ(gauge(18), c.sourceGauge);
+        EXPECT_EQ(row(18), c.sourceGauge);
         EXPECT_EQ(row(20), c.portRow);
         EXPECT_EQ(row(21), c.dockedRow);
-        for (int r : {1, 2, 4, 5, 7, 8, 9, 10, 11, 12, 14, 15, 16, 18, 19, 22, 23})
-            EXPECT_EQ(row(r), "") << r;
+        for (int r : {1, 2, 4, 5, 7, 8, 9, 10, 11, 12, 15, 16, 19, 22, 23}) EXPECT_EQ(row(r), "") << r;
 
         const int gauges = c.mode == Vent ? 1 : 2;
         EXPECT_EQ(sim::GdiObjects::created() - brushesBefore, gauges);
         EXPECT_EQ(sim::GdiObjects::live(), liveBefore);
-        EXPECT_EQ(surface.boxes.size(), 2u * gauges);
+        EXPECT_EQ(drawn.boxes.size(), 2u * gauges);
     }
 }
 
@@ -251,16 +197,16 @@ TEST_F(PageTest, LabelsValuesNamesAndGaugeTextsHaveTheirColours) {
         {21, {{"Docked To: ", kGreen}, {"Depot", kBright}}},
     };
     for (const Expected& e : rows) {
-        const auto drawn = surface.piecesAt(e.row * ch);
-        ASSERT_EQ(drawn.size(), e.pieces.size()) << "row " << e.row;
-        for (size_t i = 0; i < drawn.size(); ++i) {
-            EXPECT_EQ(drawn[i].text, e.pieces[i].first) << "row " << e.row;
-            EXPECT_EQ(drawn[i].colour, e.pieces[i].second) << drawn[i].text;
-            EXPECT_EQ(drawn[i].bkMode, TRANSPARENT) << drawn[i].text;
+        const auto texts = drawn.textsAt(e.row * ch);
+        ASSERT_EQ(texts.size(), e.pieces.size()) << "row " << e.row;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_EQ(texts[i].text, e.pieces[i].first) << "row " << e.row;
+            EXPECT_EQ(texts[i].colour, e.pieces[i].second) << texts[i].text;
+            EXPECT_EQ(texts[i].bkMode, TRANSPARENT) << texts[i].text;
         }
     }
     for (int r : {14, 18}) {
-        const auto texts = surface.piecesAt(r * ch + ch / 2);
+        const auto texts = drawn.textsAt(r * ch + ch / 2);
         ASSERT_EQ(texts.size(), 3u) << "gauge " << r;
         for (const auto& t : texts) {
             EXPECT_EQ(t.colour, kWhite) << t.text;
@@ -332,10 +278,10 @@ TEST_F(PageTest, MissingTanksPortsAndDockedVesselsShowWarningsInTheirPlaces) {
         EXPECT_EQ(row(21), c.dockedRow);
         EXPECT_EQ(transferState.pumpRate, c.rateAfter);
         for (const Warning& w : kWarnings) {
-            if (surface.find(w.text)) expectWarning(w.text, w.row, w.background);
+            if (drawn.find(w.text)) expectWarning(w.text, w.row, w.background);
         }
         if (std::string(c.targetRow) == " NO TARGET TANK ") {
-            EXPECT_EQ(gauge(14), "") << "no target gauge";
+            EXPECT_EQ(row(14), "") << "no target gauge";
             EXPECT_EQ(sim.calls.count(HostCall::GetPropellantHandle), 0u);
         }
     }
@@ -393,14 +339,14 @@ TEST_F(PageTest, ANegativeTankIndexShowsAnEmptyGaugeWithoutAskingForTheTank) {
     transferState.pumpRate = 2;
     repaint();
     EXPECT_EQ(row(13), "Target Tank 0 (of 3)");
-    EXPECT_EQ(gauge(14), " 0.0 kg        0.00%          0.0 kg");
+    EXPECT_EQ(row(14), " 0.0 kg        0.00%          0.0 kg");
     EXPECT_EQ(transferState.targetTank, -1);
     EXPECT_EQ(transferState.pumpRate, 2);
     EXPECT_EQ(sim.calls.count(HostCall::GetPropellantHandle), 0u);
     EXPECT_EQ(sim.calls.count(HostCall::GetPropellantMass), 0u);
     EXPECT_EQ(sim.calls.count(HostCall::GetPropellantMaxMass), 0u);
-    ASSERT_EQ(surface.boxes.size(), 2u);
-    EXPECT_EQ(surface.boxes[1].right, surface.boxes[1].left);
+    ASSERT_EQ(drawn.boxes.size(), 2u);
+    EXPECT_EQ(drawn.boxes[1].right, drawn.boxes[1].left);
 }
 
 TEST_F(PageTest, NamesFromTheSimulationAreDrawnExactlyAndCutAtTheTextLimit) {
@@ -416,7 +362,7 @@ TEST_F(PageTest, NamesFromTheSimulationAreDrawnExactlyAndCutAtTheTextLimit) {
     auto& longName = addVessel(sim, std::string(400, 'L'), {{100, 10}}, 0, std::string(300, 'C'));
     open(longName);
     repaint();
-    const auto header = surface.piecesAt(0);
+    const auto header = drawn.textsAt(0);
     ASSERT_EQ(header.size(), 2u);
     EXPECT_EQ(header[1].text, " " + std::string(250, 'L'));
     EXPECT_EQ(row(13), "Target Tank 1 (of 1)");
@@ -448,10 +394,10 @@ TEST_F(PageTest, RepaintSetsUpTheGridDrawsTheTitleThenResolvesTheDockedSource) {
 
     ASSERT_GE(surface.log.size(), 2u);
     EXPECT_EQ(surface.log[0].call, sim::GdiCall::SetTextAlign);
-    ASSERT_FALSE(surface.pieces.empty());
-    EXPECT_EQ(surface.pieces[0].text, "Fuel Mgt");
-    EXPECT_EQ(surface.pieces[0].x, cw / 2);
-    EXPECT_EQ(surface.pieces[0].y, 0);
+    ASSERT_FALSE(drawn.texts.empty());
+    EXPECT_EQ(drawn.texts[0].text, "Fuel Mgt");
+    EXPECT_EQ(drawn.texts[0].x, cw / 2);
+    EXPECT_EQ(drawn.texts[0].y, 0);
     EXPECT_EQ(cellWidth, cw);
     EXPECT_EQ(cellHeight, ch);
 
@@ -484,7 +430,7 @@ TEST_F(PageTest, HelpPageShowsTheFixedTextAndLeavesTheSourceAlone) {
     sim.dock(own, 0, depot, 0);
     open(own);
     transferState.pumpMode = Load;  // as the mode key leaves it: the source still the own vessel
-    mfd->helpPage = 1;
+    ASSERT_TRUE(mfd->ConsumeKeyBuffered(kKeyHelp));
     repaint();
 
     EXPECT_EQ(transferState.sourceVessel, test::iface(own));
@@ -512,20 +458,22 @@ TEST_F(PageTest, HelpPageShowsTheFixedTextAndLeavesTheSourceAlone) {
     };
     for (int r = 0; r < 24; ++r) EXPECT_EQ(row(r), expected[r] ? expected[r] : "") << "row " << r;
 
-    const auto version = surface.piecesAt(0);
+    const auto version = drawn.textsAt(0);
     ASSERT_EQ(version.size(), 2u);
     EXPECT_EQ(version[1].colour, sim::kTitleColour);  // as the title left it
-    for (const auto& p : surface.pieces) {
+    for (const auto& p : drawn.texts) {
         if (p.y == 0) continue;
         const bool heading =
             p.text == "CROSS-FEED" || p.text == "LOAD" || p.text == "UNLOAD" || p.text == "VENT";
         EXPECT_EQ(p.colour, heading ? kBright : kGreen) << p.text;
         EXPECT_EQ(p.bkMode, TRANSPARENT) << p.text;
     }
-    EXPECT_TRUE(surface.boxes.empty());
+    EXPECT_TRUE(drawn.boxes.empty());
 }
 
-// A display 256 pixels wide with cells of 8 by 12: column 0's anchor is x = 4.
+// The target tank's gauge, drawn by a whole redraw on a display 256 pixels wide with cells of 8
+// by 12: column 0's anchor is x = 4, and the gauge stands in row 14. The own vessel has one
+// tank, so cross-feed draws no second gauge.
 class GaugeTest : public test::SimTest {
 protected:
     struct Narrow : PumpMFD {
@@ -534,7 +482,19 @@ protected:
             ch = 12;
         }
     };
-    PageSurface surface{8};
+    static constexpr int kTop = 14 * 12 + 6;  // half a cell down
+    static constexpr int kBottom = 16 * 12;   // a cell and a half high
+    test::CapturingSurface surface{256, 256, 8, 12};
+    const test::Drawing& drawn = surface.drawing;
+    sim::VesselRecord& ship = addVessel(sim, "Ship", {{1, 0}});
+    Narrow mfd{test::iface(ship)};
+
+    void repaint() {
+        surface.clear();
+        mfd.Repaint(&surface);
+        EXPECT_EQ(row(13), "Target Tank 1 (of 1)");
+    }
+    std::string row(int r) const { return drawn.row(r); }
 };
 
 TEST_F(GaugeTest, FillWidthColourAndTextsFollowMassAndCapacity) {
@@ -560,31 +520,25 @@ TEST_F(GaugeTest, FillWidthColourAndTextsFollowMassAndCapacity) {
         {5, 0.005, 0, kDarkGreen, "5.0 kg", "0.00%", "   0.0 kg"},
         {5, 0.01, 248 * 500, kDarkGreen, "5.0 kg", "50000.00%", "   0.0 kg"},  // 0.01 is a capacity
     };
-    auto& v = addVessel(sim, "Ship", {{1, 0}});
-    Narrow mfd(test::iface(v));
-    const int y = 14 * 12, top = y + 6, bottom = y + 24;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.mass << " of " << c.capacity);
-        v.tanks[0] = {c.capacity, c.mass};
-        setupGrid(&surface, 8, 12);
-        setOpaqueText(&surface, 0x123456, kRed);  // whatever an earlier write left
-        surface.clear();
-        mfd.drawTankGauge(&surface, 0, 14, {test::iface(v), 0});
+        ship.tanks[0] = {c.capacity, c.mass};
+        repaint();
 
-        ASSERT_EQ(surface.boxes.size(), 2u);
-        const auto& frame = surface.boxes[0];
+        ASSERT_EQ(drawn.boxes.size(), 2u);
+        const auto& frame = drawn.boxes[0];
         EXPECT_EQ(frame.left, 4);
         EXPECT_EQ(frame.right, 252);
-        EXPECT_EQ(frame.top, top);
-        EXPECT_EQ(frame.bottom, bottom);
-        const auto& bar = surface.boxes[1];
+        EXPECT_EQ(frame.top, kTop);
+        EXPECT_EQ(frame.bottom, kBottom);
+        const auto& bar = drawn.boxes[1];
         EXPECT_EQ(bar.left, 4);
         EXPECT_EQ(bar.right - bar.left, c.fill);
-        EXPECT_EQ(bar.top, top);
-        EXPECT_EQ(bar.bottom, bottom);
+        EXPECT_EQ(bar.top, kTop);
+        EXPECT_EQ(bar.bottom, kBottom);
         EXPECT_EQ(bar.fill, c.colour);
 
-        const auto texts = surface.piecesAt(top);
+        const auto texts = drawn.textsAt(kTop);
         ASSERT_EQ(texts.size(), 3u);
         const char* expected[] = {c.massText, c.percentText, c.capacityText};
         const int columns[] = {1, 15, 27};
@@ -598,41 +552,34 @@ TEST_F(GaugeTest, FillWidthColourAndTextsFollowMassAndCapacity) {
 }
 
 TEST_F(GaugeTest, AMassNoIntCanHoldDrawsWithoutOverflowOrOverrun) {
-    auto& v = addVessel(sim, "Ship", {{100, 0}});
-    Narrow mfd(test::iface(v));
-    setupGrid(&surface, 8, 12);
-    v.tanks[0] = {100, std::nan("")};
-    mfd.drawTankGauge(&surface, 0, 14, {test::iface(v), 0});
-    ASSERT_EQ(surface.boxes.size(), 2u);
-    EXPECT_EQ(surface.boxes[1].right, 4);
+    ship.tanks[0] = {100, std::nan("")};
+    repaint();
+    ASSERT_EQ(drawn.boxes.size(), 2u);
+    EXPECT_EQ(drawn.boxes[1].right, 4);
 
-    surface.clear();
-    v.tanks[0] = {100, 1e300};
-    mfd.drawTankGauge(&surface, 0, 14, {test::iface(v), 0});
-    ASSERT_EQ(surface.boxes.size(), 2u);
-    EXPECT_EQ(surface.boxes[1].right, std::numeric_limits<int>::max());
-    const auto texts = surface.piecesAt(14 * 12 + 6);
+    ship.tanks[0] = {100, 1e300};
+    repaint();
+    ASSERT_EQ(drawn.boxes.size(), 2u);
+    EXPECT_EQ(drawn.boxes[1].right, std::numeric_limits<int>::max());
+    const auto texts = drawn.textsAt(kTop);
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0].text.size(), 251u);  // 301 digits and " kg", cut
 }
 
 TEST_F(GaugeTest, EachGaugeCreatesOneBrushAndRestoresAndDeletesIt) {
-    auto& v = addVessel(sim, "Ship", {{1000, 250}});
-    Narrow mfd(test::iface(v));
+    ship.tanks[0] = {1000, 250};
     const HBRUSH selected = CreateSolidBrush(0x123456);
     const HGDIOBJ original = SelectObject(&surface, selected);
-    setupGrid(&surface, 8, 12);
-    surface.clear();
     const int64_t created = sim::GdiObjects::created();
     const int64_t live = sim::GdiObjects::live();
 
-    mfd.drawTankGauge(&surface, 0, 14, {test::iface(v), 0});
+    repaint();
 
     EXPECT_EQ(sim::GdiObjects::created() - created, 1);
     EXPECT_EQ(sim::GdiObjects::live(), live);
     EXPECT_EQ(surface.brush, selected);
-    ASSERT_EQ(surface.boxes.size(), 2u);
-    EXPECT_EQ(surface.boxes[0].fill, 0x123456u) << "the frame uses whatever brush is selected";
+    ASSERT_EQ(drawn.boxes.size(), 2u);
+    EXPECT_EQ(drawn.boxes[0].fill, 0x123456u) << "the frame uses whatever brush is selected";
     std::vector<const void*> selections;
     std::vector<sim::GdiCall> drawing;
     for (const auto& e : surface.log) {
@@ -675,7 +622,7 @@ TEST_F(PageTest, DrawingAPageAllocatesNothingInTheModule) {
     for (int32_t page : {0, 1, 2, 3, -1}) {  // the four modes, then the help page
         SCOPED_TRACE(page);
         test::setUpFor(own);
-        mfd->helpPage = page < 0 ? 1 : 0;
+        if (page < 0) mfd->ConsumeKeyBuffered(kKeyHelp);
         if (page >= 0) transferState.pumpMode = page;
         mfd->Repaint(&quiet);  // settles the source
         moduleAllocations = hostAllocations = 0;

@@ -5,8 +5,11 @@
 #include <climits>
 #include <cstring>
 #include <tuple>
+#include <utility>
 
+#include "sim/display.h"
 #include "test_support.h"
+#include "tests/support/drawing.h"
 
 using sim::HostCall;
 using test::addVessel;
@@ -28,6 +31,13 @@ protected:
         return mfd.ConsumeKeyBuffered(key);
     }
     size_t redraws() const { return sim.calls.count(HostCall::InvalidateDisplay); }
+    // The page the instrument shows, drawn as a display of its size would draw it.
+    test::Drawing page(PumpMFD& mfd) {
+        test::CapturingSurface surface(400, 300, sim::cellWidthFor(400), sim::cellHeightFor(300), false);
+        mfd.Repaint(&surface);
+        return std::move(surface.drawing);
+    }
+    static bool showsStatusPage(const test::Drawing& page) { return page.find("Pump Mode: ") != nullptr; }
 };
 
 TEST_F(PumpMfdTest, HelpPageSwallowsEveryCommandButTheHelpKey) {
@@ -37,8 +47,8 @@ TEST_F(PumpMfdTest, HelpPageSwallowsEveryCommandButTheHelpKey) {
     transferState.pumpRate = 2;
 
     EXPECT_TRUE(press(mfd, kKeyHelp));
-    EXPECT_EQ(mfd.helpPage, 1);
     EXPECT_EQ(redraws(), 1u);
+    EXPECT_TRUE(test::showsHelpPage(page(mfd)));
 
     const auto before = fields(transferState);
     for (DWORD key : {kKeyMode, kKeyRateUp, kKeyRateDown, kKeyTargetTank, kKeySourceTank, kKeyDockPort}) {
@@ -48,8 +58,10 @@ TEST_F(PumpMfdTest, HelpPageSwallowsEveryCommandButTheHelpKey) {
     }
 
     EXPECT_TRUE(press(mfd, kKeyHelp));
-    EXPECT_EQ(mfd.helpPage, 0);
     EXPECT_EQ(redraws(), 1u);
+    const test::Drawing status = page(mfd);
+    EXPECT_TRUE(showsStatusPage(status));
+    EXPECT_FALSE(test::showsHelpPage(status));
     EXPECT_TRUE(press(mfd, kKeyMode));
     EXPECT_EQ(transferState.pumpMode, Load);
 }
@@ -320,12 +332,14 @@ TEST_F(PumpMfdTest, ANewInstrumentAdoptsItsOwnVesselsStateAndResetsAnyOther) {
 
     auto* first = new PumpMFD(400, 300, iface(ship));
     first->ConsumeKeyBuffered(kKeyHelp);
+    EXPECT_TRUE(test::showsHelpPage(page(*first)));
     EXPECT_EQ(fields(transferState), running);
     delete first;  // destruction leaves the state alone
     EXPECT_EQ(fields(transferState), running);
 
     PumpMFD second(400, 300, iface(ship));
-    EXPECT_EQ(second.helpPage, 0);
+    EXPECT_EQ(fields(transferState), running);
+    EXPECT_TRUE(showsStatusPage(page(second))) << "a new instrument starts on the status page";
     EXPECT_EQ(fields(transferState), running);
 
     PumpMFD third(400, 300, iface(other));

@@ -15,8 +15,8 @@
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
 #include "sim/display.h"
-#include "sim/surface.h"
 #include "test_support.h"
+#include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
 #include "tests/support/read_file.h"
 
@@ -26,14 +26,7 @@ namespace {
 
 // One run of the emulator with the module loaded.
 struct Emulator : test::ModuleSession {
-    // The display's redraw; returns the texts drawn.
-    std::string redraw(const std::string& display) {
-        sim::RecordingSurface surface(8);
-        sim.findDisplay(display)->repaint(&surface);
-        std::string texts;
-        for (const sim::GdiEntry& e : surface.log) texts += e.text + "|";
-        return texts;
-    }
+    test::Drawing redraw(const std::string& display) { return test::redraw(*sim.findDisplay(display)); }
     void run(int steps, double dt) {
         for (int i = 0; i < steps; ++i) sim.step(dt);
     }
@@ -186,7 +179,7 @@ TEST_F(ScenarioFileTest, AVentSavedWhileRunningVentsOnAfterLoadingFromEveryTank)
         ASSERT_TRUE(sim::loadScenario(file.string(), e.sim, error)) << error;
         EXPECT_EQ(transferState.sourceVessel, nullptr);
         EXPECT_EQ(transferState.targetTank, targetTank);
-        EXPECT_NE(e.redraw("Left").find("Medium"), std::string::npos);
+        EXPECT_EQ(e.redraw("Left").row(6), "Pump Rate: Medium");
         std::vector<double> vented = {250, 500, 100};
         vented[static_cast<size_t>(targetTank)] -= 50;  // 10 kg/s for 5 s
         e.run(10, 0.5);

@@ -10,27 +10,11 @@
 #include <vector>
 
 #include "sim/surface.h"
+#include "tests/support/drawing.h"
 
 using sim::GdiCall;
 
 namespace {
-
-// Keeps, besides the call log, where each text landed and in which colours.
-class TextSurface : public sim::RecordingSurface {
-public:
-    struct Drawn {
-        int x, y;
-        std::string text;
-        COLORREF colour;
-        int bkMode;
-        COLORREF background;
-    };
-    explicit TextSurface(int advance) : RecordingSurface(advance) {}
-    void drawText(int x, int y, const char* text, int length) override {
-        drawn.push_back({x, y, std::string(text, length), textColour, bkMode, bkColour});
-    }
-    std::vector<Drawn> drawn;
-};
 
 std::string describe(const sim::GdiEntry& e) {
     char out[400];
@@ -64,8 +48,9 @@ std::vector<std::string> takeCalls(sim::RecordingSurface& s) {
 
 class GridTest : public ::testing::Test {
 protected:
-    TextSurface surface{8};
+    test::CapturingSurface surface{512, 512, 8, 12};
     HDC dc = &surface;
+    const std::vector<test::Drawing::Text>& drawn = surface.drawing.texts;  // where each text landed
 };
 
 TEST_F(GridTest, SetupAnchorsCellZeroHalfACellInAndSwitchesToAdvancingText) {
@@ -195,14 +180,14 @@ TEST_F(GridTest, WritesAtTheCurrentPositionContinueTheLineInTheirOwnColour) {
     setupGrid(dc, 8, 12);
     writeAtColor(dc, 0, 3, 0xc000, "Pump Mode: ");
     EXPECT_EQ(writeHereColor(dc, 0xff00, "%s", "Load"), (Cell{11, 3}));
-    ASSERT_EQ(surface.drawn.size(), 2u);
-    EXPECT_EQ(surface.drawn[0].x, 4);
-    EXPECT_EQ(surface.drawn[0].y, 36);
-    EXPECT_EQ(surface.drawn[0].colour, 0xc000u);
-    EXPECT_EQ(surface.drawn[1].x, 4 + 11 * 8);  // exactly where the first ended
-    EXPECT_EQ(surface.drawn[1].y, 36);
-    EXPECT_EQ(surface.drawn[1].colour, 0xff00u);
-    EXPECT_EQ(surface.drawn[1].bkMode, TRANSPARENT);
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0].x, 4);
+    EXPECT_EQ(drawn[0].y, 36);
+    EXPECT_EQ(drawn[0].colour, 0xc000u);
+    EXPECT_EQ(drawn[1].x, 4 + 11 * 8);  // exactly where the first ended
+    EXPECT_EQ(drawn[1].y, 36);
+    EXPECT_EQ(drawn[1].colour, 0xff00u);
+    EXPECT_EQ(drawn[1].bkMode, TRANSPARENT);
     EXPECT_EQ(surface.position.x, 4 + 15 * 8);
 }
 
@@ -213,15 +198,15 @@ TEST_F(GridTest, PlainWritersDrawInTheColoursOfThePreviousWrite) {
     writeHere(dc, "C");
     writeAtColor(dc, 0, 2, 0xff00, "D");
     writeAt(dc, 5, 2, "E");
-    ASSERT_EQ(surface.drawn.size(), 5u);
+    ASSERT_EQ(drawn.size(), 5u);
     for (int i : {1, 2}) {
-        EXPECT_EQ(surface.drawn[i].colour, 0xffffffu) << surface.drawn[i].text;
-        EXPECT_EQ(surface.drawn[i].bkMode, OPAQUE) << surface.drawn[i].text;
-        EXPECT_EQ(surface.drawn[i].background, 0xc0u) << surface.drawn[i].text;
+        EXPECT_EQ(drawn[i].colour, 0xffffffu) << drawn[i].text;
+        EXPECT_EQ(drawn[i].bkMode, OPAQUE) << drawn[i].text;
+        EXPECT_EQ(drawn[i].background, 0xc0u) << drawn[i].text;
     }
-    EXPECT_EQ(surface.drawn[4].colour, 0xff00u);
-    EXPECT_EQ(surface.drawn[4].bkMode, TRANSPARENT);
-    EXPECT_EQ(surface.drawn[4].x, 5 * 8 + 4);
+    EXPECT_EQ(drawn[4].colour, 0xff00u);
+    EXPECT_EQ(drawn[4].bkMode, TRANSPARENT);
+    EXPECT_EQ(drawn[4].x, 5 * 8 + 4);
 }
 
 TEST_F(GridTest, TextIsCutAt251CharactersAndValuesAreDrawnLiterally) {
@@ -235,12 +220,12 @@ TEST_F(GridTest, TextIsCutAt251CharactersAndValuesAreDrawnLiterally) {
     EXPECT_EQ(surface.position.x, 4);       // nothing drawn, nothing advanced
     const std::string plainLong(300, 'z');  // a fixed text needs no formatting, but is cut alike
     writeAt(dc, 0, 4, plainLong.c_str());
-    ASSERT_EQ(surface.drawn.size(), 5u);
-    EXPECT_EQ(surface.drawn[4].text, std::string(251, 'z'));
-    EXPECT_EQ(surface.drawn[0].text, exact);
-    EXPECT_EQ(surface.drawn[1].text, std::string(251, 'y'));
-    EXPECT_EQ(surface.drawn[2].text, "[50%d%s%n%%]");
-    EXPECT_EQ(surface.drawn[3].text, "");
+    ASSERT_EQ(drawn.size(), 5u);
+    EXPECT_EQ(drawn[4].text, std::string(251, 'z'));
+    EXPECT_EQ(drawn[0].text, exact);
+    EXPECT_EQ(drawn[1].text, std::string(251, 'y'));
+    EXPECT_EQ(drawn[2].text, "[50%d%s%n%%]");
+    EXPECT_EQ(drawn[3].text, "");
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include "module/module_entry.h"
 #include "sim/display.h"
 #include "sim/scenario_block.h"
-#include "sim/surface.h"
 #include "test_support.h"
+#include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
 
 using test::iface;
@@ -41,13 +41,6 @@ protected:
         EXPECT_TRUE(d.openMode(kModeName));
         return d;
     }
-    std::string redraw(sim::Display& d) {
-        sim::RecordingSurface surface(8);
-        d.repaint(&surface);
-        std::string texts;
-        for (const sim::GdiEntry& e : surface.log) texts += e.text;
-        return texts;
-    }
     std::vector<std::string> write(sim::Display& d) {
         sim::ScenarioBlock block;
         d.writeStatus(block);
@@ -61,7 +54,7 @@ protected:
         sim::Display& left = open("Left", ship);
         for (int i = 0; i < mode; ++i) left.key(kKeyMode);
         left.key(kKeyDockPort);
-        redraw(left);
+        test::redraw(left);
         left.key(kKeyRateUp);
         left.key(kKeyRateUp);
         EXPECT_EQ(transferState.sourceVessel, iface(other));
@@ -114,7 +107,7 @@ TEST_F(VesselRemovalTest, TheDeletionNoticeDropsAVesselAtOnceAndNothingAsksAbout
         EXPECT_EQ(transferState.targetVessel, iface(ship));
         sim.calls.clear();
         sim.step(1.0);
-        EXPECT_NE(redraw(left).find(" NOT DOCKED "), std::string::npos);
+        EXPECT_EQ(test::redraw(left).row(21), " NOT DOCKED ");
         EXPECT_EQ(callsAbout(sim.calls, depot), 0u);
         EXPECT_EQ(ship.tanks[0].mass, 110.0);
         expectNoBadCall();
@@ -127,7 +120,7 @@ TEST_F(VesselRemovalTest, TheDeletionNoticeDropsAVesselAtOnceAndNothingAsksAbout
         EXPECT_EQ(transferState.sourceVessel, nullptr);
         EXPECT_EQ(transferState.pumpRate, 0);
         sim.step(1.0);
-        EXPECT_EQ(redraw(*sim.findDisplay("Left")).find("Tug"), std::string::npos);
+        EXPECT_FALSE(test::redraw(*sim.findDisplay("Left")).mentions("Tug"));
         EXPECT_EQ(callsAbout(sim.calls, tug), 0u);
         expectNoBadCall();
     }
@@ -142,7 +135,7 @@ TEST_F(VesselRemovalTest, TheDeletionNoticeDropsAVesselAtOnceAndNothingAsksAbout
 TEST_F(VesselRemovalTest, ARemovedSourceDropsOutAtTheNextRedraw) {
     sim::Display& left = startLoad();
     ASSERT_TRUE(sim.removeVessel(depot));
-    EXPECT_NE(redraw(left).find(" NOT DOCKED "), std::string::npos);
+    EXPECT_EQ(test::redraw(left).row(21), " NOT DOCKED ");
     EXPECT_EQ(transferState.sourceVessel, nullptr);
     EXPECT_EQ(transferState.pumpRate, 0);
     EXPECT_EQ(transferState.pumpMode, Load);
@@ -187,9 +180,9 @@ TEST_F(VesselRemovalTest, ARemovedTargetStopsThePumpAtTheNextStep) {
 TEST_F(VesselRemovalTest, ARemovedTargetIsReplacedByTheOwnVesselAtTheNextRedraw) {
     sim::Display& left = startTugVent();
     ASSERT_TRUE(sim.removeVessel(tug));
-    const std::string page = redraw(left);
-    EXPECT_NE(page.find("Ship (Tanker)"), std::string::npos);
-    EXPECT_NE(page.find("Cross-Feed"), std::string::npos);
+    const test::Drawing page = test::redraw(left);
+    EXPECT_EQ(page.row(0), "Fuel Mgt Ship (Tanker)");
+    EXPECT_EQ(page.row(3), "Pump Mode: Cross-Feed (SRC => TGT)");
     EXPECT_EQ(transferState.targetVessel, iface(ship));
     EXPECT_EQ(transferState.sourceVessel, iface(ship));
     EXPECT_EQ(transferState.targetTank, 0);
@@ -230,7 +223,7 @@ TEST_F(VesselRemovalTest, ADisplayWhoseVesselIsRemovedIsClosedAndTheOthersCarryO
     EXPECT_EQ(sim.findDisplay("Right"), nullptr);
     ASSERT_EQ(sim.displays().size(), 1u);
     // The tug's instrument had set the state up for the tug; Ship's display takes over.
-    redraw(left);
+    test::redraw(left);
     EXPECT_EQ(transferState.targetVessel, iface(ship));
     sim.step(1.0);
     expectNoBadCall();
@@ -280,7 +273,7 @@ TEST_F(VesselRemovalTest, APortTheTargetVesselDoesNotHaveHoldsNothing) {
     ASSERT_EQ(transferState.dockPort, 2);
     ASSERT_EQ(transferState.targetVessel, iface(ship));
     ASSERT_TRUE(sim.dock(ship, 0, depot, 0));
-    EXPECT_NE(redraw(right).find(" NOT DOCKED "), std::string::npos);
+    EXPECT_EQ(test::redraw(right).row(21), " NOT DOCKED ");
     EXPECT_EQ(transferState.sourceVessel, nullptr);
     expectNoBadCall();
 }
