@@ -7,10 +7,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <system_error>
 
 #include "sim/cli/keys.h"
 #include "sim/cli/page_fields.h"
+#include "sim/files.h"
 #include "sim/font.h"
 #include "sim/panel.h"
 
@@ -134,37 +136,28 @@ bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
             return false;
         }
     }
+    // Temporary names of this process alone, beside the files they become.
     const std::string suffix = ".kestrane-" + std::to_string(getpid()) + ".tmp";
-    std::vector<std::filesystem::path> written;
-    const auto removeTemporaries = [&](size_t from) {
-        std::error_code ignored;
-        for (size_t i = from; i < written.size(); ++i) std::filesystem::remove(written[i], ignored);
-    };
+    std::deque<sim::ReplacingFile> written;
     for (const PendingFile& f : files) {
-        const std::filesystem::path temporary = f.path.string() + suffix;
-        written.push_back(temporary);
+        sim::ReplacingFile& file = written.emplace_back(f.path, suffix);
         bool ok = true;
         if (f.image) {
             std::string why;
-            ok = sim::writePng(*f.image, temporary.string(), &why);
+            ok = file.writeWith([&](const std::string& name) { return sim::writePng(*f.image, name, &why); });
             if (!ok) error = f.path.string() + ": cannot write the picture: " + why;
         } else {
-            ok = sim::writeScenarioFile(temporary.string(), f.text, error);
+            ok = file.write(f.text, error);
         }
         if (!ok) {
-            removeTemporaries(0);
+            written.clear();  // the temporary files go before their folders can
             removeMade();
             return false;
         }
     }
-    for (size_t i = 0; i < files.size(); ++i) {
-        std::error_code ec;
-        std::filesystem::rename(written[i], files[i].path, ec);
-        if (ec) {
-            error = files[i].path.string() + ": cannot write: " + ec.message();
-            removeTemporaries(i);
-            return false;
-        }
+    // A rename that fails leaves the files renamed before it; the rest go with `written`.
+    for (sim::ReplacingFile& file : written) {
+        if (!file.commit(error)) return false;
     }
     return true;
 }

@@ -1,12 +1,11 @@
 #include "sim/cli/script.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 #include "sim/cli/keys.h"
+#include "sim/files.h"
+#include "sim/text.h"
 
 namespace cli {
 
@@ -25,24 +24,6 @@ constexpr struct {
 
 constexpr const char* kKnownActions =
     "note, open, close, select, key, button, dock, undock, remove, save, load, accel, show";
-
-std::vector<std::string_view> split(std::string_view text) {
-    std::vector<std::string_view> words;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r')) ++i;
-        const size_t start = i;
-        while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r') ++i;
-        if (i > start) words.push_back(text.substr(start, i - start));
-    }
-    return words;
-}
-
-std::string_view trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
 
 std::optional<double> number(std::string_view word) {
     double value = 0.0;
@@ -79,7 +60,7 @@ public:
         : source_(source), line_(line), error_(error) {}
 
     bool fail(const std::string& what) {
-        error_ = source_ + ":" + std::to_string(line_) + ": " + what;
+        error_ = sim::lineMessage(source_, line_, what);
         return false;
     }
 
@@ -120,16 +101,11 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
     script.source = source;
     double previous = 0.0;
     int lineNumber = 0;
-    size_t position = 0;
-    while (position <= text.size()) {
-        size_t end = text.find('\n', position);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(position, end - position);
-        position = end + 1;
+    for (std::string_view line : sim::splitLines(text)) {
         ++lineNumber;
         if (const size_t comment = line.find(';'); comment != std::string_view::npos)
             line = line.substr(0, comment);
-        const std::vector<std::string_view> words = split(line);
+        const std::vector<std::string_view> words = sim::splitWords(line);
         if (words.empty()) continue;
         LineParser p(source, lineNumber, error);
 
@@ -172,7 +148,7 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
         const std::vector<std::string_view> args(words.begin() + 2, words.end());
         // The rest of the line as written, for texts and file names.
         const std::string_view rest =
-            trim(line.substr(static_cast<size_t>(name.data() + name.size() - line.data())));
+            sim::trim(line.substr(static_cast<size_t>(name.data() + name.size() - line.data())));
 
         bool ok = true;
         switch (a.kind) {
@@ -299,26 +275,13 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
 }
 
 std::optional<Script> readScriptFile(const std::string& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = path + ": cannot open the script: " + std::strerror(errno);
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    const int why = std::ferror(file) ? errno : 0;
-    std::fclose(file);
-    if (why != 0) {
-        error = path + ": cannot read the script: " + std::strerror(why);
-        return std::nullopt;
-    }
-    return parseScript(text, path, error);
+    const std::optional<std::string> text = sim::readFile(path, error, " the script");
+    if (!text) return std::nullopt;
+    return parseScript(*text, path, error);
 }
 
 std::string where(const Script& script, const Action& action) {
-    return script.source + ":" + std::to_string(action.line) + ": ";
+    return sim::lineMessage(script.source, action.line, "");
 }
 
 }  // namespace cli
