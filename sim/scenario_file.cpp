@@ -29,8 +29,6 @@ std::string_view restAfter(std::string_view line, std::string_view keyword) {
     return trim(line.substr(keyword.size()));
 }
 
-std::string inQuotes(std::string_view s) { return "'" + std::string(s) + "'"; }
-
 class Parser {
 public:
     Parser(std::string_view text, const std::string& source, std::string& error)

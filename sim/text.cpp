@@ -36,6 +36,8 @@ std::vector<std::string_view> splitLines(std::string_view text) {
     return lines;
 }
 
+std::string inQuotes(std::string_view text) { return "'" + std::string(text) + "'"; }
+
 std::string lineMessage(std::string_view source, int line, std::string_view what) {
     return std::string(source) + ":" + std::to_string(line) + ": " + std::string(what);
 }

@@ -22,6 +22,9 @@ std::vector<std::string_view> splitWords(std::string_view line);
 // The lines of a text, ended by "\n" or "\r\n"; a last line without an end is a line too.
 std::vector<std::string_view> splitLines(std::string_view text);
 
+// 'name': a name or word as messages quote it.
+std::string inQuotes(std::string_view text);
+
 // "<source>:<line>: <what>": how every message about one line of a file begins.
 std::string lineMessage(std::string_view source, int line, std::string_view what);
 
