@@ -2,14 +2,13 @@
 
 #include "host/oapi.h"
 #include "sim/simulation.h"
+#include "sim/text.h"
 
 namespace sim {
 
 bool ScenarioBlock::nextLine(char*& line) {
     if (readPos_ >= lines.size()) return false;
-    const std::string& raw = lines[readPos_++];
-    const size_t start = raw.find_first_not_of(" \t");
-    current_ = start == std::string::npos ? std::string() : raw.substr(start);
+    current_ = trimStart(lines[readPos_++]);
     line = current_.data();
     return true;
 }

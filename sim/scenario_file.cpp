@@ -1,17 +1,15 @@
 #include "sim/scenario_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <map>
 #include <unordered_map>
 #include <utility>
 
+#include "sim/files.h"
 #include "sim/scenario_block.h"
+#include "sim/text.h"
 
 namespace sim {
 
@@ -25,47 +23,11 @@ constexpr std::string_view kBeginDisplay = "BEGIN_DISPLAY";
 constexpr std::string_view kEndDisplay = "END_DISPLAY";
 constexpr char kComment = ';';
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::vector<std::string_view> words(std::string_view s) {
-    std::vector<std::string_view> out;
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && isBlank(s[i])) ++i;
-        const size_t start = i;
-        while (i < s.size() && !isBlank(s[i])) ++i;
-        if (i > start) out.push_back(s.substr(start, i - start));
-    }
-    return out;
-}
-
 // The text after the keyword, trimmed.
 std::string_view restAfter(std::string_view line, std::string_view keyword) {
     line = trim(line);
     return trim(line.substr(keyword.size()));
 }
-
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::string inQuotes(std::string_view s) { return "'" + std::string(s) + "'"; }
 
 class Parser {
 public:
@@ -88,7 +50,7 @@ private:
     bool haveDescription_ = false;
 
     bool fail(int line, const std::string& what) {
-        error_ = source_ + ":" + std::to_string(line) + ": " + what;
+        error_ = lineMessage(source_, line, what);
         return false;
     }
     int lineNumber() const { return static_cast<int>(next_); }  // of the line last read
@@ -107,7 +69,7 @@ private:
     bool parseAll() {
         std::string_view line;
         while (nextContentLine(line)) {
-            const std::vector<std::string_view> w = words(line);
+            const std::vector<std::string_view> w = splitWords(line);
             if (w[0] == kBeginDesc) {
                 if (!parseDescription(w)) return false;
             } else if (w[0] == kBeginVessel) {
@@ -165,7 +127,7 @@ private:
         bool haveClass = false, havePorts = false;
         std::string_view line;
         while (nextContentLine(line)) {
-            const std::vector<std::string_view> k = words(line);
+            const std::vector<std::string_view> k = splitWords(line);
             if (k[0] == kEndVessel) {
                 if (!expectWords(k, 1, "END_VESSEL")) return false;
                 result_.vessels.push_back(std::move(v));
@@ -217,7 +179,7 @@ private:
         bool haveVessel = false, haveSize = false;
         std::string_view line;
         while (nextContentLine(line)) {
-            const std::vector<std::string_view> k = words(line);
+            const std::vector<std::string_view> k = splitWords(line);
             if (k[0] == kEndDisplay) {
                 if (!expectWords(k, 1, "END_DISPLAY")) return false;
                 return finishDisplay(std::move(d), haveVessel);
@@ -250,7 +212,7 @@ private:
                     if (trim(item.substr(0, item.find(kComment))) == kEndDisplay)
                         return finishDisplay(std::move(d), haveVessel);
                     // The host hands item lines over without their leading blanks anyway.
-                    d.items.emplace_back(item.substr(std::min(item.size(), item.find_first_not_of(" \t"))));
+                    d.items.emplace_back(trimStart(item));
                 }
                 return fail(d.line, "BEGIN_DISPLAY without END_DISPLAY");
             } else {
@@ -327,10 +289,6 @@ private:
     }
 };
 
-std::string message(const std::string& source, int line, const std::string& what) {
-    return source + ":" + std::to_string(line) + ": " + what;
-}
-
 // Names the file could not give back as they are: a name is one word, and nothing holds a
 // comment sign or a line break.
 bool savable(Simulation& simulation, const std::string& path, std::string& error) {
@@ -367,51 +325,6 @@ std::string exact(double value) {
     return error == std::errc{} ? std::string(buffer, end) : std::string("nan");
 }
 
-// A file being written under a temporary name; it replaces the target only on commit, and is
-// removed when it is not committed.
-class PendingFile {
-public:
-    explicit PendingFile(const std::string& path) : path_(path), temporary_(path + ".tmp") {}
-    ~PendingFile() {
-        if (file_) std::fclose(file_);
-        if (open_) std::remove(temporary_.c_str());
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-
-    bool open(std::string& error) {
-        file_ = std::fopen(temporary_.c_str(), "wb");
-        if (!file_) return failed(error, temporary_);
-        open_ = true;
-        return true;
-    }
-
-    bool commit(std::string_view text, std::string& error) {
-        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) return failed(error, temporary_);
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!closed) return failed(error, temporary_);
-        std::error_code ec;
-        std::filesystem::rename(temporary_, path_, ec);
-        if (ec) {
-            error = path_ + ": cannot replace: " + ec.message();
-            return false;
-        }
-        open_ = false;
-        return true;
-    }
-
-private:
-    std::string path_, temporary_;
-    std::FILE* file_ = nullptr;
-    bool open_ = false;
-
-    static bool failed(std::string& error, const std::string& path) {
-        error = path + ": cannot write: " + std::strerror(errno);
-        return false;
-    }
-};
-
 }  // namespace
 
 std::optional<ScenarioDescription> parseScenario(std::string_view text, const std::string& source,
@@ -420,39 +333,27 @@ std::optional<ScenarioDescription> parseScenario(std::string_view text, const st
 }
 
 std::optional<ScenarioDescription> readScenarioFile(const std::string& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = path + ": cannot open: " + std::strerror(errno);
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        error = path + ": cannot read";
-        return std::nullopt;
-    }
-    return parseScenario(text, path, error);
+    const std::optional<std::string> text = readFile(path, error);
+    if (!text) return std::nullopt;
+    return parseScenario(*text, path, error);
 }
 
 bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, std::string& error) {
     // Everything that could refuse the scenario is checked before anything is created.
     for (const ScenarioVessel& v : scenario.vessels) {
         if (simulation.findVessel(v.name)) {
-            error = message(scenario.source, v.line, "vessel " + inQuotes(v.name) + " already exists");
+            error = lineMessage(scenario.source, v.line, "vessel " + inQuotes(v.name) + " already exists");
             return false;
         }
     }
     for (const ScenarioDisplay& d : scenario.displays) {
         if (simulation.findDisplay(d.name)) {
-            error = message(scenario.source, d.line, "display " + inQuotes(d.name) + " already exists");
+            error = lineMessage(scenario.source, d.line, "display " + inQuotes(d.name) + " already exists");
             return false;
         }
         if (!d.mode.empty() && !simulation.findMode(d.mode)) {
-            error = message(scenario.source, d.modeLine, "mode " + inQuotes(d.mode) + " is not registered");
+            error =
+                lineMessage(scenario.source, d.modeLine, "mode " + inQuotes(d.mode) + " is not registered");
             return false;
         }
     }
@@ -465,7 +366,7 @@ bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, 
     auto undo = [&](int line, const std::string& what) {
         for (Display* d : displays) simulation.removeDisplay(*d);
         for (auto& [name, record] : created) simulation.removeVessel(*record);
-        error = message(scenario.source, line, what);
+        error = lineMessage(scenario.source, line, what);
         return false;
     };
 
@@ -577,16 +478,18 @@ std::string formatScenario(const ScenarioDescription& scenario) {
 }
 
 bool writeScenarioFile(const std::string& path, std::string_view text, std::string& error) {
-    PendingFile file(path);
-    return file.open(error) && file.commit(text, error);
+    ReplacingFile file(path);
+    return file.write(text, error) && file.commit(error);
 }
 
 bool saveScenario(Simulation& simulation, const std::string& path, std::string& error,
                   std::vector<std::string> description) {
     if (!savable(simulation, path, error)) return false;
-    PendingFile file(path);
-    if (!file.open(error)) return false;
-    return file.commit(formatScenario(captureScenario(simulation, std::move(description))), error);
+    // The temporary file is made first: when it cannot be, the instruments are not asked.
+    ReplacingFile file(path);
+    return file.open(error) &&
+           file.write(formatScenario(captureScenario(simulation, std::move(description))), error) &&
+           file.commit(error);
 }
 
 }  // namespace sim

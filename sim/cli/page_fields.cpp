@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <sstream>
+
+#include "sim/text.h"
 
 namespace cli {
 
@@ -24,12 +27,6 @@ constexpr Label kWarnings[] = {
     {"SINGLE TANK ONLY", "source tank"},  {"OVERBOARD VENT", "source tank"},
     {"NO DOCKING PORTS", "docking port"}, {"NOT DOCKED", "docked to"},
 };
-
-std::string trimmed(const std::string& s) {
-    const size_t first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -60,11 +57,11 @@ std::vector<std::pair<std::string, std::string>> pageFields(const std::string& p
             first = false;
             continue;
         }
-        const std::string text = trimmed(row);
+        const std::string_view text = sim::trim(row);
         for (const Label& l : kLabels) {
-            if (row.rfind(l.prefix, 0) == 0)
-                fields.emplace_back(l.field,
-                                    valueOf(l.field, trimmed(row.substr(std::string(l.prefix).size()))));
+            if (row.rfind(l.prefix, 0) != 0) continue;
+            const std::string value(sim::trim(std::string_view(row).substr(std::strlen(l.prefix))));
+            fields.emplace_back(l.field, valueOf(l.field, value));
         }
         for (const Label& w : kWarnings) {
             if (text == w.prefix) fields.emplace_back(w.field, lower(w.prefix));

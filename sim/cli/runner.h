@@ -62,22 +62,37 @@ public:
     int run(std::string& error);
 
 private:
+    // What each action of a script checks and does is written in actions.cpp, with the
+    // runner's state at hand.
+    friend struct ScriptActions;
+
     struct Saved {
         std::string text;
         double time = 0.0;
         std::map<std::string, std::string> screens;  // display name: its page as text
     };
+    // The names a script may use at some point of the run.
+    struct Names {
+        std::vector<std::string> vessels;
+        std::map<std::string, unsigned> ports;
+        std::vector<std::pair<std::string, std::string>> displays;  // display, its vessel
+
+        static Names of(const sim::ScenarioDescription& s);
+        bool hasVessel(const std::string& name) const;
+        bool hasDisplay(const std::string& name) const;
+        std::vector<std::string> displayNames() const;
+    };
 
     bool checkScript(std::string& error);
     double framesNeeded(double end) const;
-    bool execute(const Action& action, std::string& error);
-    bool sourceFor(const Action& action, sim::ScenarioDescription& scenario, std::string& error);
-    sim::Display* displayFor(const Action& action, std::string& error);
+    // Sets the error of the run to "<script>:<line>: <what>"; false, to return.
+    bool fail(const Action& action, const std::string& what);
+    sim::Display* displayFor(const Action& action);
     void show(sim::Display& display, const std::string& tag);
     // What a key or button did: not consumed, consumed without a change, or the settings it
     // changed on the page, which is redrawn at once when the instrument asks.
     std::string outcome(sim::Display& display, const std::function<bool()>& press);
-    std::string at() const;  // the current time, for the log
+    std::ostream& log();  // a line of the log, begun with the current time
     std::filesystem::path outPath(const std::string& name) const;
 
     Emulator emulator_;
@@ -94,11 +109,19 @@ private:
     std::map<std::string, Saved> saved_;                         // by file name as the script gives it
     std::map<std::string, sim::ScenarioDescription> loadFiles_;  // read while checking the script
     std::map<std::string, double> shownAt_;
+    std::string error_;  // why an action failed
+    // While the script is checked: the names at the line being checked, and at each save.
+    Names names_;
+    std::map<std::string, Names> savedNames_;
+    std::map<std::filesystem::path, int> savedAt_;  // the line of each save
 };
 
 // The mode-select key pressed on a display, as the log tells it: the selection page with the
 // keys of the modes, or the mode it went back to.
 std::string selectOutcome(sim::Display& display);
+
+// A time of the run as the log writes it: 12.5 -> "12.50 s".
+std::string seconds(double t);
 
 // The seconds a script's actions need, as the default length of a run.
 double defaultRunTime(const Script& script);

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/read_file.h"
+
 namespace clitest {
 
 namespace fs = std::filesystem;
@@ -24,12 +26,7 @@ inline const fs::path kScenarios = KESTRANE_SCENARIOS;
 
 inline std::string scenario(const std::string& name) { return (kScenarios / name).string(); }
 
-inline std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::readFile;
 
 inline std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;

@@ -146,7 +146,7 @@ TEST(Script, LinesBecomeTimedActionsWithTheirArguments) {
     ASSERT_TRUE(script) << error;
     const std::vector<cli::Action>& a = script->actions;
     ASSERT_EQ(a.size(), 11u);
-    EXPECT_EQ(a[0].kind, cli::ActionKind::Open);
+    EXPECT_EQ(a[0].name(), "open");
     EXPECT_EQ(a[0].line, 2);
     EXPECT_EQ(a[1].key, 0x32u);
     EXPECT_DOUBLE_EQ(a[1].time, 1.5);

@@ -1,0 +1,459 @@
+// The actions of a script, each written once: how its line is read, what is checked before the
+// run, and what it does in the run. The table at the end names them and their arguments.
+#include <algorithm>
+#include <cstdio>
+
+#include "sim/cli/keys.h"
+#include "sim/cli/runner.h"
+#include "sim/cli/script.h"
+#include "sim/text.h"
+
+namespace cli {
+
+namespace {
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out.empty() ? "none" : out;
+}
+
+// A time for a file name: 15 -> "15s", 2.5 -> "2.5s".
+std::string timeTag(double t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%gs", t);
+    return text;
+}
+
+}  // namespace
+
+// The parts of the actions, grouped by action, as the table at the end puts them together. A
+// friend of Runner: checking and running an action works on the runner's state.
+struct ScriptActions {
+    static const ActionType kTable[];
+
+    // What several actions share.
+
+    static bool readDisplayOrNone(ActionLine& in, Action& a) {
+        if (!in.count(0, 1)) return false;
+        if (!in.args.empty()) a.display = in.args[0];
+        return true;
+    }
+    static bool readDisplay(ActionLine& in, Action& a) {
+        if (!in.count(1, 1)) return false;
+        a.display = in.args[0];
+        return true;
+    }
+    static bool readVessel(ActionLine& in, Action& a) {
+        if (!in.count(1, 1)) return false;
+        a.vessel = in.args[0];
+        return true;
+    }
+    // The rest of the line, blanks and all.
+    static bool readFileName(ActionLine& in, Action& a) {
+        a.text = in.rest;
+        return !a.text.empty() || in.fail("missing file: expected '" + in.usage() + "'");
+    }
+
+    static bool nothingToCheck(Runner&, const Action&) { return true; }
+    static bool needVessel(Runner& r, const Action& a, const std::string& name) {
+        return r.names_.hasVessel(name) || r.fail(a, "unknown vessel " + sim::inQuotes(name) +
+                                                         " (vessels: " + joined(r.names_.vessels) + ")");
+    }
+    static bool needDisplay(Runner& r, const Action& a, const std::string& name) {
+        return r.names_.hasDisplay(name) ||
+               r.fail(a, "unknown display " + sim::inQuotes(name) +
+                             " (displays: " + joined(r.names_.displayNames()) + ")");
+    }
+    static bool needPort(Runner& r, const Action& a, const std::string& vessel, unsigned port) {
+        const unsigned count = r.names_.ports[vessel];
+        return port < count ||
+               r.fail(a, "vessel " + sim::inQuotes(vessel) + " has no port " + std::to_string(port) +
+                             " (it has " + std::to_string(count) + ", counted from 0)");
+    }
+    static bool checkDisplay(Runner& r, const Action& a) { return needDisplay(r, a, a.display); }
+    // The display named, or the default one, which needs a display to be there.
+    static bool checkDisplayOrDefault(Runner& r, const Action& a) {
+        if (!a.display.empty()) return needDisplay(r, a, a.display);
+        return !r.names_.displays.empty() || r.fail(a, "there is no display");
+    }
+
+    // In the run: what the action names, or nothing with the error set.
+    static sim::VesselRecord* vesselThere(Runner& r, const Action& a, const std::string& name) {
+        sim::VesselRecord* v = r.emulator_.simulation().findVessel(name);
+        if (!v) r.fail(a, "vessel " + sim::inQuotes(name) + " is not there");
+        return v;
+    }
+    static sim::Display* displayThere(Runner& r, const Action& a) {
+        sim::Display* d = r.emulator_.simulation().findDisplay(a.display);
+        if (!d) r.fail(a, "display " + sim::inQuotes(a.display) + " is not there");
+        return d;
+    }
+
+    // note TEXT
+
+    static bool readNote(ActionLine& in, Action& a) {
+        a.text = in.rest;
+        return true;
+    }
+    static bool note(Runner& r, const Action& a) {
+        r.log() << a.text << "\n";
+        return true;
+    }
+
+    // open DISPLAY [VESSEL [WIDTH HEIGHT]]
+
+    static bool readOpen(ActionLine& in, Action& a) {
+        if (!in.count(1, 4)) return false;
+        if (in.args.size() == 3) return in.fail("a new display's size needs both WIDTH and HEIGHT");
+        a.display = in.args[0];
+        if (in.args.size() >= 2) a.vessel = in.args[1];
+        if (in.args.size() < 4) return true;
+        if (!in.unsignedValue(in.args[2], "width", 0xFFFF, a.width) ||
+            !in.unsignedValue(in.args[3], "height", 0xFFFF, a.height))
+            return false;
+        return (a.width != 0 && a.height != 0) || in.fail("a display is at least 1 x 1 pixels");
+    }
+    static bool checkOpen(Runner& r, const Action& a) {
+        Runner::Names& names = r.names_;
+        if (a.vessel.empty()) {
+            return names.hasDisplay(a.display) ||
+                   r.fail(a, "unknown display " + sim::inQuotes(a.display) +
+                                 " (displays: " + joined(names.displayNames()) +
+                                 "; a new one needs its vessel: open " + a.display + " VESSEL)");
+        }
+        if (names.hasDisplay(a.display))
+            return r.fail(a, "display " + sim::inQuotes(a.display) + " already exists");
+        if (!needVessel(r, a, a.vessel)) return false;
+        names.displays.emplace_back(a.display, a.vessel);
+        return true;
+    }
+    static bool open(Runner& r, const Action& a) {
+        sim::Simulation& s = r.emulator_.simulation();
+        sim::Display* d = nullptr;
+        if (a.vessel.empty()) {
+            d = displayThere(r, a);
+        } else if (sim::VesselRecord* v = vesselThere(r, a, a.vessel)) {
+            if (s.findDisplay(a.display))
+                return r.fail(a, "display " + sim::inQuotes(a.display) + " already exists");
+            d = &s.addDisplay(a.display, *v, a.width ? a.width : sim::kDefaultDisplaySize,
+                              a.height ? a.height : sim::kDefaultDisplaySize);
+        }
+        if (!d) return false;
+        if (!d->openMode(kModeName))
+            return r.fail(a, "display " + sim::inQuotes(a.display) + ": the mode made no instrument");
+        r.log() << "open " << a.display << ": switched to " << kModeName << " on " << d->vessel().name
+                << "\n";
+        return true;
+    }
+
+    // close DISPLAY
+
+    static bool close(Runner& r, const Action& a) {
+        sim::Display* d = displayThere(r, a);
+        if (!d) return false;
+        const bool had = d->instrument() != nullptr;
+        d->closeMode();
+        r.log() << "close " << a.display
+                << (had ? ": left the mode (a running transfer goes on)" : ": showed no mode") << "\n";
+        return true;
+    }
+
+    // select [DISPLAY]
+
+    static bool select(Runner& r, const Action& a) {
+        sim::Display* d = r.displayFor(a);
+        if (!d) return false;
+        r.log() << "select on " << d->name() << ": " << selectOutcome(*d) << "\n";
+        return true;
+    }
+
+    // key KEY [DISPLAY]
+
+    static bool readKey(ActionLine& in, Action& a) {
+        if (!in.count(1, 2)) return false;
+        const std::optional<uint32_t> code = keyCode(in.args[0]);
+        if (!code)
+            return in.fail("unknown key name '" + std::string(in.args[0]) + "' (the instrument's keys are " +
+                           kCommandKeyNames +
+                           "; other keys by name, such as F or Q, or by code, such as 0x21)");
+        a.key = *code;
+        a.keyText = in.args[0];
+        if (in.args.size() == 2) a.display = in.args[1];
+        return true;
+    }
+    static bool key(Runner& r, const Action& a) {
+        sim::Display* d = r.displayFor(a);
+        if (!d) return false;
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%02X", a.key);
+        r.log() << "key " << a.keyText << " (" << keyName(a.key) << ", " << code << ") on " << d->name()
+                << ": " << r.outcome(*d, [&] { return d->key(a.key); }) << "\n";
+        return true;
+    }
+
+    // button BUTTON [EVENT] [DISPLAY]
+
+    static bool readButton(ActionLine& in, Action& a) {
+        if (!in.count(1, 3)) return false;
+        const std::string_view word = in.args[0];
+        if (const std::optional<long long> index = ActionLine::integer(word)) {
+            if (*index < -1000000 || *index > 1000000)
+                return in.fail("button index '" + std::string(word) + "' is out of range");
+            a.button = static_cast<int>(*index);
+        } else if (word[0] == '-' || (word[0] >= '0' && word[0] <= '9')) {
+            // Labels begin with a letter; this was meant as an index.
+            return in.fail("button index '" + std::string(word) + "' is not a number");
+        } else {
+            a.buttonLabel = word;
+        }
+        size_t next = 1;
+        if (in.args.size() > next) {
+            if (const std::optional<long long> event = ActionLine::integer(in.args[next])) {
+                if (*event < 0 || *event > 0x7FFFFFFF)
+                    return in.fail("event '" + std::string(in.args[next]) + "' is not a set of event bits");
+                a.event = static_cast<int>(*event);
+                ++next;
+            }
+        }
+        if (in.args.size() > next) a.display = in.args[next++];
+        return in.args.size() <= next || in.fail("too many arguments: expected '" + in.usage() + "'");
+    }
+    static bool button(Runner& r, const Action& a) {
+        sim::Display* d = r.displayFor(a);
+        if (!d) return false;
+        int index = a.button;
+        if (!a.buttonLabel.empty()) {
+            std::vector<std::string> labels;
+            for (int i = 0; i < 12 && index < 0; ++i) {
+                const char* label = d->buttonLabel(i);
+                if (!label || !*label) continue;
+                labels.push_back(label);
+                if (a.buttonLabel == label) index = i;
+            }
+            if (index < 0)
+                return r.fail(a, "display " + sim::inQuotes(d->name()) + " has no button labelled " +
+                                     sim::inQuotes(a.buttonLabel) + " (its labels: " + joined(labels) + ")");
+        }
+        const std::string what = r.outcome(*d, [&] { return d->button(index, a.event); });
+        std::ostream& line = r.log() << "button " << index;
+        if (!a.buttonLabel.empty()) line << " (" << a.buttonLabel << ")";
+        line << " event " << a.event << " on " << d->name() << ": " << what << "\n";
+        return true;
+    }
+
+    // dock VESSEL PORT OTHER-VESSEL OTHER-PORT
+
+    static bool readDock(ActionLine& in, Action& a) {
+        if (!in.count(4, 4)) return false;
+        a.vessel = in.args[0];
+        a.otherVessel = in.args[2];
+        return in.unsignedValue(in.args[1], "port", 1023, a.port) &&
+               in.unsignedValue(in.args[3], "port", 1023, a.otherPort);
+    }
+    static bool checkDock(Runner& r, const Action& a) {
+        if (!needVessel(r, a, a.vessel) || !needVessel(r, a, a.otherVessel)) return false;
+        if (a.vessel == a.otherVessel) return r.fail(a, "a vessel cannot dock to itself");
+        return needPort(r, a, a.vessel, a.port) && needPort(r, a, a.otherVessel, a.otherPort);
+    }
+    static bool dock(Runner& r, const Action& a) {
+        sim::VesselRecord* v = vesselThere(r, a, a.vessel);
+        sim::VesselRecord* o = v ? vesselThere(r, a, a.otherVessel) : nullptr;
+        if (!o) return false;
+        if (!r.emulator_.simulation().dock(*v, a.port, *o, a.otherPort))
+            return r.fail(a, "cannot dock " + a.vessel + " port " + std::to_string(a.port) + " to " +
+                                 a.otherVessel + " port " + std::to_string(a.otherPort) +
+                                 ": a port is in use or missing");
+        r.log() << "dock: " << a.vessel << " port " << a.port << " holds " << a.otherVessel << " port "
+                << a.otherPort << "\n";
+        return true;
+    }
+
+    // undock VESSEL PORT
+
+    static bool readUndock(ActionLine& in, Action& a) {
+        if (!in.count(2, 2)) return false;
+        a.vessel = in.args[0];
+        return in.unsignedValue(in.args[1], "port", 1023, a.port);
+    }
+    static bool checkUndock(Runner& r, const Action& a) {
+        return needVessel(r, a, a.vessel) && needPort(r, a, a.vessel, a.port);
+    }
+    static bool undock(Runner& r, const Action& a) {
+        sim::VesselRecord* v = vesselThere(r, a, a.vessel);
+        if (!v) return false;
+        const sim::VesselRecord* other = a.port < v->ports.size() ? v->ports[a.port].docked : nullptr;
+        if (!other)
+            return r.fail(
+                a, "cannot undock: nothing is docked at port " + std::to_string(a.port) + " of " + a.vessel);
+        const std::string otherName = other->name;
+        r.emulator_.simulation().undock(*v, a.port);
+        r.log() << "undock: " << otherName << " leaves port " << a.port << " of " << a.vessel << "\n";
+        return true;
+    }
+
+    // remove VESSEL
+
+    static bool checkRemove(Runner& r, const Action& a) {
+        if (!needVessel(r, a, a.vessel)) return false;
+        std::erase(r.names_.vessels, a.vessel);
+        std::erase_if(r.names_.displays, [&](const auto& d) { return d.second == a.vessel; });
+        return true;
+    }
+    static bool remove(Runner& r, const Action& a) {
+        sim::VesselRecord* v = vesselThere(r, a, a.vessel);
+        if (!v) return false;
+        double mass = 0.0;
+        for (const sim::Tank& t : v->tanks) mass += t.mass;
+        r.ledger_.removing(*v, r.now_);
+        r.emulator_.simulation().removeVessel(*v);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.3f kg", mass);
+        r.log() << "remove " << a.vessel << ": it leaves the simulation with " << text
+                << " of propellant; its displays close\n";
+        return true;
+    }
+
+    // save FILE
+
+    static bool checkSave(Runner& r, const Action& a) {
+        const auto [earlier, added] = r.savedAt_.emplace(r.outPath(a.text), a.line);
+        if (!added)
+            return r.fail(a, "save " + a.text + ": " + r.outPath(a.text).string() +
+                                 " is already saved by line " + std::to_string(earlier->second) +
+                                 " of this run; give the scenario another name");
+        r.savedNames_[a.text] = r.names_;
+        return true;
+    }
+    static bool save(Runner& r, const Action& a) {
+        sim::Simulation& s = r.emulator_.simulation();
+        const std::filesystem::path path = r.outPath(a.text);
+        if (std::any_of(r.files_.begin(), r.files_.end(),
+                        [&](const PendingFile& f) { return f.path == path && f.image; }))
+            return r.fail(a, "save " + a.text + ": " + path.string() +
+                                 " is already a picture of this run; give the scenario another name");
+        Runner::Saved saved;
+        saved.time = r.now_;
+        // What each display shows as it is saved, to compare with what a reload shows.
+        for (sim::Display* d : s.displays()) {
+            if (d->instrument()) saved.screens[d->name()] = paint(*d).surface->cells().text();
+        }
+        std::vector<std::string> description = r.scenario_.description;
+        description.push_back("Saved by kestrane-sim at " + seconds(r.now_) + " of simulated time.");
+        saved.text = sim::formatScenario(sim::captureScenario(s, description));
+        r.files_.push_back({path, saved.text, std::nullopt});
+        r.saved_[a.text] = std::move(saved);
+        r.log() << "save " << a.text << ": every display's instrument wrote its block, and writing cleared "
+                << "the module's transfer state, as in the simulator: the pump is off from here on\n";
+        return true;
+    }
+
+    // load FILE
+
+    static bool checkLoad(Runner& r, const Action& a) {
+        if (const auto it = r.savedNames_.find(a.text); it != r.savedNames_.end()) {
+            r.names_ = it->second;
+            return true;
+        }
+        const std::filesystem::path file =
+            std::filesystem::path(a.text).is_absolute()
+                ? std::filesystem::path(a.text)
+                : std::filesystem::path(r.script_.source).parent_path() / a.text;
+        std::string why;
+        std::optional<sim::ScenarioDescription> loaded = sim::readScenarioFile(file.string(), why);
+        if (!loaded) return r.fail(a, "load: " + why);
+        if (const std::string empty = emptyScenarioError(*loaded); !empty.empty())
+            return r.fail(a, "load: " + empty);
+        r.names_ = Runner::Names::of(*loaded);
+        r.loadFiles_[a.text] = std::move(*loaded);
+        return true;
+    }
+    static bool load(Runner& r, const Action& a) {
+        sim::ScenarioDescription next;
+        const Runner::Saved* saved = nullptr;
+        if (const auto it = r.saved_.find(a.text); it != r.saved_.end()) {
+            saved = &it->second;
+            std::string why;
+            std::optional<sim::ScenarioDescription> parsed = sim::parseScenario(saved->text, a.text, why);
+            if (!parsed) return r.fail(a, "load: " + why);
+            next = std::move(*parsed);
+        } else {
+            next = r.loadFiles_.at(a.text);
+        }
+        r.ledger_.leaving();
+        std::string why;
+        if (!r.emulator_.start(next, why)) return r.fail(a, "load: " + why);
+        r.emulator_.simulation().simTime = r.now_;
+        r.ledger_.loaded(r.emulator_.simulation(), a.text, r.now_);
+        r.log() << "load " << a.text << ": a fresh emulator with the module loaded anew, from "
+                << (saved ? "the scenario saved at " + seconds(saved->time) : std::string("the file"))
+                << "\n";
+        if (!saved) return true;
+        for (const auto& [name, text] : saved->screens) {
+            sim::Display* d = r.emulator_.simulation().findDisplay(name);
+            if (!d || !d->instrument()) {
+                r.log() << "  " << name << ": shows no mode after loading\n";
+                continue;
+            }
+            const std::string page = paint(*d).surface->cells().text();
+            r.emulator_.remember(*d, page);
+            r.log() << "  " << name
+                    << (page == text ? ": shows the same page as when it was saved"
+                                     : ": shows a different page from when it was saved")
+                    << "\n";
+        }
+        return true;
+    }
+
+    // accel FACTOR
+
+    static bool readAccel(ActionLine& in, Action& a) {
+        if (!in.count(1, 1)) return false;
+        const std::optional<double> factor = ActionLine::number(in.args[0]);
+        if (!factor || *factor <= 0.0 || *factor > 1e6)
+            return in.fail("time acceleration '" + std::string(in.args[0]) +
+                           "' is not a number above 0 and up to 1000000");
+        a.accel = *factor;
+        return true;
+    }
+    static bool accel(Runner& r, const Action& a) {
+        r.accel_ = a.accel;
+        r.log() << "time acceleration " << a.accel << " (steps of " << r.options_.step * r.accel_ << " s)\n";
+        return true;
+    }
+
+    // show [DISPLAY]
+
+    static bool show(Runner& r, const Action& a) {
+        if (a.display.empty()) {
+            for (sim::Display* d : r.emulator_.simulation().displays()) r.show(*d, timeTag(r.now_));
+            return true;
+        }
+        sim::Display* d = displayThere(r, a);
+        if (!d) return false;
+        r.show(*d, timeTag(r.now_));
+        return true;
+    }
+};
+
+// One action a line: its name and arguments, then how its line is read, what is checked before
+// the run, and what it does.
+const ActionType ScriptActions::kTable[] = {
+    {"note", "TEXT", readNote, nothingToCheck, note},
+    {"open", "DISPLAY [VESSEL [WIDTH HEIGHT]]", readOpen, checkOpen, open},
+    {"close", "DISPLAY", readDisplay, checkDisplay, close},
+    {"select", "[DISPLAY]", readDisplayOrNone, checkDisplayOrDefault, select},
+    {"key", "KEY [DISPLAY]", readKey, checkDisplayOrDefault, key},
+    {"button", "BUTTON [EVENT] [DISPLAY]", readButton, checkDisplayOrDefault, button},
+    {"dock", "VESSEL PORT OTHER-VESSEL OTHER-PORT", readDock, checkDock, dock},
+    {"undock", "VESSEL PORT", readUndock, checkUndock, undock},
+    {"remove", "VESSEL", readVessel, checkRemove, remove},
+    {"save", "FILE", readFileName, checkSave, save},
+    {"load", "FILE", readFileName, checkLoad, load},
+    {"accel", "FACTOR", readAccel, nothingToCheck, accel},
+    {"show", "[DISPLAY]", readDisplayOrNone, checkDisplayOrDefault, show},
+};
+
+std::span<const ActionType> actionTypes() { return ScriptActions::kTable; }
+
+}  // namespace cli

@@ -1,0 +1,87 @@
+#include "sim/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+namespace sim {
+
+namespace {
+
+// `what` and the reason of the error `why`, an errno read before anything could change it.
+bool failed(std::string& error, int why, const std::string& what) {
+    error = what + ": " + std::strerror(why);
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::string> readFile(const std::string& path, std::string& error, std::string_view kind) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        const int why = errno;
+        failed(error, why, path + ": cannot open" + std::string(kind));
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    const int why = std::ferror(file) ? errno : 0;
+    std::fclose(file);
+    if (why != 0) {
+        failed(error, why, path + ": cannot read" + std::string(kind));
+        return std::nullopt;
+    }
+    return text;
+}
+
+ReplacingFile::ReplacingFile(std::filesystem::path path, std::string_view suffix)
+    : path_(std::move(path)), temporary_(path_.string() + std::string(suffix)) {}
+
+ReplacingFile::~ReplacingFile() {
+    if (file_) std::fclose(file_);
+    std::error_code ignored;
+    if (made_) std::filesystem::remove(temporary_, ignored);
+}
+
+bool ReplacingFile::open(std::string& error) {
+    file_ = std::fopen(temporary_.string().c_str(), "wb");
+    if (!file_) {
+        const int why = errno;
+        return failed(error, why, temporary_.string() + ": cannot write");
+    }
+    made_ = true;
+    return true;
+}
+
+bool ReplacingFile::write(std::string_view text, std::string& error) {
+    if (!file_ && !open(error)) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+    int why = ok ? 0 : errno;
+    if (std::fclose(file_) != 0 && ok) {
+        ok = false;
+        why = errno;
+    }
+    file_ = nullptr;
+    return ok || failed(error, why, temporary_.string() + ": cannot write");
+}
+
+bool ReplacingFile::writeWith(const std::function<bool(const std::string& name)>& writer) {
+    made_ = true;
+    return writer(temporary_.string());
+}
+
+bool ReplacingFile::commit(std::string& error) {
+    std::error_code ec;
+    std::filesystem::rename(temporary_, path_, ec);
+    if (ec) {
+        error = path_.string() + ": cannot replace: " + ec.message();
+        return false;
+    }
+    made_ = false;
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,46 @@
+// Whole files read and written: scenario files, scripts, the pictures and saves of a run.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sim {
+
+// The file as bytes. On failure nothing, with `error` "<path>: cannot open<kind>: <reason>" or
+// "<path>: cannot read<kind>: <reason>", where `kind` names the file for the reader
+// (" the script") or is empty.
+std::optional<std::string> readFile(const std::string& path, std::string& error, std::string_view kind = {});
+
+// A file that takes the place of `path` only once it is completely written, so that a write
+// that fails leaves the old file as it was: it is written under the name `path` + `suffix`,
+// renamed over `path` by commit(), and removed again when it is not committed.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(std::filesystem::path path, std::string_view suffix = ".tmp");
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    const std::filesystem::path& temporary() const { return temporary_; }
+
+    // Creates the temporary file, for a caller that wants to know it can be written before it
+    // has the text.
+    bool open(std::string& error);
+    // The whole text into the temporary file (created first when open() was not called).
+    bool write(std::string_view text, std::string& error);
+    // For a writer that takes a file name (a picture): it writes temporary().
+    bool writeWith(const std::function<bool(const std::string& name)>& writer);
+    // Renames the temporary file over `path`.
+    bool commit(std::string& error);
+
+private:
+    std::filesystem::path path_, temporary_;
+    std::FILE* file_ = nullptr;
+    bool made_ = false;  // the temporary file is this one's to remove
+};
+
+}  // namespace sim

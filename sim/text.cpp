@@ -1,0 +1,45 @@
+#include "sim/text.h"
+
+#include <algorithm>
+
+namespace sim {
+
+std::string_view trimStart(std::string_view text) {
+    const size_t first = text.find_first_not_of(kBlanks);
+    return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+std::string_view trim(std::string_view text) {
+    text = trimStart(text);
+    return text.substr(0, text.find_last_not_of(kBlanks) + 1);
+}
+
+std::vector<std::string_view> splitWords(std::string_view line) {
+    std::vector<std::string_view> words;
+    for (line = trimStart(line); !line.empty(); line = trimStart(line)) {
+        const size_t end = std::min(line.find_first_of(kBlanks), line.size());
+        words.push_back(line.substr(0, end));
+        line.remove_prefix(end);
+    }
+    return words;
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return lines;
+}
+
+std::string inQuotes(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+std::string lineMessage(std::string_view source, int line, std::string_view what) {
+    return std::string(source) + ":" + std::to_string(line) + ": " + std::string(what);
+}
+
+}  // namespace sim
