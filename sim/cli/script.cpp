@@ -92,8 +92,8 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
         if (relative) timeWord.remove_prefix(1);
         const std::optional<double> time = ActionLine::number(timeWord);
         if (!time || *time < 0.0)
-            return fail("'" + std::string(words[0]) +
-                        "' is not a time: a line begins with seconds of simulated time, such as 12.5 or +2");
+            return fail(sim::inQuotes(words[0]) +
+                        " is not a time: a line begins with seconds of simulated time, such as 12.5 or +2");
         a.time = relative ? previous + *time : *time;
         if (!std::isfinite(a.time) || a.time > kMaxRunTime)
             return fail("time " + std::string(words[0]) +
