@@ -27,22 +27,25 @@ constexpr int64_t kStepsPerHour = 3600 * 60;
 // of them to the tanker), and a display on the tanker with the pump at High: in CrossFeed from
 // the tanker's second tank into its first, in Load from the first ship's first tank. The tanks
 // are too big for any run to empty or fill.
+const sim::VesselCatalogue kClasses({{"Tanker", {1e12, 1e12, 1e12}, 2}, {"Freighter", {1e12, 1e12}, 2}});
+
 std::string scenarioText(int vessels, int pumpMode) {
-    std::string text =
-        "BEGIN_VESSEL Tanker\n  CLASS Tanker\n  TANK 1e12 5e11\n  TANK 1e12 5e11\n"
-        "  TANK 1e12 5e11\n  PORTS 2\nEND_VESSEL\n";
-    for (int i = 1; i < vessels; ++i) {
-        text += "BEGIN_VESSEL Ship" + std::to_string(i) +
-                "\n  CLASS Freighter\n  TANK 1e12 5e11\n"
-                "  TANK 1e12 5e11\n  PORTS 2\n";
-        if (i == 1) text += "  DOCK 0 Tanker 0\n";
-        if (i % 2 == 0) text += "  DOCK 1 Ship" + std::to_string(i - 1) + " 1\n";
-        text += "END_VESSEL\n";
-    }
-    text += "BEGIN_DISPLAY Left\n  VESSEL Tanker\n  MODE Fuel Management\n  PUMPMODE " +
-            std::to_string(pumpMode) + "\n  PUMPRATE 3\n  DOCKPORT 0\n  TARGETTANK 0\n";
+    std::string text = "BEGIN_FOCUS\n  Ship Tanker\nEND_FOCUS\n\n";
+    text += "BEGIN_MFD Left\n  TYPE User\n  MODE Fuel Management\n  PUMPMODE " + std::to_string(pumpMode) +
+            "\n  PUMPRATE 3\n  DOCKPORT 0\n  TARGETTANK 0\n";
     text += pumpMode == CrossFeed ? "  SOURCETANK 1:Tanker\n" : "  SOURCETANK 0:Ship1\n";
-    return text + "END_DISPLAY\n";
+    text += "END_MFD\n\nBEGIN_SHIPS\nTanker:Tanker\n  STATUS Orbiting Earth\n  PRPLEVEL 0:0.5 1:0.5 2:0.5\n";
+    if (vessels > 1) text += "  DOCKINFO 0:0,Ship1\n";
+    text += "END\n";
+    for (int i = 1; i < vessels; ++i) {
+        const std::string name = "Ship" + std::to_string(i);
+        text += name + ":Freighter\n  STATUS Orbiting Earth\n  PRPLEVEL 0:0.5 1:0.5\n";
+        if (i == 1) text += "  DOCKINFO 0:0,Tanker\n";
+        if (i % 2 == 0) text += "  DOCKINFO 1:1,Ship" + std::to_string(i - 1) + "\n";
+        if (i % 2 == 1 && i + 1 < vessels) text += "  DOCKINFO 1:1,Ship" + std::to_string(i + 1) + "\n";
+        text += "END\n";
+    }
+    return text + "END_SHIPS\n";
 }
 
 // The module as the emulator runs it: mode registered, time-step callback in place.
@@ -62,7 +65,7 @@ public:
 
 std::optional<sim::ScenarioDescription> parse(benchmark::State& state, int vessels, int pumpMode) {
     std::string error;
-    auto scenario = sim::parseScenario(scenarioText(vessels, pumpMode), "bench", error);
+    auto scenario = sim::parseScenario(scenarioText(vessels, pumpMode), "bench", error, kClasses);
     if (!scenario) state.SkipWithError(error.c_str());
     return scenario;
 }
@@ -111,7 +114,7 @@ void vessels(benchmark::State& state, Work work) {
                 if (work == Work::Create) {
                     if (!applyScenario(*scenario, run->sim, error)) state.SkipWithError(error.c_str());
                 } else {
-                    const auto parsed = sim::parseScenario(text, "bench", error);
+                    const auto parsed = sim::parseScenario(text, "bench", error, kClasses);
                     if (!parsed || !applyScenario(*parsed, run->sim, error))
                         state.SkipWithError(error.c_str());
                 }

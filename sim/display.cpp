@@ -32,6 +32,8 @@ bool Display::openMode(const std::string& modeName) {
     if (!instrument_) return false;
     modeName_ = modeName;
     selecting_ = false;
+    foreign_.clear();
+    foreignBlock_.clear();
     pendingRedraws = 1;  // a new instrument is drawn at once
     return true;
 }
@@ -48,6 +50,14 @@ bool Display::select() {
     selecting_ = true;
     ++pendingRedraws;
     return true;
+}
+
+void Display::showForeign(std::string title, std::string note, std::vector<std::string> block) {
+    closeMode();
+    foreign_ = std::move(title);
+    foreignNote_ = std::move(note);
+    foreignBlock_ = std::move(block);
+    ++pendingRedraws;
 }
 
 void Display::closeMode() {
@@ -79,7 +89,10 @@ int Display::buttonMenu(const MFDBUTTONMENU** menu) const {
 void Display::repaint(HDC surface) {
     pendingRedraws = 0;
     if (instrument_) instrument_->Update(surface);
-    if (selecting_) drawSelection(surface);
+    if (selecting_)
+        drawSelection(surface);
+    else if (!instrument_ && !foreign_.empty())
+        drawForeign(surface);
 }
 
 namespace {
@@ -114,6 +127,16 @@ void Display::drawSelection(HDC surface) {
         line(row++, std::string(key) + " " + m.name);
     }
     if (simulation_.modes().empty()) line(row, "No mode registered");
+}
+
+void Display::drawForeign(HDC surface) {
+    const int cw = cellWidthFor(width_), ch = cellHeightFor(height_);
+    SetBkMode(surface, TRANSPARENT);
+    SetTextColor(surface, kTitleColour);
+    TextOutA(surface, cw / 2, 0, foreign_.c_str(), static_cast<int>(foreign_.size()));
+    SetTextColor(surface, kSelectionColour);
+    const std::string note = "(" + foreignNote_ + ")";
+    TextOutA(surface, cw / 2, 2 * ch, note.c_str(), static_cast<int>(note.size()));
 }
 
 void Display::writeStatus(ScenarioBlock& block) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "sim/simulation.h"
@@ -49,6 +50,13 @@ public:
     bool select();
     bool selecting() const { return selecting_; }
 
+    // A display the emulator does not run: one of the simulator's own display types, or a mode
+    // no loaded module registered. It shows what it is, and keeps its scenario block to be
+    // written back as it stood, until a mode is opened on it.
+    void showForeign(std::string title, std::string note, std::vector<std::string> block);
+    const std::string& foreign() const { return foreign_; }
+    const std::vector<std::string>& foreignBlock() const { return foreignBlock_; }
+
     MFD* instrument() const { return instrument_; }
     const std::string& modeName() const { return modeName_; }
     const std::string& name() const { return name_; }
@@ -70,6 +78,7 @@ public:
 
 private:
     void drawSelection(HDC surface);
+    void drawForeign(HDC surface);
 
     Simulation& simulation_;
     std::string name_;
@@ -79,6 +88,8 @@ private:
     std::string modeName_;
     bool selecting_ = false;
     std::string modeBeforeSelection_;
+    std::string foreign_, foreignNote_;
+    std::vector<std::string> foreignBlock_;
 };
 
 }  // namespace sim

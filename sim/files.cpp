@@ -27,7 +27,15 @@ std::optional<std::string> readFile(const std::string& path, std::string& error,
     std::string text;
     char buffer[4096];
     size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, n);
+        if (text.size() > kMaxFileSize) {
+            std::fclose(file);
+            error = path + ": cannot read" + std::string(kind) + ": larger than " +
+                    std::to_string(kMaxFileSize >> 20) + " MiB";
+            return std::nullopt;
+        }
+    }
     const int why = std::ferror(file) ? errno : 0;
     std::fclose(file);
     if (why != 0) {

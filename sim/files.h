@@ -10,9 +10,13 @@
 
 namespace sim {
 
-// The file as bytes. On failure nothing, with `error` "<path>: cannot open<kind>: <reason>" or
-// "<path>: cannot read<kind>: <reason>", where `kind` names the file for the reader
-// (" the script") or is empty.
+// The largest file read: no scenario or script comes near, and an endless one (a device, a
+// runaway generator) must end in a message, not in all memory taken.
+inline constexpr size_t kMaxFileSize = size_t{16} << 20;
+
+// The file as bytes. On failure nothing, with `error` "<path>: cannot open<kind>: <reason>",
+// "<path>: cannot read<kind>: <reason>" or "<path>: cannot read<kind>: larger than 16 MiB",
+// where `kind` names the file for the reader (" the script") or is empty.
 std::optional<std::string> readFile(const std::string& path, std::string& error, std::string_view kind = {});
 
 // A file that takes the place of `path` only once it is completely written, so that a write

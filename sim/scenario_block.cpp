@@ -8,7 +8,10 @@ namespace sim {
 
 bool ScenarioBlock::nextLine(char*& line) {
     if (readPos_ >= lines.size()) return false;
-    current_ = trimStart(lines[readPos_++]);
+    const std::string_view text = trim(withoutComment(lines[readPos_]));
+    if (equalsIgnoringCase(text, "END")) return false;
+    ++readPos_;
+    current_ = text;
     line = current_.data();
     return true;
 }

@@ -14,7 +14,9 @@ public:
 
     std::vector<std::string> lines;  // "ITEM value", one item a line
 
-    // Reading: hands out the lines in turn, leading blanks removed.
+    // Reading, as the simulator's oapiReadScenario_nextline: the lines in turn, blanks and tabs
+    // trimmed from both ends and comments cut off, up to a line "END" (which it does not hand
+    // out; the simulator reads on past the display's END_MFD to there) or the last line.
     bool nextLine(char*& line);
     void rewind() { readPos_ = 0; }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <unordered_map>
 #include <utility>
@@ -17,23 +18,57 @@ namespace {
 
 constexpr std::string_view kBeginDesc = "BEGIN_DESC";
 constexpr std::string_view kEndDesc = "END_DESC";
-constexpr std::string_view kBeginVessel = "BEGIN_VESSEL";
-constexpr std::string_view kEndVessel = "END_VESSEL";
-constexpr std::string_view kBeginDisplay = "BEGIN_DISPLAY";
-constexpr std::string_view kEndDisplay = "END_DISPLAY";
-constexpr char kComment = ';';
+constexpr std::string_view kBeginFocus = "BEGIN_FOCUS";
+constexpr std::string_view kEndFocus = "END_FOCUS";
+constexpr std::string_view kBeginMfd = "BEGIN_MFD";
+constexpr std::string_view kEndMfd = "END_MFD";
+constexpr std::string_view kBeginShips = "BEGIN_SHIPS";
+constexpr std::string_view kEndShips = "END_SHIPS";
+constexpr std::string_view kEnd = "END";
 
-// The text after the keyword, trimmed.
-std::string_view restAfter(std::string_view line, std::string_view keyword) {
-    line = trim(line);
-    return trim(line.substr(keyword.size()));
+// Ship lines the emulator models; every other line of a ship is kept as it stands.
+constexpr std::string_view kLevels = "PRPLEVEL";
+constexpr std::string_view kFuel = "FUEL";
+constexpr std::string_view kDockInfo = "DOCKINFO";
+// The lines the simulator writes before PRPLEVEL, and then before DOCKINFO: where a ship that had
+// none gets them.
+constexpr std::string_view kBeforeLevels[] = {"STATUS",   "RPOS",    "RVEL",   "ELEMENTS", "AROT",
+                                              "VROT",     "BASE",    "POS",    "HEADING",  "ALT",
+                                              "ATTACHED", "RCSMODE", "AFCMODE"};
+constexpr std::string_view kBeforeDocking[] = {kLevels, "THLEVEL"};
+
+// A line without comment and blanks at its ends: what the simulator compares.
+std::string_view content(std::string_view line) { return trim(withoutComment(line)); }
+
+// The first word of a line's content.
+std::string_view keyword(std::string_view line) {
+    const std::string_view c = content(line);
+    return c.substr(0, std::min(c.find_first_of(kBlanks), c.size()));
+}
+
+template <size_t N>
+bool oneOf(std::string_view word, const std::string_view (&words)[N]) {
+    return std::any_of(std::begin(words), std::end(words),
+                       [&](std::string_view w) { return equalsIgnoringCase(word, w); });
+}
+
+template <typename T>
+bool number(std::string_view text, T& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+bool oneWord(std::string_view name) {
+    return !name.empty() && name.find_first_of(" \t\r\n;:") == std::string_view::npos;
 }
 
 class Parser {
 public:
-    Parser(std::string_view text, const std::string& source, std::string& error)
-        : lines_(splitLines(text)), source_(source), error_(error) {
+    Parser(std::string_view text, const std::string& source, const VesselCatalogue& classes,
+           std::string& error)
+        : lines_(splitLines(text)), source_(source), classes_(classes), error_(error) {
         result_.source = source;
+        error_.clear();  // tells a block's own failure from its missing end
     }
 
     std::optional<ScenarioDescription> run() {
@@ -45,9 +80,17 @@ private:
     std::vector<std::string_view> lines_;
     size_t next_ = 0;  // index of the next line to read
     const std::string& source_;
+    const VesselCatalogue& classes_;
     std::string& error_;
     ScenarioDescription result_;
-    bool haveDescription_ = false;
+    std::map<std::string_view, int> blocksSeen_;  // the modelled blocks, by their first line
+    int focusLine_ = 0;
+    struct DisplayLine {
+        std::string name, vessel;
+        unsigned width, height;
+        int line;
+    };
+    std::vector<DisplayLine> displayLines_;  // of the emulator's block
 
     bool fail(int line, const std::string& what) {
         error_ = lineMessage(source_, line, what);
@@ -55,287 +98,620 @@ private:
     }
     int lineNumber() const { return static_cast<int>(next_); }  // of the line last read
 
-    // The next line that holds more than a comment, without the comment; false at the end of
-    // the text.
-    bool nextContentLine(std::string_view& line) {
-        while (next_ < lines_.size()) {
-            line = lines_[next_++];
-            line = trim(line.substr(0, line.find(kComment)));
-            if (!line.empty()) return true;
-        }
-        return false;
+    // The blocks a file has once: a second would leave unclear which one a save replaces.
+    bool once(std::string_view block, const std::string& name) {
+        const auto [at, added] = blocksSeen_.emplace(block, lineNumber());
+        if (added) return true;
+        return fail(lineNumber(),
+                    "second " + name + " block (the first is at line " + std::to_string(at->second) + ")");
+    }
+
+    void layout(ScenarioPart part, std::string text = {}) {
+        result_.layout.push_back({part, std::move(text)});
     }
 
     bool parseAll() {
-        std::string_view line;
-        while (nextContentLine(line)) {
-            const std::vector<std::string_view> w = splitWords(line);
-            if (w[0] == kBeginDesc) {
-                if (!parseDescription(w)) return false;
-            } else if (w[0] == kBeginVessel) {
-                if (!parseVessel(w)) return false;
-            } else if (w[0] == kBeginDisplay) {
-                if (!parseDisplay(w)) return false;
+        while (next_ < lines_.size()) {
+            const std::string_view line = lines_[next_++];
+            // Blocks begin in the first column; anything else between them is kept as it stands.
+            if (startsWithIgnoringCase(line, kBeginDesc)) {
+                if (!once(kBeginDesc, "BEGIN_DESC") || !parseDescription()) return false;
+            } else if (startsWithIgnoringCase(line, kBeginFocus)) {
+                if (!once(kBeginFocus, "BEGIN_FOCUS") || !parseFocus()) return false;
+            } else if (startsWithIgnoringCase(line, kBeginMfd)) {
+                if (!parseDisplay(line)) return false;
+            } else if (startsWithIgnoringCase(line, kBeginShips)) {
+                if (!once(kBeginShips, "BEGIN_SHIPS") || !parseShips()) return false;
+            } else if (startsWithIgnoringCase(line, kEmulatorBlock)) {
+                if (!once(kEmulatorBlock, std::string(kEmulatorBlock)) || !parseEmulatorBlock()) return false;
             } else {
-                return fail(lineNumber(), "unknown keyword " + inQuotes(w[0]));
+                layout(ScenarioPart::Text, std::string(line));
             }
         }
         return true;
     }
 
-    bool expectWords(const std::vector<std::string_view>& w, size_t count, const char* form) {
-        if (w.size() == count) return true;
-        return fail(lineNumber(), std::string("expected \"") + form + "\"");
-    }
-
-    bool unsignedNumber(std::string_view text, unsigned& value) {
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc{} || end != text.data() + text.size()) {
-            const bool tooLarge = error == std::errc::result_out_of_range && end == text.data() + text.size();
-            return fail(lineNumber(),
-                        (tooLarge ? "number out of range " : "malformed number ") + inQuotes(text));
-        }
-        return true;
-    }
-
-    bool mass(std::string_view text, double& value) {
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
-            return fail(lineNumber(), "malformed number " + inQuotes(text));
-        }
-        return true;
-    }
-
-    bool parseDescription(const std::vector<std::string_view>& w) {
-        const int begin = lineNumber();
-        if (!expectWords(w, 1, "BEGIN_DESC")) return false;
-        if (haveDescription_) return fail(begin, "second description block");
-        haveDescription_ = true;
+    // Lines up to the one that ends the block; false at the end of the text.
+    template <typename Ends, typename Each>
+    bool blockLines(Ends ends, Each each) {
         while (next_ < lines_.size()) {
             const std::string_view line = lines_[next_++];
-            if (trim(line.substr(0, line.find(kComment))) == kEndDesc) return true;
-            result_.description.emplace_back(line);
+            if (ends(content(line))) return true;
+            if (!each(line)) return false;
         }
+        return false;
+    }
+    static auto prefix(std::string_view end) {
+        return [end](std::string_view c) { return startsWithIgnoringCase(c, end); };
+    }
+    static auto exactly(std::string_view end) {
+        return [end](std::string_view c) { return equalsIgnoringCase(c, end); };
+    }
+
+    bool parseDescription() {
+        const int begin = lineNumber();
+        layout(ScenarioPart::Description);
+        if (blockLines(prefix(kEndDesc), [&](std::string_view line) {
+                result_.description.emplace_back(line);
+                return true;
+            }))
+            return true;
         return fail(begin, "BEGIN_DESC without END_DESC");
     }
 
-    bool parseVessel(const std::vector<std::string_view>& w) {
-        ScenarioVessel v;
-        v.line = lineNumber();
-        if (!expectWords(w, 2, "BEGIN_VESSEL name")) return false;
-        v.name = w[1];
-        bool haveClass = false, havePorts = false;
-        std::string_view line;
-        while (nextContentLine(line)) {
-            const std::vector<std::string_view> k = splitWords(line);
-            if (k[0] == kEndVessel) {
-                if (!expectWords(k, 1, "END_VESSEL")) return false;
-                result_.vessels.push_back(std::move(v));
+    bool parseFocus() {
+        const int begin = lineNumber();
+        layout(ScenarioPart::Focus);
+        if (blockLines(prefix(kEndFocus), [&](std::string_view line) {
+                const std::vector<std::string_view> w = splitWords(content(line));
+                if (!w.empty() && equalsIgnoringCase(w[0], "Ship")) {
+                    if (w.size() != 2) return fail(lineNumber(), "expected \"Ship name\"");
+                    result_.focus = w[1];
+                    focusLine_ = lineNumber();
+                }
                 return true;
-            }
-            if (k[0] == "CLASS") {
-                if (haveClass) return fail(lineNumber(), "second CLASS line");
-                if (k.size() < 2) return expectWords(k, 2, "CLASS name");
-                v.className = restAfter(line, k[0]);
-                haveClass = true;
-            } else if (k[0] == "TANK") {
-                if (!expectWords(k, 3, "TANK capacity mass")) return false;
-                Tank t;
-                if (!mass(k[1], t.capacity) || !mass(k[2], t.mass)) return false;
-                if (t.capacity < 0.0) return fail(lineNumber(), "negative capacity");
-                // Totals of many such tanks stay finite.
-                if (t.capacity > kMaxTankCapacity) return fail(lineNumber(), "capacity above 1e15 kg");
-                if (t.mass < 0.0) return fail(lineNumber(), "negative mass");
-                if (t.mass > t.capacity) return fail(lineNumber(), "mass above capacity");
-                v.tanks.push_back(t);
-            } else if (k[0] == "PORTS") {
-                if (havePorts) return fail(lineNumber(), "second PORTS line");
-                if (!expectWords(k, 2, "PORTS count") || !unsignedNumber(k[1], v.ports)) return false;
-                if (v.ports > kMaxDockPorts) {
-                    return fail(lineNumber(), "more than " + std::to_string(kMaxDockPorts) + " ports");
-                }
-                havePorts = true;
-            } else if (k[0] == "DOCK") {
-                ScenarioDockLink link;
-                link.line = lineNumber();
-                if (!expectWords(k, 4, "DOCK port vessel port") || !unsignedNumber(k[1], link.port) ||
-                    !unsignedNumber(k[3], link.otherPort)) {
-                    return false;
-                }
-                link.vessel = k[2];
-                v.docks.push_back(std::move(link));
-            } else {
-                return fail(lineNumber(), "unknown keyword " + inQuotes(k[0]) + " in a vessel block");
-            }
-        }
-        return fail(v.line, "BEGIN_VESSEL without END_VESSEL");
+            }))
+            return true;
+        return error_.empty() ? fail(begin, "BEGIN_FOCUS without END_FOCUS") : false;
     }
 
-    bool parseDisplay(const std::vector<std::string_view>& w) {
+    bool parseDisplay(std::string_view header) {
         ScenarioDisplay d;
         d.line = lineNumber();
-        if (!expectWords(w, 2, "BEGIN_DISPLAY name")) return false;
+        const std::vector<std::string_view> w = splitWords(content(header));
+        if (w.size() != 2 || !equalsIgnoringCase(w[0], kBeginMfd))
+            return fail(d.line, "expected \"BEGIN_MFD id\"");
         d.name = w[1];
-        bool haveVessel = false, haveSize = false;
-        std::string_view line;
-        while (nextContentLine(line)) {
-            const std::vector<std::string_view> k = splitWords(line);
-            if (k[0] == kEndDisplay) {
-                if (!expectWords(k, 1, "END_DISPLAY")) return false;
-                return finishDisplay(std::move(d), haveVessel);
+        if (!isDisplayId(d.name))
+            return fail(d.line, "display " + inQuotes(d.name) + ": the displays are Left, Right and 3 to 12");
+        for (const ScenarioDisplay& other : result_.displays) {
+            if (equalsIgnoringCase(other.name, d.name))
+                return fail(d.line, "second block of display " + inQuotes(d.name) +
+                                        " (the first is at line " + std::to_string(other.line) + ")");
+        }
+        d.block.emplace_back(header);
+        bool typed = false;
+        const bool ended = blockLines(prefix(kEndMfd), [&](std::string_view line) {
+            d.block.emplace_back(line);
+            if (d.modeLine) {
+                d.items.emplace_back(trimStart(line));
+                return true;
             }
-            if (k[0] == "VESSEL") {
-                if (haveVessel) return fail(lineNumber(), "second VESSEL line");
-                if (!expectWords(k, 2, "VESSEL name")) return false;
-                d.vessel = k[1];
-                d.vesselLine = lineNumber();
-                haveVessel = true;
-            } else if (k[0] == "SIZE") {
-                if (haveSize) return fail(lineNumber(), "second SIZE line");
-                if (!expectWords(k, 3, "SIZE width height") || !unsignedNumber(k[1], d.width) ||
-                    !unsignedNumber(k[2], d.height)) {
-                    return false;
-                }
-                if (d.width == 0 || d.height == 0 || d.width > kMaxDisplaySize ||
-                    d.height > kMaxDisplaySize) {
-                    return fail(lineNumber(),
-                                "display size out of range 1.." + std::to_string(kMaxDisplaySize));
-                }
-                haveSize = true;
-            } else if (k[0] == "MODE") {
-                if (k.size() < 2) return expectWords(k, 2, "MODE name");
-                d.mode = restAfter(line, k[0]);
-                d.modeLine = lineNumber();
-                // Everything up to the end marker belongs to the instrument, as written.
-                while (next_ < lines_.size()) {
-                    const std::string_view item = lines_[next_++];
-                    if (trim(item.substr(0, item.find(kComment))) == kEndDisplay)
-                        return finishDisplay(std::move(d), haveVessel);
-                    // The host hands item lines over without their leading blanks anyway.
-                    d.items.emplace_back(trimStart(item));
-                }
-                return fail(d.line, "BEGIN_DISPLAY without END_DISPLAY");
-            } else {
-                return fail(lineNumber(), "unknown keyword " + inQuotes(k[0]) + " in a display block");
+            const std::string_view c = content(line);
+            if (typed || !startsWithIgnoringCase(c, "TYPE")) return true;
+            typed = true;
+            d.type = trim(c.substr(4));
+            if (!equalsIgnoringCase(d.type, "User")) return true;
+            // A mode of a module: its name on the very next line, then the instrument's items.
+            const std::string_view mode = next_ < lines_.size() ? content(lines_[next_]) : std::string_view();
+            if (!startsWithIgnoringCase(mode, "MODE") || trim(mode.substr(4)).empty())
+                return fail(lineNumber(), "TYPE User without a MODE line right after it");
+            d.block.emplace_back(lines_[next_++]);
+            d.mode = trim(mode.substr(4));
+            d.modeLine = lineNumber();
+            return true;
+        });
+        if (!ended) return error_.empty() ? fail(d.line, "BEGIN_MFD without END_MFD") : false;
+        d.block.emplace_back(lines_[next_ - 1]);
+        if (d.modeLine) {
+            // The simulator's reader goes on past END_MFD until a line END.
+            for (size_t i = static_cast<size_t>(d.modeLine); i < lines_.size(); ++i) {
+                d.reading.emplace_back(lines_[i]);
+                if (equalsIgnoringCase(content(lines_[i]), kEnd)) break;
             }
         }
-        return fail(d.line, "BEGIN_DISPLAY without END_DISPLAY");
-    }
-
-    bool finishDisplay(ScenarioDisplay d, bool haveVessel) {
-        if (!haveVessel) return fail(d.line, "display " + inQuotes(d.name) + " has no VESSEL line");
+        layout(ScenarioPart::Display, d.name);
         result_.displays.push_back(std::move(d));
         return true;
     }
 
-    // What the file alone decides: unique names, dock links between existing ports that agree
-    // with each other, displays on vessels of the file.
+    bool parseShips() {
+        const int begin = lineNumber();
+        layout(ScenarioPart::Ships);
+        std::vector<std::string> pending;
+        while (next_ < lines_.size()) {
+            const std::string_view line = lines_[next_++];
+            const std::string_view c = content(line);
+            if (equalsIgnoringCase(c, kEndShips)) {
+                result_.shipsEnd = std::move(pending);
+                return true;
+            }
+            if (c.empty()) {
+                pending.emplace_back(line);
+                continue;
+            }
+            if (!parseShip(c)) return false;
+            result_.vessels.back().before = std::move(pending);
+            pending.clear();
+        }
+        return fail(begin, "BEGIN_SHIPS without END_SHIPS");
+    }
+
+    bool parseShip(std::string_view header) {
+        ScenarioVessel v;
+        v.line = lineNumber();
+        const size_t colon = header.find(':');
+        v.name = trim(header.substr(0, colon));
+        v.className = colon == std::string_view::npos ? v.name : std::string(trim(header.substr(colon + 1)));
+        if (!oneWord(v.name)) return fail(v.line, "ship name " + inQuotes(v.name) + " is not one word");
+        if (v.className.empty()) v.className = v.name;
+        const VesselClass* vesselClass = classes_.find(v.className);
+        if (!vesselClass) {
+            std::string what = "ship " + inQuotes(v.name) + ": unknown vessel class " +
+                               inQuotes(v.className) + "; add it to " + classes_.path();
+            if (!classes_.loadError().empty()) what += " (" + classes_.loadError() + ")";
+            return fail(v.line, what);
+        }
+        v.ports = vesselClass->ports;
+        // Loading empties every tank first: a tank no line names stays empty.
+        for (const double capacity : vesselClass->tanks) v.tanks.push_back({capacity, 0.0});
+
+        while (next_ < lines_.size()) {
+            const std::string_view line = lines_[next_++];
+            const std::string_view c = content(line);
+            if (equalsIgnoringCase(c, kEnd)) {
+                result_.vessels.push_back(std::move(v));
+                return true;
+            }
+            if (equalsIgnoringCase(c, kEndShips))
+                return fail(v.line, "ship " + inQuotes(v.name) + " has no END line before END_SHIPS");
+            v.lines.emplace_back(line);
+            const std::vector<std::string_view> w = splitWords(c);
+            if (w.empty()) continue;
+            if (equalsIgnoringCase(w[0], kLevels)) {
+                if (!parseLevels(w, v)) return false;
+            } else if (equalsIgnoringCase(w[0], kFuel)) {
+                if (!parseFuel(w, v)) return false;
+            } else if (equalsIgnoringCase(w[0], kDockInfo)) {
+                if (!parseDockInfo(w, v)) return false;
+            }
+        }
+        return fail(v.line, "ship " + inQuotes(v.name) + " without END");
+    }
+
+    // A level as the simulator takes it: a fraction of the capacity, held to 0 to 1.
+    bool level(std::string_view text, double& value) {
+        if (!number(text, value) || !std::isfinite(value)) return false;
+        value = std::clamp(value, 0.0, 1.0);
+        return true;
+    }
+
+    bool parseLevels(const std::vector<std::string_view>& w, ScenarioVessel& v) {
+        for (size_t i = 1; i < w.size(); ++i) {
+            const size_t colon = w[i].find(':');
+            int tank = 0;
+            double fraction = 0.0;
+            if (colon == std::string_view::npos || !number(w[i].substr(0, colon), tank) ||
+                !level(w[i].substr(colon + 1), fraction))
+                return fail(lineNumber(), "PRPLEVEL: cannot read " + inQuotes(w[i]) + " as tank:level");
+            // A tank the class does not have is passed over, as the simulator does.
+            if (tank >= 0 && static_cast<size_t>(tank) < v.tanks.size()) {
+                Tank& t = v.tanks[static_cast<size_t>(tank)];
+                t.mass = fraction * t.capacity;
+            }
+        }
+        return true;
+    }
+
+    bool parseFuel(const std::vector<std::string_view>& w, ScenarioVessel& v) {
+        double fraction = 0.0;
+        if (w.size() != 2 || !level(w[1], fraction))
+            return fail(lineNumber(), "FUEL: expected one level, a fraction of each tank's capacity");
+        for (Tank& t : v.tanks) t.mass = fraction * t.capacity;
+        return true;
+    }
+
+    bool parseDockInfo(const std::vector<std::string_view>& w, ScenarioVessel& v) {
+        for (size_t i = 1; i < w.size(); ++i) {
+            const size_t colon = w[i].find(':'), comma = w[i].find(',');
+            ScenarioDockLink link;
+            link.line = lineNumber();
+            if (colon == std::string_view::npos || comma == std::string_view::npos || comma < colon ||
+                !number(w[i].substr(0, colon), link.port) ||
+                !number(w[i].substr(colon + 1, comma - colon - 1), link.otherPort) ||
+                comma + 1 == w[i].size())
+                return fail(lineNumber(),
+                            "DOCKINFO: cannot read " + inQuotes(w[i]) + " as port:otherport,name");
+            link.vessel = w[i].substr(comma + 1);
+            v.docks.push_back(std::move(link));
+        }
+        return true;
+    }
+
+    bool parseEmulatorBlock() {
+        const int begin = lineNumber();
+        layout(ScenarioPart::Emulator);
+        if (blockLines(exactly(kEnd), [&](std::string_view line) {
+                const std::vector<std::string_view> w = splitWords(content(line));
+                if (w.empty()) return true;
+                DisplayLine d{};
+                d.line = lineNumber();
+                if (!equalsIgnoringCase(w[0], "DISPLAY"))
+                    return fail(d.line,
+                                "unknown line " + inQuotes(w[0]) + " in " + std::string(kEmulatorBlock));
+                if ((w.size() != 4 && w.size() != 5) || !number(w[2], d.width) || !number(w[3], d.height))
+                    return fail(d.line, "expected \"DISPLAY id width height [ship]\"");
+                if (d.width == 0 || d.height == 0 || d.width > kMaxDisplaySize || d.height > kMaxDisplaySize)
+                    return fail(d.line, "display size out of range 1.." + std::to_string(kMaxDisplaySize));
+                d.name = w[1];
+                if (w.size() == 5) d.vessel = w[4];
+                displayLines_.push_back(std::move(d));
+                return true;
+            }))
+            return true;
+        return error_.empty() ? fail(begin, std::string(kEmulatorBlock) + " without END") : false;
+    }
+
+    // What the file alone decides: unique ship names, a focus and dock links between existing
+    // ports that agree with each other, displays on ships of the file.
     bool check() {
-        std::map<std::string, size_t> index;
+        std::unordered_map<std::string, size_t> index;
         for (size_t i = 0; i < result_.vessels.size(); ++i) {
             const ScenarioVessel& v = result_.vessels[i];
             const auto [at, added] = index.emplace(v.name, i);
             if (!added) {
-                return fail(v.line, "duplicate vessel name " + inQuotes(v.name) + " (first at line " +
+                return fail(v.line, "duplicate ship name " + inQuotes(v.name) + " (first at line " +
                                         std::to_string(result_.vessels[at->second].line) + ")");
             }
         }
-        // Each port holds at most one partner; a link may be written from both sides alike.
+        if (!result_.focus.empty() && !index.count(result_.focus))
+            return fail(focusLine_, "the focus ship " + inQuotes(result_.focus) + " is not among the ships");
+        if (result_.focus.empty() && !result_.vessels.empty()) result_.focus = result_.vessels[0].name;
+        if (!checkDocking(index)) return false;
+
+        for (ScenarioDisplay& d : result_.displays) {
+            if (result_.focus.empty())
+                return fail(d.line,
+                            "display " + inQuotes(d.name) + ": the scenario has no ship to show it on");
+            d.vessel = result_.focus;
+        }
+        for (const DisplayLine& line : displayLines_) {
+            const auto d =
+                std::find_if(result_.displays.begin(), result_.displays.end(),
+                             [&](const ScenarioDisplay& s) { return equalsIgnoringCase(s.name, line.name); });
+            if (d == result_.displays.end())
+                return fail(line.line, "display " + inQuotes(line.name) + " has no BEGIN_MFD block");
+            if (!line.vessel.empty()) {
+                if (!index.count(line.vessel))
+                    return fail(line.line, "display " + inQuotes(line.name) + " on unknown ship " +
+                                               inQuotes(line.vessel));
+                d->vessel = line.vessel;
+            }
+            d->width = line.width;
+            d->height = line.height;
+        }
+        return true;
+    }
+
+    // Each port holds at most one partner; the simulator writes a link from both sides, and a
+    // link written from one side only docks as well. A name of no ship leaves the port free.
+    bool checkDocking(const std::unordered_map<std::string, size_t>& index) {
         std::map<std::pair<size_t, unsigned>, std::pair<size_t, unsigned>> partner;
         for (size_t i = 0; i < result_.vessels.size(); ++i) {
-            const ScenarioVessel& v = result_.vessels[i];
+            ScenarioVessel& v = result_.vessels[i];
+            std::erase_if(v.docks, [&](const ScenarioDockLink& link) { return !index.count(link.vessel); });
             for (const ScenarioDockLink& link : v.docks) {
                 if (link.port >= v.ports) {
-                    return fail(link.line, "vessel " + inQuotes(v.name) + " has no port " +
-                                               std::to_string(link.port) +
-                                               " (ports: " + std::to_string(v.ports) + ")");
+                    return fail(link.line, "DOCKINFO: ship " + inQuotes(v.name) + " has no port " +
+                                               std::to_string(link.port) + " (its class has " +
+                                               std::to_string(v.ports) + ")");
                 }
-                const auto other = index.find(link.vessel);
-                if (other == index.end())
-                    return fail(link.line, "dock link to unknown vessel " + inQuotes(link.vessel));
-                if (other->second == i)
-                    return fail(link.line, "vessel " + inQuotes(v.name) + " docked to itself");
-                const ScenarioVessel& o = result_.vessels[other->second];
+                const size_t other = index.at(link.vessel);
+                if (other == i)
+                    return fail(link.line, "DOCKINFO: ship " + inQuotes(v.name) + " docked to itself");
+                const ScenarioVessel& o = result_.vessels[other];
                 if (link.otherPort >= o.ports) {
-                    return fail(link.line, "vessel " + inQuotes(o.name) + " has no port " +
-                                               std::to_string(link.otherPort) +
-                                               " (ports: " + std::to_string(o.ports) + ")");
+                    return fail(link.line, "DOCKINFO: ship " + inQuotes(o.name) + " has no port " +
+                                               std::to_string(link.otherPort) + " (its class has " +
+                                               std::to_string(o.ports) + ")");
                 }
-                const std::pair<size_t, unsigned> a{i, link.port}, b{other->second, link.otherPort};
+                const std::pair<size_t, unsigned> a{i, link.port}, b{other, link.otherPort};
                 for (const auto& [from, to] : {std::pair{a, b}, std::pair{b, a}}) {
                     const auto [at, added] = partner.emplace(from, to);
                     if (!added && at->second != to) {
-                        const ScenarioVessel& holder = result_.vessels[from.first];
-                        return fail(link.line, "port " + std::to_string(from.second) + " of " +
-                                                   inQuotes(holder.name) + " is already docked to " +
+                        return fail(link.line, "DOCKINFO: port " + std::to_string(from.second) + " of " +
+                                                   inQuotes(result_.vessels[from.first].name) +
+                                                   " is already docked to " +
                                                    inQuotes(result_.vessels[at->second.first].name));
                     }
                 }
-            }
-        }
-        std::map<std::string, int> displayNames;
-        for (const ScenarioDisplay& d : result_.displays) {
-            const auto [at, added] = displayNames.emplace(d.name, d.line);
-            if (!added) {
-                return fail(d.line, "duplicate display name " + inQuotes(d.name) + " (first at line " +
-                                        std::to_string(at->second) + ")");
-            }
-            if (!index.count(d.vessel)) {
-                return fail(d.vesselLine ? d.vesselLine : d.line,
-                            "display " + inQuotes(d.name) + " on unknown vessel " + inQuotes(d.vessel));
             }
         }
         return true;
     }
 };
 
-// Names the file could not give back as they are: a name is one word, and nothing holds a
-// comment sign or a line break.
+// Names the file could not give back as they are.
 bool savable(Simulation& simulation, const std::string& path, std::string& error) {
-    auto word = [](const std::string& s) {
-        return !s.empty() && s.find_first_of(" \t\r\n;") == std::string::npos;
-    };
     auto refuse = [&](const std::string& what) {
         error = path + ": cannot save " + what;
         return false;
     };
     for (VesselRecord* v : simulation.vessels()) {
-        if (!word(v->name)) return refuse("vessel name " + inQuotes(v->name) + ": not one word");
-        if (v->className.find_first_of("\r\n;") != std::string::npos) {
+        if (!oneWord(v->name))
+            return refuse("vessel name " + inQuotes(v->name) + ": not one word without ':' and ';'");
+        if (v->className.find_first_of("\r\n;") != std::string::npos)
             return refuse("class name " + inQuotes(v->className));
-        }
-        for (const Tank& t : v->tanks) {
-            if (t.capacity > kMaxTankCapacity)
-                return refuse("vessel " + inQuotes(v->name) + ": a tank above 1e15 kg");
-        }
     }
     for (Display* d : simulation.displays()) {
-        if (!word(d->name())) return refuse("display name " + inQuotes(d->name()) + ": not one word");
-        if (d->modeName().find_first_of("\r\n;") != std::string::npos) {
+        if (!isDisplayId(d->name()))
+            return refuse("display " + inQuotes(d->name()) + ": the displays are Left, Right and 3 to 12");
+        if (d->modeName().find_first_of("\r\n;") != std::string::npos)
             return refuse("mode name " + inQuotes(d->modeName()));
-        }
     }
     return true;
 }
 
-// Shortest text that reads back as the same double.
-std::string exact(double value) {
-    char buffer[64];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return error == std::errc{} ? std::string(buffer, end) : std::string("nan");
+// The focus ship of a saved scenario: the loaded file's while it is there, else the ship of
+// the first display, else the first ship.
+std::string focusOf(Simulation& simulation, const ScenarioDescription& base) {
+    if (!base.focus.empty() && simulation.findVessel(base.focus)) return base.focus;
+    const std::vector<Display*> displays = simulation.displays();
+    if (!displays.empty()) return displays[0]->vessel().name;
+    const std::vector<VesselRecord*> vessels = simulation.vessels();
+    return vessels.empty() ? std::string() : vessels[0]->name;
 }
+
+// The layout of a scenario that was not loaded: the blocks in the order the simulator saves them.
+std::vector<ScenarioLayoutEntry> simulatorLayout(const ScenarioDescription& scenario) {
+    std::vector<ScenarioLayoutEntry> out;
+    auto text = [&](std::string line) { out.push_back({ScenarioPart::Text, std::move(line)}); };
+    if (!scenario.description.empty()) {
+        out.push_back({ScenarioPart::Description, {}});
+        text("");
+    }
+    for (const char* line :
+         {"BEGIN_ENVIRONMENT", "  System Sol", "  Date MJD 51544.5", "END_ENVIRONMENT", ""})
+        text(line);
+    out.push_back({ScenarioPart::Focus, {}});
+    text("");
+    for (const ScenarioDisplay& d : scenario.displays) {
+        out.push_back({ScenarioPart::Display, d.name});
+        text("");
+    }
+    out.push_back({ScenarioPart::Ships, {}});
+    return out;
+}
+
+// The base's layout for the displays the simulation has now: gone ones out, new ones after the
+// last display (or before the ships).
+std::vector<ScenarioLayoutEntry> layoutFor(const ScenarioDescription& base, const ScenarioDescription& now) {
+    if (base.layout.empty()) return simulatorLayout(now);
+    auto has = [&](const std::string& name) {
+        return std::any_of(now.displays.begin(), now.displays.end(),
+                           [&](const ScenarioDisplay& d) { return d.name == name; });
+    };
+    std::vector<ScenarioLayoutEntry> out;
+    for (const ScenarioLayoutEntry& e : base.layout) {
+        if (e.part != ScenarioPart::Display || has(e.text)) out.push_back(e);
+    }
+    auto at = [&](ScenarioPart part) {
+        return std::find_if(out.begin(), out.end(),
+                            [&](const ScenarioLayoutEntry& e) { return e.part == part; });
+    };
+    if (at(ScenarioPart::Ships) == out.end()) out.push_back({ScenarioPart::Ships, {}});
+    if (!now.description.empty() && at(ScenarioPart::Description) == out.end()) {
+        out.insert(out.begin(), {{ScenarioPart::Description, {}}, {ScenarioPart::Text, ""}});
+    }
+    if (at(ScenarioPart::Focus) == out.end()) {
+        out.insert(at(ScenarioPart::Ships), {{ScenarioPart::Focus, {}}, {ScenarioPart::Text, ""}});
+    }
+    for (const ScenarioDisplay& d : now.displays) {
+        if (std::any_of(out.begin(), out.end(), [&](const ScenarioLayoutEntry& e) {
+                return e.part == ScenarioPart::Display && e.text == d.name;
+            }))
+            continue;
+        const auto last = std::find_if(out.rbegin(), out.rend(), [](const ScenarioLayoutEntry& e) {
+            return e.part == ScenarioPart::Display;
+        });
+        const ScenarioLayoutEntry display{ScenarioPart::Display, d.name}, blank{ScenarioPart::Text, ""};
+        if (last != out.rend())
+            out.insert(last.base(), {blank, display});
+        else
+            out.insert(at(ScenarioPart::Ships), {display, blank});
+    }
+    return out;
+}
+
+// A display whose size or ship the simulator's format cannot say, for the emulator's block.
+bool needsEmulatorLine(const ScenarioDisplay& d, const std::string& focus) {
+    return d.width != kDefaultDisplaySize || d.height != kDefaultDisplaySize || d.vessel != focus;
+}
+
+class Writer {
+public:
+    explicit Writer(const ScenarioDescription& scenario) : s_(scenario) {}
+
+    std::string run() {
+        const std::vector<ScenarioLayoutEntry> simulators =
+            s_.layout.empty() ? simulatorLayout(s_) : std::vector<ScenarioLayoutEntry>{};
+        const std::vector<ScenarioLayoutEntry>& entries = s_.layout.empty() ? simulators : s_.layout;
+        bool emulatorBlock = false;
+        for (const ScenarioLayoutEntry& e : entries) {
+            switch (e.part) {
+                case ScenarioPart::Text:
+                    line(e.text);
+                    break;
+                case ScenarioPart::Description:
+                    description();
+                    break;
+                case ScenarioPart::Focus:
+                    focus();
+                    break;
+                case ScenarioPart::Display:
+                    display(e.text);
+                    break;
+                case ScenarioPart::Ships:
+                    ships();
+                    break;
+                case ScenarioPart::Emulator:
+                    emulator();
+                    emulatorBlock = true;
+                    break;
+            }
+        }
+        if (!emulatorBlock && needsEmulator()) {
+            line("");
+            emulator();
+        }
+        return std::move(out_);
+    }
+
+private:
+    const ScenarioDescription& s_;
+    std::string out_;
+
+    void line(std::string_view text) {
+        out_ += text;
+        out_ += '\n';
+    }
+
+    void description() {
+        line(kBeginDesc);
+        for (const std::string& text : s_.description) line(text);
+        line(kEndDesc);
+    }
+
+    void focus() {
+        if (s_.focus.empty()) return;
+        line(kBeginFocus);
+        line("  Ship " + s_.focus);
+        line(kEndFocus);
+    }
+
+    void display(const std::string& name) {
+        const auto d = std::find_if(s_.displays.begin(), s_.displays.end(),
+                                    [&](const ScenarioDisplay& x) { return x.name == name; });
+        if (d == s_.displays.end()) return;
+        if (!d->block.empty()) {
+            for (const std::string& text : d->block) line(text);
+            return;
+        }
+        line(std::string(kBeginMfd) + " " + d->name);
+        if (!d->type.empty()) line("  TYPE " + d->type);
+        if (!d->mode.empty()) line("  MODE " + d->mode);
+        for (const std::string& item : d->items) line("  " + item);
+        line(kEndMfd);
+    }
+
+    void ships() {
+        line(kBeginShips);
+        for (const ScenarioVessel& v : s_.vessels) {
+            for (const std::string& text : v.before) line(text);
+            line(v.name + ":" + v.className);
+            for (const std::string& text : shipLines(v)) line(text);
+            line(kEnd);
+        }
+        for (const std::string& text : s_.shipsEnd) line(text);
+        line(kEndShips);
+    }
+
+    // The ship's own lines with its levels and docking written anew: in place of the first
+    // line that held them, or where the simulator writes them.
+    static std::vector<std::string> shipLines(const ScenarioVessel& v) {
+        std::string levels, docking;
+        for (size_t i = 0; i < v.tanks.size(); ++i) {
+            if (v.tanks[i].mass > 0.0)
+                levels += " " + std::to_string(i) + ":" + formatLevel(v.tanks[i].mass, v.tanks[i].capacity);
+        }
+        for (const ScenarioDockLink& link : v.docks)
+            docking +=
+                " " + std::to_string(link.port) + ":" + std::to_string(link.otherPort) + "," + link.vessel;
+        if (!levels.empty()) levels = "  " + std::string(kLevels) + levels;
+        if (!docking.empty()) docking = "  " + std::string(kDockInfo) + docking;
+
+        std::vector<std::string> out;
+        bool levelsPlaced = false, dockingPlaced = false;
+        for (const std::string& text : v.lines) {
+            const std::string_view word = keyword(text);
+            if (equalsIgnoringCase(word, kLevels) || equalsIgnoringCase(word, kFuel)) {
+                if (!levelsPlaced && !levels.empty()) out.push_back(levels);
+                levelsPlaced = true;
+            } else if (equalsIgnoringCase(word, kDockInfo)) {
+                if (!dockingPlaced && !docking.empty()) out.push_back(docking);
+                dockingPlaced = true;
+            } else {
+                out.push_back(text);
+            }
+        }
+        auto insertAfterLeading = [&](const std::string& text, auto before) {
+            auto at = out.begin();
+            while (at != out.end() && before(keyword(*at))) ++at;
+            out.insert(at, text);
+        };
+        auto beforeLevels = [](std::string_view w) { return oneOf(w, kBeforeLevels); };
+        if (!levelsPlaced && !levels.empty()) insertAfterLeading(levels, beforeLevels);
+        if (!dockingPlaced && !docking.empty()) {
+            insertAfterLeading(
+                docking, [&](std::string_view w) { return beforeLevels(w) || oneOf(w, kBeforeDocking); });
+        }
+        return out;
+    }
+
+    bool needsEmulator() const {
+        return std::any_of(s_.displays.begin(), s_.displays.end(),
+                           [&](const ScenarioDisplay& d) { return needsEmulatorLine(d, s_.focus); });
+    }
+
+    void emulator() {
+        if (!needsEmulator()) return;
+        line(kEmulatorBlock);
+        line(
+            "  ; kestrane-sim's own: display sizes in pixels, and the ship of a display that is not the "
+            "focus ship's");
+        for (const ScenarioDisplay& d : s_.displays) {
+            if (!needsEmulatorLine(d, s_.focus)) continue;
+            line("  DISPLAY " + d.name + " " + std::to_string(d.width) + " " + std::to_string(d.height) +
+                 (d.vessel != s_.focus ? " " + d.vessel : std::string()));
+        }
+        line(kEnd);
+    }
+};
 
 }  // namespace
 
-std::optional<ScenarioDescription> parseScenario(std::string_view text, const std::string& source,
-                                                 std::string& error) {
-    return Parser(text, source, error).run();
+bool isDisplayId(std::string_view name) {
+    if (equalsIgnoringCase(name, "Left") || equalsIgnoringCase(name, "Right")) return true;
+    unsigned n = 0;
+    return number(name, n) && n >= 3 && n <= 12 && name[0] != '0';
 }
 
-std::optional<ScenarioDescription> readScenarioFile(const std::string& path, std::string& error) {
+std::string formatLevel(double mass, double capacity) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", capacity > 0.0 ? std::clamp(mass / capacity, 0.0, 1.0) : 0.0);
+    return text;
+}
+
+std::optional<ScenarioDescription> parseScenario(std::string_view text, const std::string& source,
+                                                 std::string& error, const VesselCatalogue& classes) {
+    return Parser(text, source, classes, error).run();
+}
+
+std::optional<ScenarioDescription> readScenarioFile(const std::string& path, std::string& error,
+                                                    const VesselCatalogue& classes) {
     const std::optional<std::string> text = readFile(path, error);
     if (!text) return std::nullopt;
-    return parseScenario(*text, path, error);
+    return parseScenario(*text, path, error, classes);
 }
 
 bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, std::string& error) {
@@ -349,11 +725,6 @@ bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, 
     for (const ScenarioDisplay& d : scenario.displays) {
         if (simulation.findDisplay(d.name)) {
             error = lineMessage(scenario.source, d.line, "display " + inQuotes(d.name) + " already exists");
-            return false;
-        }
-        if (!d.mode.empty() && !simulation.findMode(d.mode)) {
-            error =
-                lineMessage(scenario.source, d.modeLine, "mode " + inQuotes(d.mode) + " is not registered");
             return false;
         }
     }
@@ -385,40 +756,58 @@ bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, 
     for (const ScenarioDisplay& d : scenario.displays) {
         Display& display = simulation.addDisplay(d.name, *created[d.vessel], d.width, d.height);
         displays.push_back(&display);
-        if (d.mode.empty()) continue;
-        if (!display.openMode(d.mode))
+        if (d.type.empty()) continue;
+        const RegisteredMode* mode = nullptr;
+        if (equalsIgnoringCase(d.type, "User")) {
+            for (const RegisteredMode& m : simulation.modes()) {
+                if (equalsIgnoringCase(m.name, d.mode)) mode = &m;
+            }
+        }
+        if (!mode) {
+            // One of the simulator's own display types, or a mode no module here registered.
+            const bool user = equalsIgnoringCase(d.type, "User");
+            display.showForeign(user ? d.mode : d.type,
+                                user ? "no loaded module registers it" : "the simulator's own; not emulated",
+                                d.block);
+            continue;
+        }
+        if (!display.openMode(mode->name))
             return undo(d.modeLine, "mode " + inQuotes(d.mode) + " made no instrument");
-        ScenarioBlock block(d.items);
+        ScenarioBlock block(d.reading);
         display.readStatus(block);
     }
     return true;
 }
 
-bool loadScenario(const std::string& path, Simulation& simulation, std::string& error) {
-    const std::optional<ScenarioDescription> scenario = readScenarioFile(path, error);
+bool loadScenario(const std::string& path, Simulation& simulation, std::string& error,
+                  const VesselCatalogue& classes) {
+    const std::optional<ScenarioDescription> scenario = readScenarioFile(path, error, classes);
     return scenario && applyScenario(*scenario, simulation, error);
 }
 
-ScenarioDescription captureScenario(Simulation& simulation, std::vector<std::string> description) {
+ScenarioDescription captureScenario(Simulation& simulation, const ScenarioDescription& base) {
     ScenarioDescription out;
-    out.description = std::move(description);
-    const std::vector<VesselRecord*> vessels = simulation.vessels();
-    std::map<const VesselRecord*, size_t> order;
-    for (size_t i = 0; i < vessels.size(); ++i) order[vessels[i]] = i;
-    for (size_t i = 0; i < vessels.size(); ++i) {
-        const VesselRecord& r = *vessels[i];
+    out.source = base.source;
+    out.description = base.description;
+    out.shipsEnd = base.shipsEnd;
+    out.focus = focusOf(simulation, base);
+    std::unordered_map<std::string, const ScenarioVessel*> baseVessels;
+    for (const ScenarioVessel& v : base.vessels) baseVessels[v.name] = &v;
+
+    for (VesselRecord* r : simulation.vessels()) {
         ScenarioVessel v;
-        v.name = r.name;
-        v.className = r.className;
-        v.tanks = r.tanks;
-        v.ports = static_cast<unsigned>(r.ports.size());
-        // Each link once, in the block of the vessel that comes first.
-        for (unsigned p = 0; p < r.ports.size(); ++p) {
-            const DockPort& port = r.ports[p];
-            const auto other = order.find(port.docked);
-            if (other != order.end() && other->second > i) {
-                v.docks.push_back({p, port.docked->name, port.dockedPort, 0});
-            }
+        if (const auto found = baseVessels.find(r->name); found != baseVessels.end()) {
+            v.lines = found->second->lines;
+            v.before = found->second->before;
+        }
+        v.name = r->name;
+        v.className = r->className.empty() ? r->name : r->className;
+        v.tanks = r->tanks;
+        v.ports = static_cast<unsigned>(r->ports.size());
+        // Each ship lists every port that holds a vessel, as the simulator writes it.
+        for (unsigned p = 0; p < r->ports.size(); ++p) {
+            const DockPort& port = r->ports[p];
+            if (port.docked) v.docks.push_back({p, port.docked->name, port.dockedPort, 0});
         }
         out.vessels.push_back(std::move(v));
     }
@@ -429,53 +818,21 @@ ScenarioDescription captureScenario(Simulation& simulation, std::vector<std::str
         d.width = display->width();
         d.height = display->height();
         if (display->instrument()) {
+            d.type = "User";
             d.mode = display->modeName();
             ScenarioBlock block;
             display->writeStatus(block);
             d.items = std::move(block.lines);
+        } else if (!display->foreign().empty()) {
+            d.block = display->foreignBlock();
         }
         out.displays.push_back(std::move(d));
     }
+    out.layout = layoutFor(base, out);
     return out;
 }
 
-std::string formatScenario(const ScenarioDescription& scenario) {
-    std::string out;
-    auto line = [&out](std::string_view text) {
-        out += text;
-        out += '\n';
-    };
-    if (!scenario.description.empty()) {
-        line(kBeginDesc);
-        for (const std::string& text : scenario.description) line(text);
-        line(kEndDesc);
-        line("");
-    }
-    for (const ScenarioVessel& v : scenario.vessels) {
-        line(std::string(kBeginVessel) + " " + v.name);
-        if (!v.className.empty()) line("  CLASS " + v.className);
-        for (const Tank& t : v.tanks) line("  TANK " + exact(t.capacity) + " " + exact(t.mass));
-        line("  PORTS " + std::to_string(v.ports));
-        for (const ScenarioDockLink& link : v.docks) {
-            line("  DOCK " + std::to_string(link.port) + " " + link.vessel + " " +
-                 std::to_string(link.otherPort));
-        }
-        line(kEndVessel);
-        line("");
-    }
-    for (const ScenarioDisplay& d : scenario.displays) {
-        line(std::string(kBeginDisplay) + " " + d.name);
-        line("  VESSEL " + d.vessel);
-        line("  SIZE " + std::to_string(d.width) + " " + std::to_string(d.height));
-        if (!d.mode.empty()) {
-            line("  MODE " + d.mode);
-            for (const std::string& item : d.items) line("  " + item);
-        }
-        line(kEndDisplay);
-        line("");
-    }
-    return out;
-}
+std::string formatScenario(const ScenarioDescription& scenario) { return Writer(scenario).run(); }
 
 bool writeScenarioFile(const std::string& path, std::string_view text, std::string& error) {
     ReplacingFile file(path);
@@ -483,12 +840,11 @@ bool writeScenarioFile(const std::string& path, std::string_view text, std::stri
 }
 
 bool saveScenario(Simulation& simulation, const std::string& path, std::string& error,
-                  std::vector<std::string> description) {
+                  const ScenarioDescription& base) {
     if (!savable(simulation, path, error)) return false;
     // The temporary file is made first: when it cannot be, the instruments are not asked.
     ReplacingFile file(path);
-    return file.open(error) &&
-           file.write(formatScenario(captureScenario(simulation, std::move(description))), error) &&
+    return file.open(error) && file.write(formatScenario(captureScenario(simulation, base)), error) &&
            file.commit(error);
 }
 

@@ -1,12 +1,14 @@
-// Scenario files of the emulator: vessels with their tanks and dock links, and displays with
-// the mode they show and the instrument's own items. The format is described in
-// docs/scenario-format.md.
+// Scenario files, in the simulator's own format: its ships with their propellant levels and
+// docking, the focus ship's displays with the mode each shows and the instrument's items, and
+// everything else (environment, camera, other modules' blocks, a ship's own lines) kept as it
+// stood and written back in its place. The format is described in docs/scenario-format.md.
 //
 // Loading is in two steps so that a bad file changes nothing: parseScenario turns the text
 // into a plain description and checks everything the file alone decides; applyScenario checks
-// what depends on the simulation (names in use, modes registered) and only then creates the
-// vessels, dock links and displays. Saving asks every instrument for its block, formats the
-// whole file and replaces the old one only once the new one is completely written.
+// what depends on the simulation (names in use) and only then creates the vessels, dock links
+// and displays. Saving asks every instrument for its block, lays the simulation out as the
+// file it was loaded from, and replaces the old file only once the new one is completely
+// written.
 #pragma once
 
 #include <optional>
@@ -16,16 +18,23 @@
 
 #include "sim/display.h"
 #include "sim/simulation.h"
+#include "sim/vessel_catalogue.h"
 
 namespace sim {
 
-inline constexpr unsigned kMaxDockPorts = 1024;
-inline constexpr double kMaxTankCapacity = 1e15;     // kg
 inline constexpr unsigned kMaxDisplaySize = 0xFFFF;  // the size travels in 16 bits
 
+// The emulator's own block, for what the simulator's format has no place for (a display's size,
+// a display on another ship than the focus). The simulator passes over the block of a module it
+// has not loaded.
+inline constexpr std::string_view kEmulatorBlock = "BEGIN_KESTRANE_SIM";
+
+// The simulator's display ids: "Left", "Right", then "3" to "12".
+bool isDisplayId(std::string_view name);
+
 struct ScenarioDockLink {
-    unsigned port = 0;       // this vessel's port
-    std::string vessel;      // the vessel docked there
+    unsigned port = 0;       // this ship's port
+    std::string vessel;      // the ship docked there
     unsigned otherPort = 0;  // its port that holds this one
     int line = 0;
 };
@@ -33,63 +42,95 @@ struct ScenarioDockLink {
 struct ScenarioVessel {
     std::string name;
     std::string className;
-    std::vector<Tank> tanks;  // in index order
+    std::vector<Tank> tanks;  // in index order: capacities from the class, masses from the levels
     unsigned ports = 0;
     std::vector<ScenarioDockLink> docks;
     int line = 0;
+    // The ship's lines between its name and END, as they stood. Written back in their order,
+    // with PRPLEVEL and DOCKINFO written anew from the simulation.
+    std::vector<std::string> lines;
+    // Lines of BEGIN_SHIPS before this ship that hold none (blank lines, comments).
+    std::vector<std::string> before;
 };
 
 struct ScenarioDisplay {
-    std::string name;
-    std::string vessel;
+    std::string name;    // a display id
+    std::string vessel;  // the focus ship, unless the emulator's block names another
     unsigned width = kDefaultDisplaySize;
     unsigned height = kDefaultDisplaySize;
-    std::string mode;                // empty: the display shows no mode
-    std::vector<std::string> items;  // the instrument's block, one item a line
+    std::string type;  // the TYPE line's value ("User", "Orbit", ...); empty: shows no mode
+    std::string mode;  // for TYPE User: the MODE line's name
+    // The instrument's lines inside the block, after MODE up to END_MFD, leading blanks gone.
+    std::vector<std::string> items;
+    // What the simulator's reader hands the instrument: the file's lines after MODE, on past
+    // END_MFD up to the first line END.
+    std::vector<std::string> reading;
+    // The block as it stood, BEGIN_MFD to END_MFD: written back while the display still shows
+    // what it showed in the file and the emulator runs no instrument on it.
+    std::vector<std::string> block;
     int line = 0;
-    int vesselLine = 0;
     int modeLine = 0;
+};
+
+// Where the modelled parts stand among the file's other lines.
+enum class ScenarioPart { Text, Description, Focus, Display, Ships, Emulator };
+struct ScenarioLayoutEntry {
+    ScenarioPart part = ScenarioPart::Text;
+    std::string text;  // Text: the line as it stood; Display: the display's name
 };
 
 struct ScenarioDescription {
     std::string source;                    // file name, for messages
-    std::vector<std::string> description;  // free text of the description block
+    std::vector<std::string> description;  // free text of BEGIN_DESC, kept as it stands
+    std::string focus;                     // the focus ship; empty: the first
     std::vector<ScenarioVessel> vessels;
     std::vector<ScenarioDisplay> displays;
+    std::vector<std::string> shipsEnd;        // lines of BEGIN_SHIPS after its last ship
+    std::vector<ScenarioLayoutEntry> layout;  // the file's order; empty: the simulator's
 };
 
-// Parses scenario text. On an error returns nothing and sets `error` to
-// "<source>:<line>: <what>".
-std::optional<ScenarioDescription> parseScenario(std::string_view text, const std::string& source,
-                                                 std::string& error);
-// Reads and parses a file.
-std::optional<ScenarioDescription> readScenarioFile(const std::string& path, std::string& error);
+// Parses scenario text, taking each ship's tanks and ports from its class in `classes`. On an
+// error returns nothing and sets `error` to "<source>:<line>: <what>".
+std::optional<ScenarioDescription> parseScenario(
+    std::string_view text, const std::string& source, std::string& error,
+    const VesselCatalogue& classes = VesselCatalogue::standard());
+// Reads and parses a file (refused when larger than kMaxFileSize).
+std::optional<ScenarioDescription> readScenarioFile(
+    const std::string& path, std::string& error,
+    const VesselCatalogue& classes = VesselCatalogue::standard());
 
 // Creates the vessels, dock links and displays of a parsed scenario in the simulation, switches
-// each display to its mode and hands the instrument its items. The modes must be registered.
+// each display to its mode and hands the instrument its items. A display of a mode that is not
+// registered, or of one of the simulator's own types, shows what it is and keeps its block.
 // On an error nothing has been created.
 bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, std::string& error);
 
 // readScenarioFile and applyScenario.
-bool loadScenario(const std::string& path, Simulation& simulation, std::string& error);
+bool loadScenario(const std::string& path, Simulation& simulation, std::string& error,
+                  const VesselCatalogue& classes = VesselCatalogue::standard());
 
-// The simulation as a scenario: every present vessel with its current masses, every display,
-// and the block each instrument writes (which, as in the simulator, clears the module's
-// transfer state).
-ScenarioDescription captureScenario(Simulation& simulation, std::vector<std::string> description = {});
+// The simulation as a scenario laid out as `base` (the file it was loaded from, with its
+// description as the caller wants it saved): every present vessel with its current levels and
+// docking, every display, and the block each instrument writes (which, as in the simulator,
+// clears the module's transfer state). What the emulator does not model comes from `base`.
+ScenarioDescription captureScenario(Simulation& simulation, const ScenarioDescription& base = {});
 
-// The text of a scenario file. Masses and capacities read back as the same doubles.
+// The text of a scenario file.
 std::string formatScenario(const ScenarioDescription& scenario);
+
+// The level written for a tank, as the simulator writes it: a fraction of the capacity with six
+// decimals. Loading sets the mass to level × capacity.
+std::string formatLevel(double mass, double capacity);
 
 // Writes the text to a temporary file beside `path` and renames it over `path`: a failed write
 // leaves the old file as it was.
 bool writeScenarioFile(const std::string& path, std::string_view text, std::string& error);
 
-// Captures the simulation and writes it to `path`. Refused when a vessel or display name is not
-// one word, or a name holds ';' (the file would not load as saved), and when the file cannot
-// be written at all; then the instruments are not asked for their blocks, so the running
-// state is left alone.
+// Captures the simulation and writes it to `path`. Refused when the file would not load as
+// saved (a vessel name that is not one word or holds ':' or ';', a display that is not one of
+// the simulator's), and when the file cannot be written at all; then the instruments are not
+// asked for their blocks, so the running state is left alone.
 bool saveScenario(Simulation& simulation, const std::string& path, std::string& error,
-                  std::vector<std::string> description = {});
+                  const ScenarioDescription& base = {});
 
 }  // namespace sim

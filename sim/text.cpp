@@ -36,6 +36,22 @@ std::vector<std::string_view> splitLines(std::string_view text) {
     return lines;
 }
 
+namespace {
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && startsWithIgnoringCase(a, b);
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    return std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char a, char b) { return lower(a) == lower(b); });
+}
+
+std::string_view withoutComment(std::string_view line) { return line.substr(0, line.find(';')); }
+
 // Appended piece by piece: GCC 12 at -O3 takes "'" + string for an overlapping copy.
 std::string inQuotes(std::string_view text) {
     std::string quoted;

@@ -22,6 +22,13 @@ std::vector<std::string_view> splitWords(std::string_view line);
 // The lines of a text, ended by "\n" or "\r\n"; a last line without an end is a line too.
 std::vector<std::string_view> splitLines(std::string_view text);
 
+// Letter case aside, as the simulator compares the keywords and names of its scenario files.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+
+// The line without its comment: a ';' begins one that runs to the end of the line.
+std::string_view withoutComment(std::string_view line);
+
 // 'name': a name or word as messages quote it.
 std::string inQuotes(std::string_view text);
 

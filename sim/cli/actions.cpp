@@ -124,6 +124,9 @@ struct ScriptActions {
         }
         if (names.hasDisplay(a.display))
             return r.fail(a, "display " + sim::inQuotes(a.display) + " already exists");
+        if (!sim::isDisplayId(a.display))
+            return r.fail(a, "display " + sim::inQuotes(a.display) +
+                                 ": the simulator's displays are Left, Right and 3 to 12");
         if (!needVessel(r, a, a.vessel)) return false;
         names.displays.emplace_back(a.display, a.vessel);
         return true;
@@ -338,9 +341,9 @@ struct ScriptActions {
         for (sim::Display* d : s.displays()) {
             if (d->instrument()) saved.screens[d->name()] = paint(*d).surface->cells().text();
         }
-        std::vector<std::string> description = r.scenario_.description;
-        description.push_back("Saved by kestrane-sim at " + seconds(r.now_) + " of simulated time.");
-        saved.text = sim::formatScenario(sim::captureScenario(s, description));
+        sim::ScenarioDescription base = r.base_;
+        base.description.push_back("Saved by kestrane-sim at " + seconds(r.now_) + " of simulated time.");
+        saved.text = sim::formatScenario(sim::captureScenario(s, base));
         r.files_.push_back({path, saved.text, std::nullopt});
         r.saved_[a.text] = std::move(saved);
         r.log() << "save " << a.text << ": every display's instrument wrote its block, and writing cleared "
@@ -360,7 +363,8 @@ struct ScriptActions {
                 ? std::filesystem::path(a.text)
                 : std::filesystem::path(r.script_.source).parent_path() / a.text;
         std::string why;
-        std::optional<sim::ScenarioDescription> loaded = sim::readScenarioFile(file.string(), why);
+        std::optional<sim::ScenarioDescription> loaded =
+            sim::readScenarioFile(file.string(), why, r.options_.classes);
         if (!loaded) return r.fail(a, "load: " + why);
         if (const std::string empty = emptyScenarioError(*loaded); !empty.empty())
             return r.fail(a, "load: " + empty);
@@ -374,7 +378,8 @@ struct ScriptActions {
         if (const auto it = r.saved_.find(a.text); it != r.saved_.end()) {
             saved = &it->second;
             std::string why;
-            std::optional<sim::ScenarioDescription> parsed = sim::parseScenario(saved->text, a.text, why);
+            std::optional<sim::ScenarioDescription> parsed =
+                sim::parseScenario(saved->text, a.text, why, r.options_.classes);
             if (!parsed) return r.fail(a, "load: " + why);
             next = std::move(*parsed);
         } else {
@@ -383,6 +388,7 @@ struct ScriptActions {
         r.ledger_.leaving();
         std::string why;
         if (!r.emulator_.start(next, why)) return r.fail(a, "load: " + why);
+        r.base_ = std::move(next);
         r.emulator_.simulation().simTime = r.now_;
         r.ledger_.loaded(r.emulator_.simulation(), a.text, r.now_);
         r.log() << "load " << a.text << ": a fresh emulator with the module loaded anew, from "

@@ -37,7 +37,9 @@ private:
 
 std::string emptyScenarioError(const sim::ScenarioDescription& scenario) {
     if (!scenario.vessels.empty()) return {};
-    return scenario.source + ": the scenario has no vessel; it needs at least one BEGIN_VESSEL block";
+    return scenario.source +
+           ": the scenario has no ship; it needs a BEGIN_SHIPS block with at least one "
+           "(docs/scenario-format.md)";
 }
 
 bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& error) {

@@ -26,7 +26,7 @@ struct ModuleFaults {
     bool any() const { return badCalls || liveStatusLists || !unloadErrors.empty(); }
 };
 
-// Why a scenario cannot run: it has no vessel. Empty when it can.
+// Why a scenario cannot run: it has no ship. Empty when it can.
 std::string emptyScenarioError(const sim::ScenarioDescription& scenario);
 
 // The faults as lines for the end of a run; empty when there are none.

@@ -241,7 +241,8 @@ std::string formatTankTable(const std::vector<TankAccount>& accounts) {
 
 std::string formatCheck(const ConservationCheck& c) {
     std::string terms = format("%.3f kg before", c.before);
-    if (c.loaded != 0.0) terms += format(" %+.3f kg changed by loading", c.loaded);
+    // Loading keeps six decimals of each level: a change too small to print is no news.
+    if (std::fabs(c.loaded) >= 0.0005) terms += format(" %+.3f kg changed by loading", c.loaded);
     std::string rest = format(" = %.3f kg after", c.after) + format(" + %.3f kg vented", c.vented);
     if (c.removed != 0.0) rest += format(" + %.3f kg removed with vessels", c.removed);
     std::string out = format(

@@ -121,6 +121,10 @@ int main(int argc, char** argv) {
                    "The module library to load (default: the one installed with the program, or the one the "
                    "build made)");
     app.add_option("--out", outDir, "Folder for pictures and saved scenarios")->capture_default_str();
+    std::string classesPath;
+    app.add_option("--classes", classesPath,
+                   "A file of vessel classes (tanks and docking ports) besides the shipped " +
+                       sim::VesselCatalogue::defaultPath());
     app.add_option("--color", colour, "Colours in the terminal: auto, always or never")
         ->check(CLI::IsMember({"auto", "always", "never"}))
         ->capture_default_str();
@@ -179,8 +183,20 @@ int main(int argc, char** argv) {
     // A folder that cannot take the files is known now; the run would only find it at the end.
     if (!cli::checkOutFolder(outDir, error)) return failWith(error);
 
+    // The user's classes add to the shipped ones, and are where a missing one goes.
+    sim::VesselCatalogue classes = sim::VesselCatalogue::standard();
+    if (!classesPath.empty()) {
+        std::optional<sim::VesselCatalogue> own = sim::VesselCatalogue::read(classesPath, error);
+        if (!own) return failWith(error);
+        classes = sim::VesselCatalogue(sim::VesselCatalogue::standard().classes(), classesPath);
+        for (const sim::VesselClass& c : own->classes()) classes.add(c);
+    }
+    runOptions.classes = classes;
+    playOptions.classes = classes;
+
     if (*playCommand) {
-        std::optional<sim::ScenarioDescription> scenario = sim::readScenarioFile(playScenario, error);
+        std::optional<sim::ScenarioDescription> scenario =
+            sim::readScenarioFile(playScenario, error, classes);
         if (!scenario) return failWith(error);
         playOptions.outDir = outDir;
         playOptions.stem = stemOf(playScenario);
@@ -192,7 +208,7 @@ int main(int argc, char** argv) {
     std::optional<sim::ScenarioDescription> scenario;
     std::optional<cli::Script> script;
     if (*run) {
-        scenario = sim::readScenarioFile(scenarioPath, error);
+        scenario = sim::readScenarioFile(scenarioPath, error, classes);
         if (!scenario) return failWith(error);
         script = scriptPath.empty() ? std::optional<cli::Script>(cli::Script{})
                                     : cli::readScriptFile(scriptPath, error);
@@ -203,7 +219,7 @@ int main(int argc, char** argv) {
         runOptions.pictures = !noPictures;
         if (time >= 0.0) runOptions.time = time;
     } else {
-        scenario = sim::parseScenario(cli::kDemoScenario, "demo.scn (built in)", error);
+        scenario = sim::parseScenario(cli::kDemoScenario, "demo.scn (built in)", error, classes);
         if (!scenario) return failWith(error);
         script = cli::parseScript(cli::kDemoScript, "demo.script (built in)", error);
         if (!script) return failWith(error);

@@ -84,11 +84,8 @@ constexpr int kMessageRows = 3;  // the hint and up to two of the last key's out
 
 class Player {
 public:
-    Player(Emulator& emulator, const PlayOptions& options, std::vector<std::string> description)
-        : emulator_(emulator),
-          options_(options),
-          description_(std::move(description)),
-          accel_(options.accel) {}
+    Player(Emulator& emulator, const PlayOptions& options, sim::ScenarioDescription base)
+        : emulator_(emulator), options_(options), base_(std::move(base)), accel_(options.accel) {}
 
     int run();
     std::vector<std::string> written;
@@ -105,7 +102,7 @@ private:
 
     Emulator& emulator_;
     const PlayOptions& options_;
-    std::vector<std::string> description_;  // the scenario's, written into every save
+    sim::ScenarioDescription base_;  // what a save is laid out as: the scenario running now
     Screen* screen_ = nullptr;
     double accel_;
     bool paused_ = false;
@@ -133,7 +130,9 @@ std::string Player::hint() {
     if (d->selecting())
         return "Mode selection: press " + (keys.empty() ? std::string("F1") : keys + ", F1") + " to go back.";
     if (!d->instrument())
-        return d->name() + " shows no mode: press F1 for the mode selection, then " + keys + ".";
+        return d->name() +
+               (d->foreign().empty() ? " shows no mode" : " shows " + d->foreign() + ", not emulated") +
+               ": press F1 for the mode selection, then " + keys + ".";
     return "Press M to step the pump mode, ? for the instrument's help, F1 for the mode selection, Q to "
            "quit.";
 }
@@ -146,9 +145,9 @@ void Player::save() {
     const double now = s.simTime;
     char when[64];
     std::snprintf(when, sizeof when, "Saved by kestrane-sim play at %.2f s of simulated time.", now);
-    std::vector<std::string> description = description_;
-    description.push_back(when);
-    const std::string text = sim::formatScenario(sim::captureScenario(s, description));
+    sim::ScenarioDescription base = base_;
+    base.description.push_back(when);
+    const std::string text = sim::formatScenario(sim::captureScenario(s, base));
     std::string error;
     std::error_code ec;
     std::filesystem::create_directories(options_.outDir, ec);
@@ -160,7 +159,8 @@ void Player::save() {
     }
     // Saving has cleared the module's transfer state, as in the simulator; going on from the
     // file gives back what it holds, as the simulator's next start from it would.
-    const std::optional<sim::ScenarioDescription> parsed = sim::parseScenario(text, path.string(), error);
+    const std::optional<sim::ScenarioDescription> parsed =
+        sim::parseScenario(text, path.string(), error, options_.classes);
     ledger.leaving();
     if (!parsed || !emulator_.start(*parsed, error)) {
         message_ = "Cannot continue from the saved scenario: " + error;
@@ -422,7 +422,7 @@ int play(const std::string& modulePath, const sim::ScenarioDescription& scenario
     }
     Emulator emulator(modulePath);
     if (!emulator.start(scenario, error)) return kExitError;
-    Player player(emulator, options, scenario.description);
+    Player player(emulator, options, scenario);
     player.ledger.begin(emulator.simulation());
     player.run();
     const double end = emulator.simulation().simTime;

@@ -14,6 +14,7 @@ struct PlayOptions {
     std::filesystem::path outDir = "kestrane-out";
     std::string stem;           // beginning of the saved scenarios' names
     std::string scenarioLabel;  // shown at the top
+    sim::VesselCatalogue classes = sim::VesselCatalogue::standard();  // for going on from a save
 };
 
 // Runs until the player quits; then prints the tank table and the conservation check. Returns

@@ -124,6 +124,7 @@ Runner::Runner(std::string modulePath, sim::ScenarioDescription scenario, Script
                std::ostream& out)
     : emulator_(std::move(modulePath)),
       scenario_(std::move(scenario)),
+      base_(scenario_),
       script_(std::move(script)),
       options_(std::move(options)),
       final_(out),
@@ -202,9 +203,10 @@ void Runner::show(sim::Display& display, const std::string& tag) {
     std::snprintf(size, sizeof size, "%u x %u", display.width(), display.height());
     out_ << "\n"
          << display.name() << ": "
-         << (display.instrument()  ? display.modeName()
-             : display.selecting() ? "mode selection"
-                                   : "no mode")
+         << (display.instrument()         ? display.modeName()
+             : display.selecting()        ? "mode selection"
+             : !display.foreign().empty() ? display.foreign() + " (not emulated)"
+                                          : "no mode")
          << " on " << display.vessel().name << ", " << size << " pixels, at " << seconds(now_) << "\n";
     if (!drawable(display)) {
         out_ << "  (too large to draw here)\n";

@@ -37,6 +37,7 @@ struct RunOptions {
     std::string title;          // first line of the output
     std::string scenarioLabel;  // how the scenario is named in the output
     TextStyle style;
+    sim::VesselCatalogue classes = sim::VesselCatalogue::standard();  // for the scenarios a script loads
 };
 
 // Files are kept until the run has finished, so that a run that fails writes nothing.
@@ -97,6 +98,7 @@ private:
 
     Emulator emulator_;
     sim::ScenarioDescription scenario_;
+    sim::ScenarioDescription base_;  // what a save is laid out as: the scenario running now
     Script script_;
     RunOptions options_;
     std::ostream& final_;

@@ -8,12 +8,13 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
     fs::create_directories(root / "a-folder");
     std::ofstream(root / "a-file") << "not a folder\n";
     const std::string underAFile = (root / "a-file" / "x.scn").string();
-    std::ofstream(root / "bad.scn") << "BEGIN_VESSEL Tanker\n  TANK 100 10\n  TANKS 100 10\nEND_VESSEL\n";
+    std::ofstream(root / "bad.scn") << "BEGIN_SHIPS\nTanker:DG-S\n  PRPLEVEL 0:full\nEND\nEND_SHIPS\n";
+    std::ofstream(root / "alien.scn") << "BEGIN_SHIPS\nZX-1:Saucer\nEND\nEND_SHIPS\n";
     const std::string depot = scenario("docked-depot.scn");
     std::ofstream(root / "empty.scn") << "BEGIN_DESC\nNothing here yet.\nEND_DESC\n";
     std::ofstream(root / "ghost.scn")
-        << "BEGIN_VESSEL Tanker\n  TANK 100 10\nEND_VESSEL\n\nBEGIN_DISPLAY Left\n"
-           "  SIZE 512 512\n  VESSEL Ghost\nEND_DISPLAY\n";
+        << "BEGIN_MFD Left\nEND_MFD\n\nBEGIN_SHIPS\nTanker:DG-S\nEND\nEND_SHIPS\n"
+           "BEGIN_KESTRANE_SIM\n  DISPLAY Left 512 512 Ghost\nEND\n";
     struct Case {
         std::string name;
         std::vector<std::string> args;
@@ -24,7 +25,22 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
     const std::vector<Case> cases{
         {"missing scenario", {"run", "no-such.scn"}, "", 1, {"no-such.scn", "cannot open"}},
         {"folder for a scenario", {"run", (root / "a-folder").string()}, "", 1, {"a-folder", "is a folder"}},
-        {"malformed scenario", {"run", (root / "bad.scn").string()}, "", 1, {"bad.scn:3:", "TANKS"}},
+        {"malformed scenario",
+         {"run", (root / "bad.scn").string()},
+         "",
+         1,
+         {"bad.scn:3:", "PRPLEVEL", "'0:full'"}},
+        {"unknown vessel class",
+         {"run", (root / "alien.scn").string()},
+         "",
+         1,
+         {"alien.scn:2:", "unknown vessel class 'Saucer'", "add it to", "vessel-classes.cfg"}},
+        {"missing class file",
+         {"--classes", "no-such.cfg", "run", (root / "alien.scn").string()},
+         "",
+         1,
+         {"no-such.cfg", "cannot open the vessel classes"}},
+        {"endless scenario", {"run", "/dev/zero"}, "", 1, {"/dev/zero", "larger than 16 MiB"}},
         // One case a line, as a table.
         // clang-format off
         {"missing script", {"run", depot, "--script", "no-such.script"}, "", 1, {"no-such.script", "cannot open the script"}},
@@ -34,7 +50,7 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"missing argument", {"run", depot}, "1 undock Tanker\n", 1, {"bad.script:1:", "expected 'undock VESSEL PORT'"}},
         {"unknown key", {"run", depot}, "1 key Q7\n", 1, {"bad.script:1:", "unknown key name 'Q7'"}},
         {"unknown vessel", {"run", depot}, "1 undock Ghost 0\n", 1, {"bad.script:1:", "unknown vessel 'Ghost'"}},
-        {"removed vessel", {"run", depot}, "1 remove Depot\n2 dock Tanker 1 Depot 0\n", 1, {"bad.script:2:", "unknown vessel 'Depot'"}},
+        {"removed vessel", {"run", depot}, "1 remove Depot\n2 dock Tanker 0 Depot 0\n", 1, {"bad.script:2:", "unknown vessel 'Depot'"}},
         {"unknown display", {"run", depot}, "1 key M Middle\n", 1, {"bad.script:1:", "unknown display 'Middle'"}},
         {"port out of range", {"run", depot}, "1 undock Tanker 2\n", 1, {"bad.script:1:", "has no port 2"}},
         {"missing file to load", {"run", depot}, "1 load nothing.scn\n", 1, {"bad.script:1:", "nothing.scn", "cannot open"}},
@@ -59,9 +75,11 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         // Checked before anything is written: the picture of the run is not left behind.
         {"save under a plain file", {"run", depot}, "0 show\n1 save " + underAFile + "\n", 1,
          {"a-file", "cannot create the folder"}},
-        {"unknown vessel of a display", {"run", (root / "ghost.scn").string()}, "", 1, {"ghost.scn:7:", "unknown vessel 'Ghost'"}},
-        {"scenario without a vessel", {"run", (root / "empty.scn").string()}, "", 1, {"empty.scn", "has no vessel"}},
-        {"loading a scenario without a vessel", {"run", depot}, "1 load empty.scn\n", 1, {"bad.script:1:", "has no vessel"}},
+        {"unknown vessel of a display", {"run", (root / "ghost.scn").string()}, "", 1, {"ghost.scn:9:", "unknown ship 'Ghost'"}},
+        {"scenario without a vessel", {"run", (root / "empty.scn").string()}, "", 1, {"empty.scn", "has no ship"}},
+        {"loading a scenario without a vessel", {"run", depot}, "1 load empty.scn\n", 1, {"bad.script:1:", "has no ship"}},
+        {"endless script", {"run", depot, "--script", "/dev/zero"}, "", 1, {"/dev/zero", "larger than 16 MiB"}},
+        {"display the simulator has not", {"run", depot}, "1 open Aux Depot\n", 1, {"bad.script:1:", "Left, Right and 3 to 12"}},
         {"second save under one name", {"run", depot}, "1 save a.scn\n2 save a.scn\n", 1,
          {"bad.script:2:", "already saved by line 1"}},
         {"--out that is a file", {"--out", (root / "a-file").string(), "run", depot}, "", 1, {"--out", "is not a folder"}},

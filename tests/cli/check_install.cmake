@@ -35,7 +35,7 @@ if(NOT status EQUAL 0)
   fail("the installed kestrane-sim failed (${status}): ${err}")
 endif()
 foreach(expected "Module:   ${moved}/${MODULEDIR}/${MODULE_FILE}" "Font:     ${moved}/${DATADIR}/fonts/DejaVuSansMono.ttf"
-                 "Conservation check: passed" "Fuel Mgt Tanker (Tanker)")
+                 "Conservation check: passed" "Fuel Mgt Tanker (DG-S)")
   string(FIND "${out}" "${expected}" at)
   if(at EQUAL -1)
     fail("missing from the output: ${expected}\n${out}")

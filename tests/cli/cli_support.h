@@ -165,6 +165,17 @@ protected:
         return path.string();
     }
 
+    // A tanker of a class of the test's own (three tanks, two ports) docked at its first port to
+    // a depot, its left display in Fuel Management: the arguments that run it.
+    std::vector<std::string> tanker() {
+        std::ofstream(root / "tanker.cfg") << "Tanker 2 1000 500 200\nDepot 1 20000 5000\n";
+        std::ofstream(root / "tanker.scn")
+            << "BEGIN_MFD Left\n  TYPE User\n  MODE Fuel Management\nEND_MFD\n\nBEGIN_SHIPS\n"
+               "Tanker:Tanker\n  PRPLEVEL 0:0.25 1:1\n  DOCKINFO 0:0,Depot\nEND\n"
+               "Depot:Depot\n  PRPLEVEL 0:0.9 1:0.24\n  DOCKINFO 0:0,Tanker\nEND\nEND_SHIPS\n";
+        return {"--classes", (root / "tanker.cfg").string(), "run", (root / "tanker.scn").string()};
+    }
+
     // The files below the working folder, by path relative to it.
     std::vector<std::string> filesWritten() const {
         std::vector<std::string> out;

@@ -5,7 +5,7 @@
 using namespace clitest;
 
 TEST_F(CliTest, BadHostCallsAndAModeLeftRegisteredFailTheRun) {
-    std::ofstream(root / "one.scn") << "BEGIN_VESSEL Tanker\n  TANK 100 10\nEND_VESSEL\n";
+    std::ofstream(root / "one.scn") << "BEGIN_SHIPS\nTanker:ShuttlePB\n  FUEL 0.5\nEND\nEND_SHIPS\n";
     const Result r =
         run({"--module", KESTRANE_FAULTY_MODULE, "run", (root / "one.scn").string(), "--time", "1"});
     EXPECT_EQ(r.status, 3) << r.out << r.err;

@@ -62,7 +62,7 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
           rc.string() + "'");
 
     ASSERT_TRUE(waitFor("Pump Mode: Cross-Feed")) << screen();
-    EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (Tanker)"));
+    EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (DG-S)"));
     tmux({"send-keys", "-t", "play", "m"});
     ASSERT_TRUE(waitFor("Pump Mode: Load (SRC => TGT)")) << screen();
     EXPECT_TRUE(contains(screen(), "Key m (scan code 0x32) on Left: changed: mode Cross-Feed -> Load"))
@@ -77,7 +77,8 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     EXPECT_TRUE(contains(screen(), "Pump Rate: Low"));
     const std::string saved = readFile(work / "saves/docked-depot-saved.scn");
     // The scenario's description stays, as a run's save keeps it, with a line on the save.
-    EXPECT_TRUE(contains(saved, "BEGIN_DESC\nA tanker with three tanks and two docking ports")) << saved;
+    EXPECT_TRUE(contains(saved, "BEGIN_DESC\nA tanker, a scramjet delta-glider (DG-S) with three tanks"))
+        << saved;
     EXPECT_TRUE(contains(saved, "Saved by kestrane-sim play at ")) << saved;
 
     tmux({"send-keys", "-t", "play", "q"});
@@ -94,7 +95,8 @@ TEST_F(PlayTest, TheModeIsChosenWithTheModeSelectKeyAndTheHintFollowsTheDisplay)
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
     start("'" + kSim + "' play '" + scenario("demo.scn") + "'", 120, 40);
     // No mode: the hint names the way to one, and the display's keys are not taken.
-    ASSERT_TRUE(waitFor("Left shows no mode: press F1 for the mode selection, then F for Fuel Management."))
+    ASSERT_TRUE(waitFor(
+        "Left shows Docking, not emulated: press F1 for the mode selection, then F for Fuel Management."))
         << screen();
     tmux({"send-keys", "-t", "play", "m"});
     ASSERT_TRUE(waitFor("Key m (scan code 0x32) on Left: not consumed (no mode shown)")) << screen();
@@ -106,7 +108,7 @@ TEST_F(PlayTest, TheModeIsChosenWithTheModeSelectKeyAndTheHintFollowsTheDisplay)
     tmux({"send-keys", "-t", "play", "x"});
     ASSERT_TRUE(waitFor("not consumed (no mode on that key)")) << screen();
     tmux({"send-keys", "-t", "play", "f"});
-    ASSERT_TRUE(waitFor("Fuel Mgt Kestrel (Tug)")) << screen();
+    ASSERT_TRUE(waitFor("Fuel Mgt Kestrel (DG-S)")) << screen();
     EXPECT_TRUE(contains(screen(), "Key f (scan code 0x21) on Left: selected Fuel Management")) << screen();
     // The whole hint fits a terminal of 120 columns.
     EXPECT_TRUE(contains(
@@ -131,7 +133,7 @@ TEST_F(PlayTest, ATerminalTooSmallSaysSoAndKeepsTheHintInView) {
     start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "'", 80, 20);
     ASSERT_TRUE(waitFor("Terminal 80 x 20, too small (needs 109 x 31): showing what fits")) << screen();
     EXPECT_TRUE(contains(screen(), "showing what fits")) << screen();
-    EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (Tanker)")) << screen();
+    EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (DG-S)")) << screen();
     // The last rows are the hint and what the last key did, not the display's lower half.
     tmux({"send-keys", "-t", "play", "m"});
     ASSERT_TRUE(waitFor("Key m (scan code 0x32) on Left: changed: mode Cross-Feed -> Load")) << screen();

@@ -32,6 +32,7 @@
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
 #include "tests/support/pilot.h"
+#include "tests/support/scenario_support.h"
 #include "transfer/pump_engine.h"
 
 namespace {
@@ -119,7 +120,7 @@ private:
     }
     void addVessel() {
         sim::VesselSpec wanted{"V" + std::to_string(nextVessel_++),
-                               "Class",
+                               "Class" + std::to_string(nextVessel_),
                                {},
                                static_cast<unsigned>(chance(0.15) ? 0 : pick(1, 3))};
         for (int t = chance(0.1) ? 0 : pick(1, 4); t > 0; --t) {
@@ -133,12 +134,19 @@ private:
         note("add vessel " + v.name + " (" + std::to_string(wanted.tanks.size()) + " tanks, " +
              std::to_string(wanted.ports) + " ports)");
     }
+    // The first of the simulator's display ids that no display has: a saved file names them so.
+    std::string freeDisplayId() {
+        for (const char* id : {"Left", "Right", "3", "4", "5", "6"}) {
+            if (!sim_->findDisplay(id)) return id;
+        }
+        return "12";
+    }
     void addDisplay() {
         sim::VesselRecord* v = any(sim_->vessels());
         if (!v || sim_->displays().size() >= kMaxDisplays) return;
         static constexpr unsigned kSizes[][2] = {{512, 512}, {256, 200}, {1, 1}, {37, 23}};
         const auto& size = kSizes[pick(0, 3)];
-        sim::Display& d = sim_->addDisplay("D" + std::to_string(nextDisplay_++), *v, size[0], size[1]);
+        sim::Display& d = sim_->addDisplay(freeDisplayId(), *v, size[0], size[1]);
         const bool open = chance(0.85);
         if (open) d.openMode(kModeName);
         note("add display " + d.name() + " on " + v->name + (open ? ", mode open" : ""));
@@ -353,13 +361,15 @@ private:
         if (std::string v = invariants::all(*sim_); !v.empty()) return v;
         if (chance(0.4)) return "";
 
+        // The file keeps each level to six decimals: those are the masses a load gives back.
+        test::setSavedLevels(*sim_);
         std::map<std::string, std::vector<double>> saved;
         for (sim::VesselRecord* v : sim_->vessels()) {
             for (const sim::Tank& t : v->tanks) saved[v->name].push_back(t.mass);
         }
         std::string error;
         const std::optional<sim::ScenarioDescription> parsed =
-            sim::parseScenario(sim::formatScenario(captured), "saved", error);
+            sim::parseScenario(sim::formatScenario(captured), "saved", error, test::classesOf(*sim_));
         if (!parsed) return "the saved scenario does not parse: " + error;
         const bool restart = chance(0.5);
         note(restart ? "load, module loaded anew" : "load into the running simulation");
@@ -390,7 +400,6 @@ private:
     sim::Simulation* sim_ = nullptr;
     std::deque<std::string> log_;
     int nextVessel_ = 1;
-    int nextDisplay_ = 1;
     double expected_ = 0.0;   // kg the tanks should hold
     double peak_ = 1.0;       // kg, the largest total the ledger has carried
     uint64_t roundings_ = 0;  // steps, additions and removals since the ledger was exact

@@ -2,7 +2,8 @@
 // undocking, time steps and redraws on one or two displays of the own vessel) is saved, loaded
 // into a fresh emulator with the module loaded anew, and redrawn once. It must come back as an
 // uninterrupted run has it after a redraw of its status page, and a transfer that was running
-// must then move exactly the same masses, to the bit, as the uninterrupted run.
+// must then move exactly the same masses, to the bit, as the uninterrupted run does from the
+// levels the file holds (six decimals of each tank's capacity, as the simulator writes them).
 //
 // The block cannot carry, by design: which page a display shows (a loaded display shows the
 // status page, so the uninterrupted run is compared on its status page too); a second display's
@@ -34,6 +35,7 @@
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
 #include "tests/support/pilot.h"
+#include "tests/support/scenario_support.h"
 
 namespace {
 
@@ -103,13 +105,17 @@ public:
         if (saveAndLoad) {
             std::string error;
             const std::string text = sim::formatScenario(sim::captureScenario(*sim_));
+            const sim::VesselCatalogue classes = test::classesOf(*sim_);
             stop();
             start();
-            const std::optional<sim::ScenarioDescription> parsed = sim::parseScenario(text, "saved", error);
+            const std::optional<sim::ScenarioDescription> parsed =
+                sim::parseScenario(text, "saved", error, classes);
             if (!parsed || !sim::applyScenario(*parsed, *sim_, error)) {
                 out.failure = "the saved scenario does not load: " + error + "\n" + text;
                 return out;
             }
+        } else {
+            test::setSavedLevels(*sim_);  // the file keeps levels to six decimals
         }
         // A loaded display shows its status page; the uninterrupted run leaves its help page for
         // it (drawing the help page changes nothing) and redraws.
@@ -162,7 +168,7 @@ private:
 
     sim::VesselSpec vessel(const std::string& name, int minTanks, int maxPorts) {
         sim::VesselSpec wanted{
-            name, "Class", {}, static_cast<unsigned>(pick(name == "Own" ? 0 : 1, maxPorts))};
+            name, name + "Class", {}, static_cast<unsigned>(pick(name == "Own" ? 0 : 1, maxPorts))};
         for (int t = pick(minTanks, 4); t > 0; --t) {
             const double capacity = std::pow(10.0, uniform(1.0, 4.0));
             // Mostly room to give and to take, so that transfers run across the save; sometimes
@@ -187,7 +193,7 @@ private:
         for (int i = pick(0, 3); i > 0; --i) dock();
         const int displays = pick(1, 2);
         for (int i = 0; i < displays; ++i) {
-            sim_->addDisplay(named('D', i), *own_, 512, 512).openMode(kModeName);
+            sim_->addDisplay(i == 0 ? "Left" : "Right", *own_, 512, 512).openMode(kModeName);
         }
         note(std::to_string(sim_->vessels().size()) + " vessels, own has " +
              std::to_string(own_->tanks.size()) + " tanks and " + std::to_string(own_->ports.size()) +
