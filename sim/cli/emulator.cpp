@@ -1,6 +1,7 @@
 #include "sim/cli/emulator.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "sim/cell_view.h"
 #include "sim/cli/page_fields.h"
@@ -116,6 +117,16 @@ std::string Emulator::lastPage(const sim::Display& display) const {
 
 void Emulator::remember(const sim::Display& display, std::string page) {
     pages_[display.name()] = std::move(page);
+}
+
+void Emulator::pumpStopped() {
+    static constexpr std::string_view kRate = "Pump Rate: ";
+    for (auto& [name, page] : pages_) {
+        const size_t at = page.find(kRate);
+        if (at == std::string::npos) continue;
+        const size_t from = at + kRate.size();
+        page.replace(from, std::min(page.find('\n', from), page.size()) - from, "Off");
+    }
 }
 
 std::string Emulator::press(sim::Display& display, const std::function<bool()>& press,

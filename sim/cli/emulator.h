@@ -63,6 +63,9 @@ public:
     std::string press(sim::Display& display, const std::function<bool()>& press, const std::string& arrow);
     // A drawing made elsewhere (a picture) is what the display shows from then on.
     void remember(const sim::Display& display, std::string page);
+    // The pump switched itself off: the rate every display shows from its next drawing is Off,
+    // so that a key pressed before that drawing is not taken for what switched it off.
+    void pumpStopped();
 
 private:
     std::string modulePath_;

@@ -96,19 +96,23 @@ void TankLedger::afterStep() {
     ++counts_.steps;
     int gains = 0, losses = 0;
     double gained = 0.0, lost = 0.0, scale = 0.0;
+    size_t giver = 0, receiver = 0;
     for (size_t i = 0; i < live_.size(); ++i) {
         const double now = live_[i].tank->mass;
         const double change = now - last_[i];
         if (change > 0.0) {
             ++gains;
             gained += change;
+            receiver = i;
         } else if (change < 0.0) {
             ++losses;
             lost -= change;
+            giver = i;
         }
         if (change != 0.0) scale = std::max({scale, std::fabs(now), std::fabs(last_[i])});
     }
-    if (gains == 0 && losses == 0) return;
+    pumpStop_.clear();
+    if (gains == 0 && losses == 0) return watchPump(false);
     // One tank giving and nothing receiving is a vent; one giving and one receiving a transfer.
     const bool vent = gains == 0 && losses == 1;
     const bool transfer = gains == 1 && losses == 1;
@@ -130,6 +134,49 @@ void TankLedger::afterStep() {
         account.after = now;
         last_[i] = now;
     }
+    giver_.reset();
+    receiver_.reset();
+    if (vent || transfer) giver_ = tankOf(giver);
+    if (transfer) receiver_ = tankOf(receiver);
+    watchPump(true);
+}
+
+TankLedger::TankOf TankLedger::tankOf(size_t live) const {
+    return {live_[live].vessel, static_cast<size_t>(live_[live].tank - live_[live].vessel->tanks.data())};
+}
+
+void TankLedger::watchPump(bool moved) {
+    if (!giver_) return;
+    if (moved) {
+        // The pump stops on the step that empties the giving tank or fills the receiving one.
+        if (giver_->tank().mass <= 0.0) {
+            pumpStop_ = giver_->name() + " ran dry";
+        } else if (receiver_ && receiver_->tank().mass >= receiver_->tank().capacity) {
+            pumpStop_ = receiver_->name() + " is full";
+        } else {
+            return;
+        }
+        giver_.reset();
+        receiver_.reset();
+        return;
+    }
+    // Nothing moved after a transfer between two vessels that have since parted: the pump found
+    // its source gone. Anything else (a key, a save) the log tells already.
+    if (receiver_) {
+        const sim::VesselRecord* a = giver_->vessel;
+        const sim::VesselRecord* b = receiver_->vessel;
+        const auto docked = [&] {
+            return std::any_of(a->ports.begin(), a->ports.end(),
+                               [&](const sim::DockPort& p) { return p.docked == b; });
+        };
+        if (a != b && (a->removed || b->removed)) {
+            pumpStop_ = (a->removed ? a : b)->name + " was removed";
+        } else if (a != b && !docked()) {
+            pumpStop_ = a->name + " and " + b->name + " undocked";
+        }
+    }
+    giver_.reset();
+    receiver_.reset();
 }
 
 void TankLedger::removing(const sim::VesselRecord& vessel, double time) {
@@ -156,6 +203,8 @@ void TankLedger::removing(const sim::VesselRecord& vessel, double time) {
 
 void TankLedger::leaving() {
     beforeStep();
+    giver_.reset();  // its vessels go with the simulation
+    receiver_.reset();
     for (const Live& l : live_) accounts_[l.account].after = l.tank->mass;
     live_.clear();
     last_.clear();

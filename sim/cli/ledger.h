@@ -2,6 +2,7 @@
 // and out by the pump, what was vented, and whether the total is conserved apart from that.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,12 @@ public:
     // Takes the final masses.
     void finish();
 
+    // Why the pump switched itself off on the last step, when it did: "Tanker tank 2 ran dry",
+    // "Tanker tank 3 is full", "Depot and Tanker undocked", "Depot was removed"; else empty.
+    // Seen from the host: a step that emptied the giving tank or filled the receiving one, or a
+    // transfer between two vessels that moved nothing after they separated.
+    const std::string& pumpStop() const { return pumpStop_; }
+
     const std::vector<TankAccount>& accounts() const { return accounts_; }
     ConservationCheck check() const;
 
@@ -68,6 +75,18 @@ private:
     std::vector<TankAccount> accounts_;
     std::vector<Live> live_;
     std::vector<double> last_;  // masses after the last step (or at the start)
+    // The tanks the last moving step took from and gave to (no receiver for a vent), while that
+    // transfer may still be running.
+    struct TankOf {
+        const sim::VesselRecord* vessel = nullptr;
+        size_t index = 0;
+        const sim::Tank& tank() const { return vessel->tanks[index]; }
+        std::string name() const { return vessel->name + " tank " + std::to_string(index + 1); }
+    };
+    std::optional<TankOf> giver_, receiver_;
+    std::string pumpStop_;
+    TankOf tankOf(size_t live) const;
+    void watchPump(bool moved);
     double loadedChange_ = 0.0;
     ConservationCheck counts_;
 };

@@ -401,6 +401,13 @@ int Player::run() {
             ledger.beforeStep();
             emulator_.simulation().step(real * accel_);
             ledger.afterStep();
+            if (!ledger.pumpStop().empty()) {
+                char at[32];
+                std::snprintf(at, sizeof at, "%.2f s", emulator_.simulation().simTime);
+                message_ =
+                    std::string("At ") + at + " the pump switched itself off: " + ledger.pumpStop() + ".";
+                emulator_.pumpStopped();
+            }
         }
         erase();
         draw();

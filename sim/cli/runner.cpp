@@ -304,6 +304,10 @@ int Runner::run(std::string& error) {
         emulator_.simulation().step(dt);
         ledger_.afterStep();
         now_ = emulator_.simulation().simTime;
+        if (!ledger_.pumpStop().empty()) {
+            log() << "the pump switched itself off: " << ledger_.pumpStop() << "\n";
+            emulator_.pumpStopped();
+        }
         ++frame;
         progress.update(now_ / end, "at " + seconds(now_) + " of " + seconds(end));
     }

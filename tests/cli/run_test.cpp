@@ -102,6 +102,7 @@ TEST_F(CliTest, EachPumpModeMovesWhatItShouldAndThePumpStopsAtTheLimit) {
         std::vector<std::tuple<std::string, int, double, double, double, double>>
             tanks;  // after, in, out, vented
         const char* lastPage;
+        const char* stop;  // what the log says stopped the pump
     };
     const Case cases[] = {
         {"docked-depot.scn",
@@ -109,19 +110,22 @@ TEST_F(CliTest, EachPumpModeMovesWhatItShouldAndThePumpStopsAtTheLimit) {
          {{"Tanker", 1, 770.0, 520.0, 0.0, 0.0},
           {"Tanker", 2, 0.0, 0.0, 520.0, 0.0},
           {"Depot", 1, 1000.0, 0.0, 0.0, 0.0}},
-         "Pump Mode: Cross-Feed"},
+         "Pump Mode: Cross-Feed",
+         "5.22 s  the pump switched itself off: Tanker tank 2 ran dry\n"},
         {"docked-depot.scn",
          "unload.script",
          {{"Tanker", 2, 0.0, 0.0, 520.0, 0.0},
           {"Depot", 1, 1520.0, 520.0, 0.0, 0.0},
           {"Tanker", 1, 250.0, 0.0, 0.0, 0.0}},
-         "Pump Mode: Unload (TGT => SRC)"},
+         "Pump Mode: Unload (TGT => SRC)",
+         "the pump switched itself off: Tanker tank 2 ran dry\n"},
         {"docked-depot.scn",
          "vent.script",
          {{"Tanker", 1, 0.0, 0.0, 0.0, 250.0},
           {"Tanker", 2, 520.0, 0.0, 0.0, 0.0},
           {"Depot", 1, 1000.0, 0.0, 0.0, 0.0}},
-         "OVERBOARD VENT"},
+         "OVERBOARD VENT",
+         "25.02 s  the pump switched itself off: Tanker tank 1 ran dry\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
@@ -141,6 +145,7 @@ TEST_F(CliTest, EachPumpModeMovesWhatItShouldAndThePumpStopsAtTheLimit) {
         EXPECT_TRUE(contains(left.back(), c.lastPage)) << left.back();
         EXPECT_TRUE(contains(left.back(), "Pump Rate: Off")) << left.back();
         EXPECT_TRUE(contains(r.out, "Conservation check: passed")) << r.out;
+        EXPECT_TRUE(contains(r.out, c.stop)) << r.out;
         EXPECT_TRUE(filesWritten().empty());
     }
 }
@@ -173,6 +178,8 @@ TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
     EXPECT_TRUE(contains(left[0], " NOT DOCKED")) << left[0];
     EXPECT_TRUE(contains(left[0], "Pump Rate: Off")) << left[0];
     EXPECT_TRUE(contains(undocked.out, "Conservation check: passed")) << undocked.out;
+    EXPECT_TRUE(contains(undocked.out, "5.52 s  the pump switched itself off: Depot and Tanker undocked\n"))
+        << undocked.out;
 
     const Result removed = run({"run", scenario("load-running.scn"), "--no-pictures", "--script",
                                 script("remove.script", "2.5 remove Depot\n3 show\n5 key + Left\n")});
@@ -184,6 +191,8 @@ TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
         << removed.out;
     EXPECT_TRUE(contains(removed.out, "+ 4475.000 kg removed with vessels")) << removed.out;
     EXPECT_TRUE(contains(removed.out, "Conservation check: passed")) << removed.out;
+    EXPECT_TRUE(contains(removed.out, "2.52 s  the pump switched itself off: Depot was removed\n"))
+        << removed.out;
     // With nothing docked the rate key cannot start a transfer.
     EXPECT_TRUE(contains(pages(removed.out, "Left").back(), "Pump Rate: Off"));
 }
@@ -237,4 +246,18 @@ TEST_F(CliTest, SavingStopsATransferUnlessTheSavedFileIsLoadedAgain) {
     const Result again = run({"run", (work / "elsewhere/only.scn").string(), "--time", "1", "--no-pictures"});
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_NEAR(tankRow(again.out, "Tanker", 3).before, 0.833333 * 600, 5e-4);  // as the table prints it
+}
+
+TEST_F(CliTest, ThePumpsOwnStopIsLoggedWhenItHappensAndNoLaterKeyTakesTheBlame) {
+    std::ofstream(root / "pod.cfg") << "Pod 0 100 100\n";
+    std::ofstream(root / "pod.scn") << "BEGIN_MFD Left\n  TYPE User\n  MODE Fuel Management\nEND_MFD\n"
+                                       "BEGIN_SHIPS\nPod:Pod\n  PRPLEVEL 0:0.999 1:1\nEND\nEND_SHIPS\n";
+    const Result r = run({"--classes", (root / "pod.cfg").string(), "run", (root / "pod.scn").string(),
+                          "--no-pictures", "--script", script("s.script", "0 key S\n0 key +\n1 key T\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // About 0.1 kg of room at 1 kg/s: full a few steps of 0.02 s in.
+    EXPECT_TRUE(contains(r.out,
+                         "     0.12 s  the pump switched itself off: Pod tank 1 is full\n"
+                         "     1.00 s  key T (T, 0x14) on Left: changed: target tank 1 of 2 -> 2 of 2\n"))
+        << r.out;
 }
