@@ -96,7 +96,14 @@ std::string describeChange(const std::string& before, const std::string& after, 
             if (!find(now, name)) add(name, &value, nullptr);
         }
     }
-    return changes.empty() ? "consumed, no change" : "changed: " + changes;
+    if (!changes.empty()) return "changed: " + changes;
+    // Cross-Feed opens with tank 1 as both source and target: say why the rate stays Off.
+    const std::string *mode = find(now, "mode"), *rate = find(now, "rate");
+    const std::string *target = find(now, "target tank"), *source = find(now, "source tank");
+    if (mode && *mode == "Cross-Feed" && rate && *rate == "Off" && target && source && *target == *source)
+        return "consumed, no change: the pump cannot run with one tank (" + *target +
+               ") as both source and target";
+    return "consumed, no change";
 }
 
 }  // namespace cli

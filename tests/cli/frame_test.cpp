@@ -84,3 +84,15 @@ TEST_F(CliTest, TheModeSelectionListsTheModeByItsKeyAndGoesBackToTheModeShownBef
     // The instrument made anew for the same vessel goes on with the configuration.
     EXPECT_TRUE(contains(left[1], "Pump Mode: Load (SRC => TGT)")) << left[1];
 }
+
+TEST_F(CliTest, CrossFeedWithOneTankAsBothSaysWhyTheRateStaysOff) {
+    // Cross-Feed opens with tank 1 as source and target; stepped apart, the rate goes up.
+    const Result r = run({"run", scenario("docked-depot.scn"), "--no-pictures", "--time", "1", "--script",
+                          script("same.script", "0 key +\n0 key T\n0 key +\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out,
+                         "key + (=, 0x0D) on Left: consumed, no change: the pump cannot run with one tank "
+                         "(1 of 3) as both source and target\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "key + (=, 0x0D) on Left: changed: rate Off -> Low\n")) << r.out;
+}
