@@ -1,6 +1,7 @@
 // The actions of a script, each written once: how its line is read, what is checked before the
 // run, and what it does in the run. The table at the end names them and their arguments.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "sim/cli/keys.h"
@@ -320,6 +321,15 @@ struct ScriptActions {
     // save FILE
 
     static bool checkSave(Runner& r, const Action& a) {
+        // Pictures are named <scenario>-<display>-<time>.png, also after the save: a scenario under
+        // such a name would be taken for one, or push the picture to another name.
+        std::string extension = std::filesystem::path(a.text).extension().string();
+        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (extension == ".png")
+            return r.fail(a, "save " + a.text +
+                                 ": a name for a picture of this run; give the scenario a name "
+                                 "of its own, such as " +
+                                 std::filesystem::path(a.text).stem().string() + ".scn");
         const auto [earlier, added] = r.savedAt_.emplace(r.outPath(a.text), a.line);
         if (!added)
             return r.fail(a, "save " + a.text + ": " + r.outPath(a.text).string() +
@@ -331,10 +341,6 @@ struct ScriptActions {
     static bool save(Runner& r, const Action& a) {
         sim::Simulation& s = r.emulator_.simulation();
         const std::filesystem::path path = r.outPath(a.text);
-        if (std::any_of(r.files_.begin(), r.files_.end(),
-                        [&](const PendingFile& f) { return f.path == path && f.image; }))
-            return r.fail(a, "save " + a.text + ": " + path.string() +
-                                 " is already a picture of this run; give the scenario another name");
         Runner::Saved saved;
         saved.time = r.now_;
         // What each display shows as it is saved, to compare with what a reload shows.

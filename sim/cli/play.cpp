@@ -180,25 +180,28 @@ void Player::handle(int key) {
             quit_ = true;
             return;
         case '\t':
-            ++displayIndex_;
-            paintedName_.clear();
-            return;
         case KEY_BTAB:
-            displayIndex_ += emulator_.simulation().displays().size() - 1;
+            displayIndex_ += key == '\t' ? 1 : emulator_.simulation().displays().size() - 1;
             paintedName_.clear();
+            if (sim::Display* d = current())
+                message_ = (key == '\t' ? "Tab" : "Shift-Tab") + (": display " + d->name());
             return;
         case '>':
         case '.':
-            accel_ = std::min(accel_ * 10.0, kMaxAccel);
-            return;
         case '<':
-        case ',':
-            accel_ = std::max(accel_ / 10.0, kMinAccel);
+        case ',': {
+            accel_ = key == '>' || key == '.' ? std::min(accel_ * 10.0, kMaxAccel)
+                                              : std::max(accel_ / 10.0, kMinAccel);
+            char text[64];
+            std::snprintf(text, sizeof text, "Key %c: time acceleration x%g", static_cast<char>(key), accel_);
+            message_ = text;
             return;
+        }
         case 'p':
         case 'P':
         case ' ':
             paused_ = !paused_;
+            message_ = paused_ ? "Paused: P or space goes on." : "Going on.";
             return;
         case 'w':
         case 'W':

@@ -71,7 +71,9 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"button with two signs", {"run", depot}, "1 button --5\n", 1, {"bad.script:1:", "'--5' is not a number"}},
         {"hex button with a sign inside", {"run", depot}, "1 button 0x-5\n", 1, {"bad.script:1:", "'0x-5' is not a number"}},
         {"save over a picture", {"run", depot}, "0 show\n1 save docked-depot-Left-0s.png\n", 1,
-         {"bad.script:2:", "already a picture"}},
+         {"bad.script:2:", "a name for a picture of this run", "such as docked-depot-Left-0s.scn"}},
+        {"save under the name of a later picture", {"run", depot}, "1 save docked-depot-Left-end.PNG\n", 1,
+         {"bad.script:1:", "a name for a picture of this run"}},
         // Checked before anything is written: the picture of the run is not left behind.
         {"save under a plain file", {"run", depot}, "0 show\n1 save " + underAFile + "\n", 1,
          {"a-file", "cannot create the folder"}},

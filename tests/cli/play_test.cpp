@@ -71,6 +71,18 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     tmux({"send-keys", "-t", "play", "+"});
     ASSERT_TRUE(waitFor("Pump Rate: Low")) << screen();
 
+    // The emulator's own keys say what they did on the same line.
+    for (const auto& [key, says] :
+         std::vector<std::pair<std::string, std::string>>{{">", "Key >: time acceleration x10"},
+                                                          {"<", "Key <: time acceleration x1"},
+                                                          {"p", "Paused: P or space goes on."},
+                                                          {"p", "Going on."},
+                                                          {"Tab", "Tab: display Left"},
+                                                          {"BTab", "Shift-Tab: display Left"}}) {
+        tmux({"send-keys", "-t", "play", key});
+        EXPECT_TRUE(waitFor(says)) << key << "\n" << screen();
+    }
+
     // Save: the file is written and the session goes on from it with the same configuration.
     tmux({"send-keys", "-t", "play", "w"});
     ASSERT_TRUE(waitFor("and went on from it")) << screen();
