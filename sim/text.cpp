@@ -1,6 +1,7 @@
 #include "sim/text.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace sim {
 
@@ -51,6 +52,40 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 }
 
 std::string_view withoutComment(std::string_view line) { return line.substr(0, line.find(';')); }
+
+std::string printable(std::string_view message) {
+    std::string out;
+    const auto escape = [&](unsigned char b) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+        out += escaped;
+    };
+    const auto continuation = [&](size_t i) {
+        return i < message.size() && (static_cast<unsigned char>(message[i]) & 0xC0) == 0x80;
+    };
+    for (size_t i = 0; i < message.size();) {
+        const unsigned char b = static_cast<unsigned char>(message[i]);
+        const size_t length = b >= 0xC2 && b <= 0xDF   ? 2
+                              : b >= 0xE0 && b <= 0xEF ? 3
+                              : b >= 0xF0 && b <= 0xF4 ? 4
+                                                       : 1;
+        bool whole = length > 1;
+        for (size_t k = 1; k < length && whole; ++k) whole = continuation(i + k);
+        // C1 controls are two bytes of UTF-8 that show nothing either.
+        if (whole && b == 0xC2 && static_cast<unsigned char>(message[i + 1]) < 0xA0) whole = false;
+        if (whole) {
+            out.append(message.substr(i, length));
+            i += length;
+        } else {
+            if (b >= 0x20 && b < 0x7f)
+                out += static_cast<char>(b);
+            else
+                escape(b);
+            ++i;
+        }
+    }
+    return out;
+}
 
 // Appended piece by piece: GCC 12 at -O3 takes "'" + string for an overlapping copy.
 std::string inQuotes(std::string_view text) {

@@ -29,6 +29,10 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 // The line without its comment: a ';' begins one that runs to the end of the line.
 std::string_view withoutComment(std::string_view line);
 
+// The text with what a terminal would not show as it is (control characters, bytes that are no
+// UTF-8) written as \xNN: messages and names stay one readable line.
+std::string printable(std::string_view text);
+
 // 'name': a name or word as messages quote it.
 std::string inQuotes(std::string_view text);
 

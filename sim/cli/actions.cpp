@@ -98,7 +98,7 @@ struct ScriptActions {
         return true;
     }
     static bool note(Runner& r, const Action& a) {
-        r.log() << a.text << "\n";
+        r.log() << sim::printable(a.text) << "\n";
         return true;
     }
 
@@ -146,8 +146,8 @@ struct ScriptActions {
         if (!d) return false;
         if (!d->openMode(kModeName))
             return r.fail(a, "display " + sim::inQuotes(a.display) + ": the mode made no instrument");
-        r.log() << "open " << a.display << ": switched to " << kModeName << " on " << d->vessel().name
-                << "\n";
+        r.log() << "open " << a.display << ": switched to " << kModeName << " on "
+                << sim::printable(d->vessel().name) << "\n";
         return true;
     }
 
@@ -268,8 +268,8 @@ struct ScriptActions {
             return r.fail(a, "cannot dock " + a.vessel + " port " + std::to_string(a.port) + " to " +
                                  a.otherVessel + " port " + std::to_string(a.otherPort) +
                                  ": a port is in use or missing");
-        r.log() << "dock: " << a.vessel << " port " << a.port << " holds " << a.otherVessel << " port "
-                << a.otherPort << "\n";
+        r.log() << "dock: " << sim::printable(a.vessel) << " port " << a.port << " holds "
+                << sim::printable(a.otherVessel) << " port " << a.otherPort << "\n";
         return true;
     }
 
@@ -292,7 +292,8 @@ struct ScriptActions {
                 a, "cannot undock: nothing is docked at port " + std::to_string(a.port) + " of " + a.vessel);
         const std::string otherName = other->name;
         r.emulator_.simulation().undock(*v, a.port);
-        r.log() << "undock: " << otherName << " leaves port " << a.port << " of " << a.vessel << "\n";
+        r.log() << "undock: " << sim::printable(otherName) << " leaves port " << a.port << " of "
+                << sim::printable(a.vessel) << "\n";
         return true;
     }
 
@@ -313,7 +314,7 @@ struct ScriptActions {
         r.emulator_.simulation().removeVessel(*v);
         char text[64];
         std::snprintf(text, sizeof text, "%.3f kg", mass);
-        r.log() << "remove " << a.vessel << ": it leaves the simulation with " << text
+        r.log() << "remove " << sim::printable(a.vessel) << ": it leaves the simulation with " << text
                 << " of propellant; its displays close\n";
         return true;
     }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "sim/text.h"
+
 namespace cli {
 
 namespace {
@@ -259,32 +261,36 @@ ConservationCheck TankLedger::check() const {
 }
 
 std::string formatTankTable(const std::vector<TankAccount>& accounts) {
-    std::string out;
-    size_t nameWidth = 6;
-    for (const TankAccount& a : accounts) nameWidth = std::max(nameWidth, a.vessel.size());
-    char line[512];
-    std::snprintf(line, sizeof line, "%-*s %4s %12s %12s %12s %11s %11s %11s\n", static_cast<int>(nameWidth),
-                  "Vessel", "Tank", "Capacity kg", "Before kg", "After kg", "In kg", "Out kg", "Vented kg");
-    out += line;
+    // Cells first, then each column as wide as its widest cell: masses of any size line up.
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back(
+        {"Vessel", "Tank", "Capacity kg", "Before kg", "After kg", "In kg", "Out kg", "Vented kg"});
     double before = 0, after = 0, in = 0, outTotal = 0, vented = 0;
     for (const TankAccount& a : accounts) {
-        const std::string beforeText = a.fromLoad ? "-" : format("%.3f", a.before);
-        const std::string afterText = a.present ? format("%.3f", a.after) : "-";
-        std::snprintf(line, sizeof line, "%-*s %4d %12.1f %12s %12s %11.3f %11.3f %11.3f  %s",
-                      static_cast<int>(nameWidth), a.vessel.c_str(), a.index + 1, a.capacity,
-                      beforeText.c_str(), afterText.c_str(), a.in, a.out, a.vented, a.note.c_str());
-        std::string text = line;
-        text.erase(text.find_last_not_of(' ') + 1);
-        out += text + "\n";
+        rows.push_back({sim::printable(a.vessel), std::to_string(a.index + 1), format("%.1f", a.capacity),
+                        a.fromLoad ? "-" : format("%.3f", a.before),
+                        a.present ? format("%.3f", a.after) : "-", format("%.3f", a.in),
+                        format("%.3f", a.out), format("%.3f", a.vented), sim::printable(a.note)});
         if (!a.fromLoad) before += a.before;
         if (a.present) after += a.after;
         in += a.in;
         outTotal += a.out;
         vented += a.vented;
     }
-    std::snprintf(line, sizeof line, "%-*s %4s %12s %12.3f %12.3f %11.3f %11.3f %11.3f\n",
-                  static_cast<int>(nameWidth), "Total", "", "", before, after, in, outTotal, vented);
-    out += line;
+    rows.push_back({"Total", "", "", format("%.3f", before), format("%.3f", after), format("%.3f", in),
+                    format("%.3f", outTotal), format("%.3f", vented)});
+    std::vector<size_t> widths(8, 0);
+    for (const auto& row : rows) {
+        for (size_t c = 0; c < widths.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    }
+    std::string out;
+    for (const auto& row : rows) {
+        std::string line = row[0] + std::string(widths[0] - row[0].size(), ' ');
+        for (size_t c = 1; c < widths.size(); ++c)
+            line += " " + std::string(widths[c] - row[c].size(), ' ') + row[c];
+        if (row.size() > widths.size() && !row.back().empty()) line += "  " + row.back();
+        out += line + "\n";
+    }
     return out;
 }
 

@@ -13,48 +13,13 @@
 #include "sim/cli/runner.h"
 #include "sim/cli/script.h"
 #include "sim/cli/terminal.h"
+#include "sim/text.h"
 
 namespace {
 
-// Bytes of a message that a terminal would not show as they are (control characters, bytes that
-// are no UTF-8) are written as \xNN, so that the message stays one readable line.
-std::string printable(const std::string& message) {
-    std::string out;
-    const auto escape = [&](unsigned char b) {
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-        out += escaped;
-    };
-    const auto continuation = [&](size_t i) {
-        return i < message.size() && (static_cast<unsigned char>(message[i]) & 0xC0) == 0x80;
-    };
-    for (size_t i = 0; i < message.size();) {
-        const unsigned char b = static_cast<unsigned char>(message[i]);
-        const size_t length = b >= 0xC2 && b <= 0xDF   ? 2
-                              : b >= 0xE0 && b <= 0xEF ? 3
-                              : b >= 0xF0 && b <= 0xF4 ? 4
-                                                       : 1;
-        bool whole = length > 1;
-        for (size_t k = 1; k < length && whole; ++k) whole = continuation(i + k);
-        // C1 controls are two bytes of UTF-8 that show nothing either.
-        if (whole && b == 0xC2 && static_cast<unsigned char>(message[i + 1]) < 0xA0) whole = false;
-        if (whole) {
-            out.append(message, i, length);
-            i += length;
-        } else {
-            if (b >= 0x20 && b < 0x7f)
-                out += static_cast<char>(b);
-            else
-                escape(b);
-            ++i;
-        }
-    }
-    return out;
-}
-
 int failWith(const std::string& message, int status = cli::kExitError) {
     std::cout.flush();
-    std::cerr << "kestrane-sim: " << printable(message) << "\n";
+    std::cerr << "kestrane-sim: " << sim::printable(message) << "\n";
     return status;
 }
 

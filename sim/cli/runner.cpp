@@ -207,7 +207,8 @@ void Runner::show(sim::Display& display, const std::string& tag) {
              : display.selecting()        ? "mode selection"
              : !display.foreign().empty() ? display.foreign() + " (not emulated)"
                                           : "no mode")
-         << " on " << display.vessel().name << ", " << size << " pixels, at " << seconds(now_) << "\n";
+         << " on " << sim::printable(display.vessel().name) << ", " << size << " pixels, at " << seconds(now_)
+         << "\n";
     if (!drawable(display)) {
         out_ << "  (too large to draw here)\n";
         return;
@@ -268,7 +269,7 @@ int Runner::run(std::string& error) {
     ledger_.begin(emulator_.simulation());
 
     if (!options_.title.empty()) out_ << options_.title << "\n";
-    for (const std::string& line : scenario_.description) out_ << "  " << line << "\n";
+    for (const std::string& line : scenario_.description) out_ << "  " << sim::printable(line) << "\n";
     out_ << "Module:   " << emulator_.modulePath() << "\n";
     out_ << "Font:     " << sim::defaultFontPath() << "\n";
     out_ << "Scenario: " << options_.scenarioLabel << "\n";
@@ -305,7 +306,7 @@ int Runner::run(std::string& error) {
         ledger_.afterStep();
         now_ = emulator_.simulation().simTime;
         if (!ledger_.pumpStop().empty()) {
-            log() << "the pump switched itself off: " << ledger_.pumpStop() << "\n";
+            log() << "the pump switched itself off: " << sim::printable(ledger_.pumpStop()) << "\n";
             emulator_.pumpStopped();
         }
         ++frame;

@@ -261,3 +261,32 @@ TEST_F(CliTest, ThePumpsOwnStopIsLoggedWhenItHappensAndNoLaterKeyTakesTheBlame) 
                          "     1.00 s  key T (T, 0x14) on Left: changed: target tank 1 of 2 -> 2 of 2\n"))
         << r.out;
 }
+
+TEST_F(CliTest, TheTankTableLinesUpAnyMassAndNamesAreShownPrintable) {
+    std::ofstream(root / "big.cfg") << "Big 0 1e15 1e15\nSmall 0 10\n";
+    std::ofstream(root / "big.scn", std::ios::binary)
+        << "BEGIN_DESC\nA description with a stray byte: \xff.\nEND_DESC\n"
+           "BEGIN_SHIPS\nBig\xfe:Big\n  PRPLEVEL 0:0.123456 1:1\nEND\nS:Small\n  FUEL 0.5\nEND\nEND_SHIPS\n";
+    const Result r = run({"--classes", (root / "big.cfg").string(), "run", (root / "big.scn").string(),
+                          "--no-pictures", "--time", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "  A description with a stray byte: \\xFF.\n")) << r.out;
+    EXPECT_FALSE(contains(r.out, "\xfe")) << r.out;
+    std::vector<std::string> table;
+    for (const std::string& line : lines(r.out.substr(r.out.find("Tanks from")))) {
+        if (line.rfind("Conservation", 0) == 0) break;
+        table.push_back(line);
+    }
+    ASSERT_EQ(table.size(), 6u) << r.out;  // the heading, the column names, three tanks, the total
+    EXPECT_EQ(table[2].rfind("Big\\xFE    1 1000000000000000.0  123456000000000.000", 0), 0u) << table[2];
+    // Every column ends where its name ends.
+    for (const char* column : {"Capacity kg", "Before kg", "After kg", "Vented kg"}) {
+        const size_t end = table[1].find(column) + std::string(column).size();
+        for (size_t i = 2; i < table.size(); ++i) {
+            if (i + 1 == table.size() && std::string(column) == "Capacity kg") continue;  // no total
+            ASSERT_GE(table[i].size(), end) << table[i];
+            EXPECT_NE(table[i][end - 1], ' ') << column << "\n" << table[i];
+            EXPECT_TRUE(table[i].size() == end || table[i][end] == ' ') << column << "\n" << table[i];
+        }
+    }
+}
