@@ -24,8 +24,11 @@ bool ModuleLoader::load(const std::string& path) {
         return false;
     }
     // Its entry would not run a second time: the table and the mode would not be ours.
-    if (library::findLoaded(path)) {
-        error_ = "module '" + path + "' is already loaded";
+    if (void* loaded = library::findLoaded(path)) {
+        // One of the program's own libraries, most likely: say what it is not.
+        error_ = library::function(loaded, "__opcGetInterface")
+                     ? "module '" + path + "' is already loaded"
+                     : "'" + path + "' is not a module: it does not export __opcGetInterface";
         return false;
     }
 

@@ -59,6 +59,7 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"unknown button label", {"run", depot}, "0 show\n1 button XYZ\n", 1, {"bad.script:2:", "no button labelled 'XYZ'", "MOD"}},
         {"module not found", {"--module", "/no/such/libKestrane.so", "run", depot}, "", 1, {"module not found", "/no/such/libKestrane.so"}},
         {"module without exports", {"--module", KESTRANE_NOT_A_MODULE, "run", depot}, "", 1, {"does not export __opcGetInterface"}},
+        {"library the program has loaded", {"--module", KESTRANE_HOST_LIBRARY, "run", depot}, "", 1, {"is not a module", "does not export __opcGetInterface"}},
         {"demo without its module", {"--module", "/no/such/libKestrane.so"}, "", 1, {"module not found"}},
         {"unknown option", {"run", depot, "--bogus"}, "", 2, {"--bogus"}},
         {"bad option value", {"run", depot, "--step", "-1"}, "", 2, {"--step"}},
