@@ -310,7 +310,7 @@ int Runner::run(std::string& error) {
             emulator_.pumpStopped();
         }
         ++frame;
-        progress.update(now_ / end, "at " + seconds(now_) + " of " + seconds(end));
+        progress.update(now_ / end, "at " + seconds(now_) + " of " + seconds(end) + " simulated", frame);
     }
     progress.finish();
     ledger_.finish();

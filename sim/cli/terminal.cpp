@@ -109,7 +109,7 @@ ProgressBar::ProgressBar(std::string what)
       start_(std::chrono::steady_clock::now()),
       last_(start_) {}
 
-void ProgressBar::update(double fraction, const std::string& detail) {
+void ProgressBar::update(double fraction, const std::string& detail, long long steps) {
     if (!terminal_) return;
     const auto now = std::chrono::steady_clock::now();
     if (!shown_ && now - start_ < std::chrono::milliseconds(1000)) return;
@@ -123,7 +123,14 @@ void ProgressBar::update(double fraction, const std::string& detail) {
                       std::string(static_cast<size_t>(kWidth - filled), '.') + "] ";
     char percent[16];
     std::snprintf(percent, sizeof percent, "%3d%% ", static_cast<int>(fraction * 100.0));
-    bar += percent + detail + "   ";
+    bar += percent + detail;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    if (steps >= 0 && seconds > 0.0) {
+        char rate[48];
+        std::snprintf(rate, sizeof rate, ", %.0f steps/s", static_cast<double>(steps) / seconds);
+        bar += rate;
+    }
+    bar += "   ";
     std::fputs(bar.c_str(), stderr);
     std::fflush(stderr);
 }

@@ -53,7 +53,8 @@ class ProgressBar {
 public:
     explicit ProgressBar(std::string what);
     ~ProgressBar() { finish(); }
-    void update(double fraction, const std::string& detail);
+    // `steps`: how many steps have run so far, shown as a rate of real time.
+    void update(double fraction, const std::string& detail, long long steps = -1);
     void finish();
 
 private:

@@ -159,3 +159,11 @@ TEST_F(PlayTest, ATerminalTooSmallSaysSoAndKeepsTheHintInView) {
     EXPECT_FALSE(contains(screen(), "too small")) << screen();
     quit();
 }
+
+TEST_F(PlayTest, ALongRunShowsItsProgressOnATerminal) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    start("'" + kSim + "' run '" + scenario("docked-depot.scn") + "' --time 1e6 --no-pictures --out o");
+    ASSERT_TRUE(waitFor(" simulated, ")) << screen();
+    EXPECT_TRUE(contains(screen(), "steps/s")) << screen();
+    EXPECT_TRUE(contains(screen(), "kestrane-sim [")) << screen();
+}
