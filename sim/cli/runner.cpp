@@ -272,6 +272,10 @@ int Runner::run(std::string& error) {
     for (const std::string& line : scenario_.description) out_ << "  " << sim::printable(line) << "\n";
     out_ << "Module:   " << emulator_.modulePath() << "\n";
     out_ << "Font:     " << sim::defaultFontPath() << "\n";
+    out_ << "Classes:  " << sim::VesselCatalogue::defaultPath();
+    if (options_.classes.path() != sim::VesselCatalogue::defaultPath())
+        out_ << " and " << options_.classes.path();
+    out_ << "\n";
     out_ << "Scenario: " << options_.scenarioLabel << "\n";
     if (!script_.actions.empty()) out_ << "Script:   " << script_.source << "\n";
     out_ << "Run:      " << seconds(end) << " of simulated time, frames of " << options_.step

@@ -15,11 +15,25 @@ endif()
 set(moved ${WORK}/moved)
 file(RENAME ${prefix} ${moved})
 foreach(f ${BINDIR}/kestrane-sim ${MODULEDIR}/${MODULE_FILE} ${DATADIR}/fonts/DejaVuSansMono.ttf
-          ${DATADIR}/scenarios/demo.scn ${DATADIR}/scenarios/unload.script ${DOCDIR}/README.md
-          ${DOCDIR}/script-format.md ${DOCDIR}/scenario-format.md)
+          ${DATADIR}/scenarios/demo.scn ${DATADIR}/scenarios/unload.script ${DATADIR}/vessel-classes.cfg
+          ${DOCDIR}/README.md ${DOCDIR}/docs/script-format.md ${DOCDIR}/docs/scenario-format.md)
   if(NOT EXISTS ${moved}/${f})
     fail("not installed: ${f}")
   endif()
+endforeach()
+# Every link of the installed documents leads to an installed file.
+foreach(doc README.md docs/script-format.md docs/scenario-format.md)
+  file(READ ${moved}/${DOCDIR}/${doc} text)
+  # Brackets would nest in a CMake list: the link's "](" becomes a marker first.
+  string(REPLACE "](" "@LINK@" text "${text}")
+  string(REGEX MATCHALL "@LINK@[^)( \n:#]+" links "${text}")
+  get_filename_component(from ${moved}/${DOCDIR}/${doc} DIRECTORY)
+  foreach(link ${links})
+    string(REPLACE "@LINK@" "" target "${link}")
+    if(NOT EXISTS ${from}/${target})
+      fail("${doc} links to ${target}, which is not installed beside it")
+    endif()
+  endforeach()
 endforeach()
 set(sim ${moved}/${BINDIR}/kestrane-sim)
 
@@ -35,6 +49,7 @@ if(NOT status EQUAL 0)
   fail("the installed kestrane-sim failed (${status}): ${err}")
 endif()
 foreach(expected "Module:   ${moved}/${MODULEDIR}/${MODULE_FILE}" "Font:     ${moved}/${DATADIR}/fonts/DejaVuSansMono.ttf"
+                 "Classes:  ${moved}/${DATADIR}/vessel-classes.cfg"
                  "Conservation check: passed" "Fuel Mgt Tanker (DG-S)")
   string(FIND "${out}" "${expected}" at)
   if(at EQUAL -1)
