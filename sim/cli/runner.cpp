@@ -326,7 +326,9 @@ int Runner::run(std::string& error) {
         const auto shown = shownAt_.find(d->name());
         if (shown == shownAt_.end() || shown->second != now_) show(*d, "end");
     }
-    out_ << "\nTanks from 0 s to " << seconds(now_) << ":\n" << formatTankTable(ledger_.accounts());
+    // One blank line before the table, also when nothing came between it and the header.
+    if (!out_.str().ends_with("\n\n")) out_ << "\n";
+    out_ << "Tanks from 0 s to " << seconds(now_) << ":\n" << formatTankTable(ledger_.accounts());
     const ConservationCheck check = ledger_.check();
     out_ << formatCheck(check);
 

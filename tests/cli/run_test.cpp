@@ -290,3 +290,10 @@ TEST_F(CliTest, TheTankTableLinesUpAnyMassAndNamesAreShownPrintable) {
         }
     }
 }
+
+TEST_F(CliTest, ARunWithoutDisplaysHasOneBlankLineBeforeItsTable) {
+    std::ofstream(root / "nod.scn") << "BEGIN_SHIPS\nA:ShuttlePB\n  FUEL 1\nEND\nEND_SHIPS\n";
+    const Result r = run({"run", (root / "nod.scn").string(), "--time", "1", "--no-pictures"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "whenever it asks\n\nTanks from 0 s to 1.00 s:\n")) << r.out;
+}
