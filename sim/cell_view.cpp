@@ -100,6 +100,15 @@ std::vector<BarRun> CellView::bars(int row) const {
     return runs;
 }
 
+std::string plainCellText(const CellView& cells, int column, int row) {
+    const Cell& c = cells.cell(column, row);
+    const auto character = [&](int at) {
+        return at >= 0 && at < cells.columns() && cells.cell(at, row).drawn && cells.cell(at, row).ch != ' ';
+    };
+    if (!c.drawn && c.bar && (character(column - 1) || character(column + 1))) return " ";
+    return cellText(c);
+}
+
 std::string cellText(const Cell& c, bool bars) {
     if (!c.drawn) return bars && c.bar ? (c.barFill == kDisplayBackground ? "." : "#") : " ";
     const auto ch = static_cast<unsigned char>(c.ch);

@@ -35,6 +35,11 @@ inline constexpr COLORREF kEmptyBar = 0x303030;
 // otherwise, with `bars`, a gauge cell as '#' where its fill differs from the display
 // background and '.' where it does not; anything else a blank.
 std::string cellText(const Cell& c, bool bars = true);
+class CellView;
+// A cell as plain text on a terminal, without colours: cellText with bars, but a gauge cell right
+// beside a character the instrument drew is a blank, so that the numbers stand apart from the
+// fill ("# 421.0 kg ####", not "#421.0 kg####").
+std::string plainCellText(const CellView& cells, int column, int row);
 // What a terminal paints behind a cell: its paint(), but an empty gauge part in kEmptyBar.
 COLORREF terminalPaint(const Cell& c);
 

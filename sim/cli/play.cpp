@@ -249,7 +249,8 @@ void Player::drawDisplay(int top, int left) {
         for (int column = 0; column < columns; ++column) {
             const sim::Cell& c = cells.cell(column, row);
             // Gauges read '#' and '.' only without colours; curses here takes no UTF-8.
-            const std::string text = sim::cellText(c, !screen_->colour());
+            const std::string text =
+                screen_->colour() ? sim::cellText(c, false) : sim::plainCellText(cells, column, row);
             const chtype glyph = text.size() == 1 ? static_cast<unsigned char>(text[0]) : '?';
             int attributes = 0;
             if (screen_->colour())

@@ -91,7 +91,7 @@ std::string drawDisplay(const Painted& painted, const TextStyle& style) {
                 bg = wantBg;
                 fg = wantFg;
             }
-            out += sim::cellText(c, colours == nullptr);
+            out += colours ? sim::cellText(c, false) : sim::plainCellText(cells, column, row);
         }
         if (colours) out += colours->reset();
         out += vertical;
