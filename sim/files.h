@@ -19,6 +19,10 @@ inline constexpr size_t kMaxFileSize = size_t{16} << 20;
 // where `kind` names the file for the reader (" the script") or is empty.
 std::optional<std::string> readFile(const std::string& path, std::string& error, std::string_view kind = {});
 
+// A file installed with the program: `fromProgram` is its path relative to the program's folder.
+// The normalised path when there is such a file, else empty.
+std::string installedFile(std::string_view fromProgram);
+
 // A file that takes the place of `path` only once it is completely written, so that a write
 // that fails leaves the old file as it was: it is written under the name `path` + `suffix`,
 // renamed over `path` by commit(), and removed again when it is not committed.

@@ -2,7 +2,6 @@
 
 #include <ft2build.h>
 
-#include <filesystem>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
@@ -11,6 +10,8 @@
 #include <map>
 #include <mutex>
 #include <tuple>
+
+#include "sim/files.h"
 
 namespace sim {
 
@@ -42,12 +43,8 @@ bool drawable(unsigned c) { return (c > 0x20 && c < 0x7f) || c > 0xa0; }
 const std::string& defaultFontPath() {
     static const std::string path = [] {
 #ifdef KESTRANE_INSTALLED_FONT
-        std::error_code ec;
-        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-        if (!ec) {
-            const std::filesystem::path installed = self.parent_path() / KESTRANE_INSTALLED_FONT;
-            if (std::filesystem::is_regular_file(installed, ec)) return installed.lexically_normal().string();
-        }
+        if (std::string installed = sim::installedFile(KESTRANE_INSTALLED_FONT); !installed.empty())
+            return installed;
 #endif
         return std::string(kDefaultFontPath);
     }();

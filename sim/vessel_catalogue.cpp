@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 
 #include "sim/files.h"
 #include "sim/text.h"
@@ -61,13 +60,9 @@ std::optional<VesselCatalogue> VesselCatalogue::parse(std::string_view text, con
 }
 
 std::string VesselCatalogue::defaultPath() {
-#if defined(KESTRANE_INSTALLED_CLASSES) && !defined(_WIN32)
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const std::filesystem::path installed = self.parent_path() / KESTRANE_INSTALLED_CLASSES;
-        if (std::filesystem::is_regular_file(installed, ec)) return installed.lexically_normal().string();
-    }
+#ifdef KESTRANE_INSTALLED_CLASSES
+    if (std::string installed = installedFile(KESTRANE_INSTALLED_CLASSES); !installed.empty())
+        return installed;
 #endif
     return KESTRANE_SOURCE_CLASSES;
 }
