@@ -62,9 +62,15 @@ void PumpMFD::Repaint(HDC surface) {
 }
 
 void PumpMFD::drawStatusLines(HDC surface) {
-    if (pV) writeHereColor(surface, kNameColour, " %s (%s)", text(pV->GetName()), text(pV->GetClassNameA()));
-
     const TransferState& s = transferState;
+    // The state is the module's, so the last display opened may have set it up for another
+    // vessel than this one: the title names the vessel whose tanks the page shows.
+    VESSEL* titled = s.targetVessel ? s.targetVessel : pV;
+    if (titled) {
+        writeHereColor(surface, kNameColour, " %s (%s)", text(titled->GetName()),
+                       text(titled->GetClassNameA()));
+    }
+
     writeAtColor(surface, 0, kModeRow, kLabelColour, "Pump Mode: ");
     writeHereColor(surface, kValueColour, "%s", modeName(s.pumpMode));
     writeHereColor(surface, kLabelColour, "%s", modeDirection(s.pumpMode));
