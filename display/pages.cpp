@@ -5,6 +5,11 @@
 #include "display/pump_mfd.h"
 #include "display/text_grid.h"
 
+// The help page shows the version the build gives, the one `kestrane-sim --version` prints.
+#ifndef KESTRANE_VERSION
+#error "KESTRANE_VERSION: the build defines it for every target that compiles the module's sources"
+#endif
+
 namespace {
 
 constexpr COLORREF kNameColour = 0xc0c0c0;
@@ -169,7 +174,7 @@ void PumpMFD::drawHelpPage(HDC surface) {
         {15, nullptr, "emergency situations"},
     };
 
-    writeHere(surface, " Version %s", "030109");
+    writeHere(surface, " Version %s", KESTRANE_VERSION);
     for (const Line& line : kHelp) {
         if (line.heading) {
             writeAtColor(surface, 0, line.row, kValueColour, "%s", line.heading);
