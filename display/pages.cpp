@@ -5,6 +5,11 @@
 #include "display/pump_mfd.h"
 #include "display/text_grid.h"
 
+// The help page shows the version the build gives, the one `kestrane-sim --version` prints.
+#ifndef KESTRANE_VERSION
+#error "KESTRANE_VERSION: the build defines it for every target that compiles the module's sources"
+#endif
+
 namespace {
 
 constexpr COLORREF kNameColour = 0xc0c0c0;
@@ -62,9 +67,15 @@ void PumpMFD::Repaint(HDC surface) {
 }
 
 void PumpMFD::drawStatusLines(HDC surface) {
-    if (pV) writeHereColor(surface, kNameColour, " %s (%s)", text(pV->GetName()), text(pV->GetClassNameA()));
-
     const TransferState& s = transferState;
+    // The state is the module's, so the last display opened may have set it up for another
+    // vessel than this one: the title names the vessel whose tanks the page shows.
+    VESSEL* titled = s.targetVessel ? s.targetVessel : pV;
+    if (titled) {
+        writeHereColor(surface, kNameColour, " %s (%s)", text(titled->GetName()),
+                       text(titled->GetClassNameA()));
+    }
+
     writeAtColor(surface, 0, kModeRow, kLabelColour, "Pump Mode: ");
     writeHereColor(surface, kValueColour, "%s", modeName(s.pumpMode));
     writeHereColor(surface, kLabelColour, "%s", modeDirection(s.pumpMode));
@@ -163,7 +174,7 @@ void PumpMFD::drawHelpPage(HDC surface) {
         {15, nullptr, "emergency situations"},
     };
 
-    writeHere(surface, " Version %s", "030109");
+    writeHere(surface, " Version %s", KESTRANE_VERSION);
     for (const Line& line : kHelp) {
         if (line.heading) {
             writeAtColor(surface, 0, line.row, kValueColour, "%s", line.heading);

@@ -44,8 +44,8 @@ bool vesselsStillThere(TransferState& s) {
         return false;
     }
     if (!oapiIsVessel(s.sourceHandle)) {
-        dropRemovedVessels();
-        return false;
+        dropRemovedVessels();  // stops the pump, but for a vent, which needs no source
+        return s.pumpRate != 0;
     }
     // Cross-feed is between the tanks of one vessel. A scenario block may name another vessel
     // as the source; propellant does not pass to or from a vessel that is not docked.

@@ -33,10 +33,12 @@ bool transferPossible(const TransferState& state) {
     return true;
 }
 
+// A source that leaves stops the pump, but a vent gives to no vessel: one that a scenario
+// block named as its source takes no part in it, and the vent goes on without it.
 static void dropSource() {
     transferState.setSource(nullptr, nullptr);
     transferState.sourceTank = 0;
-    transferState.stopPump();
+    if (transferState.pumpMode != Vent) transferState.stopPump();
 }
 
 void resolveDockedSource() {

@@ -73,7 +73,7 @@ bool transferPossible(const TransferState& state);
 void resolveDockedSource();
 
 // Drops vessels the simulation has removed: a removed source as if undocked, a removed target
-// leaves no vessel to pump for. Either way the pump stops.
+// leaves no vessel to pump for. Either way the pump stops, but for a vent, which needs no source.
 void dropRemovedVessels();
 // The same for a vessel the host says it is about to delete, while it still is a vessel.
 void forgetVessel(OBJHANDLE vessel);

@@ -14,12 +14,16 @@ TEST_F(CliTest, AShipWithoutAClassHasItsNameAsClassOnThePageAndInTheSavedFile) {
            "Mir\nEND\nEND_SHIPS\n"
            "BEGIN_KESTRANE_SIM\n  DISPLAY Right 512 512 Tug\nEND\n";
     const Result r = run({"--classes", (root / "own.cfg").string(), "run", (root / "pod.scn").string(),
-                          "--no-pictures", "--script", script("s.script", "0 show\n0 save pod-saved.scn\n")});
+                          "--no-pictures", "--script",
+                          script("s.script",
+                                 "0 show Right\n0 close Left\n0 open Left\n0 show Left\n"
+                                 "0 save pod-saved.scn\n")});
     ASSERT_EQ(r.status, 0) << r.err;
+    // The Right display opened last and shows the tug; the Left one, opened again, the pod.
     const std::vector<std::string> left = pages(r.out, "Left"), right = pages(r.out, "Right");
     ASSERT_FALSE(left.empty());
     ASSERT_FALSE(right.empty());
-    EXPECT_EQ(lines(left[0]).front(), "Fuel Mgt Pod (Pod)");
+    EXPECT_EQ(lines(left.back()).front(), "Fuel Mgt Pod (Pod)");
     EXPECT_EQ(lines(right[0]).front(), "Fuel Mgt Tug (HeavyTug)");
     // Saved as the simulator saves it: name and class, the stock class Mir among them.
     const std::string saved = readFile(work / "kestrane-out/pod-saved.scn");

@@ -79,6 +79,34 @@ protected:
         return *sim.findDisplay("Left");
     }
 
+    // Ship's display reads a vent of Ship's second tank at Medium from a block that names
+    // another vessel, not docked, as the source: a block the module never writes for a vent, but
+    // one a person may write.
+    sim::Display& startVentNaming(sim::VesselRecord& other) {
+        sim::Display& left = open("Left", ship);
+        sim::ScenarioBlock block(std::vector<std::string>{"PUMPMODE 3", "PUMPRATE 2", "DOCKPORT 0",
+                                                          "TARGETTANK 1", "SOURCETANK 1:" + other.name});
+        left.readStatus(block);
+        EXPECT_EQ(transferState.sourceVessel, iface(other));
+        EXPECT_EQ(transferState.pumpMode, Vent);
+        EXPECT_EQ(transferState.pumpRate, 2);
+        return left;
+    }
+    // One step of a second and a redraw: Ship's second tank gives 10 kg more, nothing else
+    // changes, and the page still shows the vent at Medium.
+    void expectOneStepOfVenting(sim::Display& left) {
+        const double before = ship.tanks[1].mass;
+        sim.step(1.0);
+        EXPECT_EQ(ship.tanks[1].mass, before - 10.0);
+        EXPECT_EQ(ship.tanks[0].mass, 100.0);
+        const test::Drawing page = test::redraw(left);
+        EXPECT_EQ(page.row(0), "Fuel Mgt Ship (Tanker)");
+        EXPECT_EQ(page.row(6), "Pump Rate: Medium");
+        EXPECT_EQ(page.row(13), "Target Tank 2 (of 2)");
+        EXPECT_EQ(page.row(17), " OVERBOARD VENT ");
+        EXPECT_EQ(transferState.pumpRate, 2);
+    }
+
     void expectNoBadCall() {
         EXPECT_EQ(sim.calls.badCalls, 0u) << notes(sim.calls);
         EXPECT_EQ(sim.calls.liveStatusLists(), 0u);
@@ -130,6 +158,36 @@ TEST_F(VesselRemovalTest, TheDeletionNoticeDropsAVesselAtOnceAndNothingAsksAbout
     opcDeleteVessel(barge.handle());
     opcDeleteVessel(nullptr);
     EXPECT_EQ(transferState, before);
+}
+
+TEST_F(VesselRemovalTest, AVentWhoseBlockNamesAnotherVesselAsSourceVentsTheOwnTargetTank) {
+    sim::Display& left = startVentNaming(depot);
+    for (int i = 0; i < 3; ++i) expectOneStepOfVenting(left);
+    EXPECT_EQ(ship.tanks[1].mass, 170.0);
+    EXPECT_EQ(depot.tanks[0].mass, 4000.0);
+    EXPECT_EQ(depot.tanks[1].mass, 1000.0);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, AVentGoesOnWhenTheVesselItsBlockNamedAsSourceIsRemoved) {
+    for (const bool notice : {false, true}) {
+        SCOPED_TRACE(notice ? "removed with notice" : "removed without notice");
+        if (notice) sim.addDeleteVesselCallback(opcDeleteVessel);
+        sim::VesselRecord& barge = sim.addVessel({"Barge", "Depot", {{5000, 4000}, {5000, 1000}}, 1});
+        sim::Display& left = startVentNaming(barge);
+        expectOneStepOfVenting(left);
+        ASSERT_TRUE(sim.removeVessel(barge));
+        sim.calls.clear();
+        expectOneStepOfVenting(left);
+        expectOneStepOfVenting(left);
+        EXPECT_EQ(transferState.sourceVessel, nullptr);
+        EXPECT_EQ(transferState.targetVessel, iface(ship));
+        EXPECT_EQ(ship.tanks[1].mass, 170.0);
+        expectNoBadCall();
+        sim.closeAllDisplays();
+        clearTransferState();
+        ship.tanks[1].mass = 200.0;
+    }
 }
 
 TEST_F(VesselRemovalTest, ARemovedSourceDropsOutAtTheNextRedraw) {
