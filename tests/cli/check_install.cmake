@@ -22,7 +22,7 @@ foreach(f ${BINDIR}/kestrane-sim ${MODULEDIR}/${MODULE_FILE} ${DATADIR}/fonts/De
   endif()
 endforeach()
 # Every link of the installed documents leads to an installed file.
-foreach(doc README.md docs/script-format.md docs/scenario-format.md)
+foreach(doc README.md docs/script-format.md docs/scenario-format.md docs/manual/Kestrane.md)
   file(READ ${moved}/${DOCDIR}/${doc} text)
   # Brackets would nest in a CMake list: the link's "](" becomes a marker first.
   string(REPLACE "](" "@LINK@" text "${text}")
