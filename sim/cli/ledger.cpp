@@ -285,11 +285,13 @@ std::string formatTankTable(const std::vector<TankAccount>& accounts) {
     }
     std::string out;
     for (const auto& row : rows) {
-        std::string line = row[0] + std::string(widths[0] - row[0].size(), ' ');
+        // Appended piece by piece: GCC 12 at -O3 takes " " + string for an overlapping copy.
+        std::string line = row[0];
+        line.append(widths[0] - row[0].size(), ' ');
         for (size_t c = 1; c < widths.size(); ++c)
-            line += " " + std::string(widths[c] - row[c].size(), ' ') + row[c];
-        if (row.size() > widths.size() && !row.back().empty()) line += "  " + row.back();
-        out += line + "\n";
+            line.append(1 + widths[c] - row[c].size(), ' ').append(row[c]);
+        if (row.size() > widths.size() && !row.back().empty()) line.append(2, ' ').append(row.back());
+        out.append(line).append(1, '\n');
     }
     return out;
 }
