@@ -54,6 +54,46 @@ Fn lookUp(HMODULE dll, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
 
+// What the Launchpad shows of a plug-in: it loads each DLL of Modules/Plugin as a data file and
+// reads string 1000, the description, and 1001, the category it lists the module under. The
+// version resource carries the project's version.
+void launchpadEntry() {
+    HMODULE data = LoadLibraryExA(dllPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    CHECK(data != nullptr, "LoadLibraryEx(%s) as a data file: error %lu", dllPath, GetLastError());
+    if (!data) return;
+    char text[1024] = "";
+    CHECK(LoadStringA(data, 1001, text, sizeof text) > 0 && strcmp(text, "MFD modes") == 0, "category '%s'",
+          text);
+    text[0] = '\0';
+    CHECK(LoadStringA(data, 1000, text, sizeof text) > 0, "no description");
+    // As the simulator's own modules begin theirs: the name in capitals, a colon, a blank line.
+    static constexpr char kBegins[] =
+        "KESTRANE:\r\n\r\nAdds the multifunctional display mode \"Fuel Management\"";
+    CHECK(strncmp(text, kBegins, sizeof kBegins - 1) == 0, "description '%s'", text);
+    CHECK(strstr(text, "Doc\\Kestrane\\Kestrane.md") != nullptr, "the description names no manual: '%s'",
+          text);
+
+    int major = 0, minor = 0;
+    sscanf(KESTRANE_VERSION, "%d.%d", &major, &minor);
+    DWORD fileVersion = 0;
+    if (HRSRC found = FindResourceA(data, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16))) {  // RT_VERSION
+        const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(data, found)));
+        const DWORD size = SizeofResource(data, found);
+        // VS_FIXEDFILEINFO: its signature, the structure's version, then the file version.
+        for (DWORD at = 0; bytes && at + 12 <= size; at += 4) {
+            DWORD word;
+            memcpy(&word, bytes + at, 4);
+            if (word != 0xFEEF04BD) continue;
+            memcpy(&fileVersion, bytes + at + 8, 4);
+            break;
+        }
+    }
+    CHECK(fileVersion == (static_cast<DWORD>(major) << 16 | static_cast<DWORD>(minor)),
+          "file version %lu.%lu, the build's is %s", fileVersion >> 16, fileVersion & 0xFFFF,
+          KESTRANE_VERSION);
+    FreeLibrary(data);
+}
+
 bool loadPlugin(Plugin& p) {
     memset(&p, 0, sizeof p);
     memset(modes, 0, sizeof modes);
@@ -433,6 +473,7 @@ int main(int argc, char** argv) {
     char error[128];
     const bool opened = openDisplay(display, error, sizeof error);
     CHECK(opened, "%s", error);
+    launchpadEntry();
     if (opened) {
         loadRegistersTheModeOnce();
         labelsAndMenu();
