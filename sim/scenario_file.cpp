@@ -193,10 +193,6 @@ private:
         bool typed = false;
         const bool ended = blockLines(prefix(kEndMfd), [&](std::string_view line) {
             d.block.emplace_back(line);
-            if (d.modeLine) {
-                d.items.emplace_back(trimStart(line));
-                return true;
-            }
             const std::string_view c = content(line);
             if (typed || !startsWithIgnoringCase(c, "TYPE")) return true;
             typed = true;

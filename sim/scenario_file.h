@@ -60,7 +60,8 @@ struct ScenarioDisplay {
     unsigned height = kDefaultDisplaySize;
     std::string type;  // the TYPE line's value ("User", "Orbit", ...); empty: shows no mode
     std::string mode;  // for TYPE User: the MODE line's name
-    // The instrument's lines inside the block, after MODE up to END_MFD, leading blanks gone.
+    // The items the display's instrument wrote, when the simulation was captured: a loaded
+    // display's block is written back from `block`, its instrument reads `reading`.
     std::vector<std::string> items;
     // What the simulator's reader hands the instrument: the file's lines after MODE, on past
     // END_MFD up to the first line END.
