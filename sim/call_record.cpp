@@ -5,28 +5,9 @@
 namespace sim {
 
 const char* hostCallName(HostCall call) {
-    static const char* const names[] = {"GetHandle",
-                                        "GetName",
-                                        "GetClassName",
-                                        "DockCount",
-                                        "GetDockHandle",
-                                        "GetDockStatus",
-                                        "GetStatusEx",
-                                        "GetPropellantMass",
-                                        "GetPropellantMaxMass",
-                                        "SetPropellantMass",
-                                        "GetPropellantHandle",
-                                        "GetVesselInterface",
-                                        "GetVesselByName",
-                                        "IsVessel",
-                                        "ReleaseStatusList",
-                                        "RegisterMode",
-                                        "UnregisterMode",
-                                        "ReadScenarioLine",
-                                        "WriteScenarioInt",
-                                        "WriteScenarioString",
-                                        "InvalidateDisplay",
-                                        "Title"};
+#define KESTRANE_NAME(name) #name,
+    static const char* const names[] = {KESTRANE_HOST_CALLS(KESTRANE_NAME)};
+#undef KESTRANE_NAME
     return names[static_cast<size_t>(call)];
 }
 

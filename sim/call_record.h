@@ -9,29 +9,36 @@
 
 namespace sim {
 
+// Every host call once: the enum and hostCallName are both made from this list, so that a
+// name cannot go missing or stand at another call's place.
+#define KESTRANE_HOST_CALLS(X) \
+    X(GetHandle)               \
+    X(GetName)                 \
+    X(GetClassName)            \
+    X(DockCount)               \
+    X(GetDockHandle)           \
+    X(GetDockStatus)           \
+    X(GetStatusEx)             \
+    X(GetPropellantMass)       \
+    X(GetPropellantMaxMass)    \
+    X(SetPropellantMass)       \
+    X(GetPropellantHandle)     \
+    X(GetVesselInterface)      \
+    X(GetVesselByName)         \
+    X(IsVessel)                \
+    X(ReleaseStatusList)       \
+    X(RegisterMode)            \
+    X(UnregisterMode)          \
+    X(ReadScenarioLine)        \
+    X(WriteScenarioInt)        \
+    X(WriteScenarioString)     \
+    X(InvalidateDisplay)       \
+    X(Title)
+
 enum class HostCall : uint8_t {
-    GetHandle,
-    GetName,
-    GetClassName,
-    DockCount,
-    GetDockHandle,
-    GetDockStatus,
-    GetStatusEx,
-    GetPropellantMass,
-    GetPropellantMaxMass,
-    SetPropellantMass,
-    GetPropellantHandle,
-    GetVesselInterface,
-    GetVesselByName,
-    IsVessel,
-    ReleaseStatusList,
-    RegisterMode,
-    UnregisterMode,
-    ReadScenarioLine,
-    WriteScenarioInt,
-    WriteScenarioString,
-    InvalidateDisplay,
-    Title,
+#define KESTRANE_ENUMERATOR(name) name,
+    KESTRANE_HOST_CALLS(KESTRANE_ENUMERATOR)
+#undef KESTRANE_ENUMERATOR
 };
 
 const char* hostCallName(HostCall call);

@@ -48,9 +48,9 @@ HDC__::~HDC__() { --brush->selections; }
 namespace sim {
 
 const char* gdiCallName(GdiCall call) {
-    static const char* const names[] = {"SetTextAlign", "MoveToEx",    "SetBkMode",        "SetBkColor",
-                                        "SetTextColor", "TextOut",     "CreateSolidBrush", "SelectObject",
-                                        "Rectangle",    "DeleteObject"};
+#define KESTRANE_NAME(name) #name,
+    static const char* const names[] = {KESTRANE_GDI_CALLS(KESTRANE_NAME)};
+#undef KESTRANE_NAME
     return names[static_cast<size_t>(call)];
 }
 

@@ -15,17 +15,23 @@ struct HBRUSH__ {
 
 namespace sim {
 
+// Every GDI call the log records, once: the enum and gdiCallName are both made from this list.
+#define KESTRANE_GDI_CALLS(X) \
+    X(SetTextAlign)           \
+    X(MoveToEx)               \
+    X(SetBkMode)              \
+    X(SetBkColor)             \
+    X(SetTextColor)           \
+    X(TextOut)                \
+    X(CreateSolidBrush)       \
+    X(SelectObject)           \
+    X(Rectangle)              \
+    X(DeleteObject)
+
 enum class GdiCall : uint8_t {
-    SetTextAlign,
-    MoveToEx,
-    SetBkMode,
-    SetBkColor,
-    SetTextColor,
-    TextOut,
-    CreateSolidBrush,
-    SelectObject,
-    Rectangle,
-    DeleteObject,
+#define KESTRANE_ENUMERATOR(name) name,
+    KESTRANE_GDI_CALLS(KESTRANE_ENUMERATOR)
+#undef KESTRANE_ENUMERATOR
 };
 
 const char* gdiCallName(GdiCall call);
