@@ -7,24 +7,45 @@
 
 namespace sim {
 
-RasterSurface::RasterSurface(int width, int height)
-    : RasterSurface(width, height, cellWidthFor(static_cast<DWORD>(std::max(width, 1))),
-                    cellHeightFor(static_cast<DWORD>(std::max(height, 1)))) {}
+namespace {
+int cellWidthOf(int width) { return cellWidthFor(static_cast<DWORD>(std::max(width, 1))); }
+int cellHeightOf(int height) { return cellHeightFor(static_cast<DWORD>(std::max(height, 1))); }
+}  // namespace
 
-RasterSurface::RasterSurface(int width, int height, int cellWidth, int cellHeight,
-                             const std::string& fontPath)
+CellSurface::CellSurface(int width, int height)
+    : CellSurface(width, height, cellWidthOf(width), cellHeightOf(height)) {}
+
+CellSurface::CellSurface(int width, int height, int cellWidth, int cellHeight)
     : HDC__(std::max(cellWidth, 1)),
       cellWidth_(std::max(cellWidth, 1)),
       cellHeight_(std::max(cellHeight, 1)),
+      cells_(std::max(width, 1), std::max(height, 1), cellWidth_, cellHeight_) {}
+
+void CellSurface::drawText(int x, int y, const char* text, int length) {
+    if (text && length > 0) cells_.addText(x, y, text, length, textColour, bkMode == OPAQUE, bkColour);
+}
+
+void CellSurface::drawRectangle(int left, int top, int right, int bottom) {
+    if (left > right) std::swap(left, right);
+    if (top > bottom) std::swap(top, bottom);
+    if (left != right && top != bottom)
+        cells_.addRectangle(left, top, right, bottom, brush ? brush->colour : kDisplayBackground);
+}
+
+RasterSurface::RasterSurface(int width, int height)
+    : RasterSurface(width, height, cellWidthOf(width), cellHeightOf(height)) {}
+
+RasterSurface::RasterSurface(int width, int height, int cellWidth, int cellHeight,
+                             const std::string& fontPath)
+    : CellSurface(width, height, cellWidth, cellHeight),
       image_(std::max(width, 1), std::max(height, 1), kDisplayBackground),
-      cells_(image_.width, image_.height, cellWidth_, cellHeight_),
-      font_(Font::forCell(cellWidth_, cellHeight_, fontPath, &fontError_)) {
+      font_(Font::forCell(this->cellWidth(), this->cellHeight(), fontPath, &fontError_)) {
     penColour = kFramePen;
 }
 
 void RasterSurface::clear() {
     image_.fill(0, 0, image_.width, image_.height, kDisplayBackground);
-    cells_.clear();
+    CellSurface::clear();
 }
 
 bool RasterSurface::writePng(const std::string& path, std::string* error) const {
@@ -34,10 +55,11 @@ bool RasterSurface::writePng(const std::string& path, std::string* error) const 
 void RasterSurface::drawText(int x, int y, const char* text, int length) {
     if (!text || length <= 0) return;
     const bool opaque = bkMode == OPAQUE;
+    const int cw = cellWidth(), ch = cellHeight();
     const uint8_t red = textColour & 0xff, green = (textColour >> 8) & 0xff, blue = (textColour >> 16) & 0xff;
     for (int i = 0; i < length; ++i) {
-        const int left = x + i * cellWidth_;
-        if (opaque) image_.fill(left, y, left + cellWidth_, y + cellHeight_, bkColour);
+        const int left = x + i * cw;
+        if (opaque) image_.fill(left, y, left + cw, y + ch, bkColour);
         if (!font_) continue;
         const Font::Glyph& glyph = font_->glyph(static_cast<unsigned char>(text[i]));
         const int gx = left + glyph.left, gy = y + glyph.top;
@@ -56,7 +78,7 @@ void RasterSurface::drawText(int x, int y, const char* text, int length) {
             }
         }
     }
-    cells_.addText(x, y, text, length, textColour, opaque, bkColour);
+    CellSurface::drawText(x, y, text, length);
 }
 
 void RasterSurface::drawRectangle(int left, int top, int right, int bottom) {
@@ -69,7 +91,7 @@ void RasterSurface::drawRectangle(int left, int top, int right, int bottom) {
     image_.fill(left, bottom - 1, right, bottom, penColour);
     image_.fill(left, top, left + 1, bottom, penColour);
     image_.fill(right - 1, top, right, bottom, penColour);
-    cells_.addRectangle(left, top, right, bottom, fill);
+    CellSurface::drawRectangle(left, top, right, bottom);
 }
 
 }  // namespace sim

@@ -1,5 +1,6 @@
-// The emulator's drawing surface behind HDC: GDI state (kept by the GDI functions) drawn into
-// an RGB picture with a real monospace font, plus a character-cell view of the same drawing.
+// The emulator's drawing surfaces behind HDC that keep what is drawn: CellSurface what a display
+// shows as character cells, RasterSurface those cells and an RGB picture drawn with a real
+// monospace font. (The GDI state itself is kept by the GDI functions.)
 #pragma once
 
 #include <memory>
@@ -12,29 +13,54 @@
 
 namespace sim {
 
-class RasterSurface : public HDC__ {
+// The page as text, for the log, the terminal and the tests that read it; the one surface that
+// turns drawing into cells, which the surfaces that draw more build on.
+class CellSurface : public HDC__ {
+public:
+    // A display of width x height pixels with the emulator's cell size for that size.
+    CellSurface(int width, int height);
+    // The current position moves by one cell width per character. Sizes below one pixel are
+    // taken as one.
+    CellSurface(int width, int height, int cellWidth, int cellHeight);
+
+    int cellWidth() const { return cellWidth_; }
+    int cellHeight() const { return cellHeight_; }
+    const CellView& cells() const { return cells_; }
+
+    // An empty cell view; the GDI state stays.
+    virtual void clear() { cells_.clear(); }
+
+    // Each character into its own cell, in the current colours and mode.
+    void drawText(int x, int y, const char* text, int length) override;
+    // The cells whose centre the rectangle covers, in the selected brush's colour; reversed
+    // edges are swapped, an empty one covers none.
+    void drawRectangle(int left, int top, int right, int bottom) override;
+
+private:
+    int cellWidth_, cellHeight_;
+    CellView cells_;
+};
+
+class RasterSurface : public CellSurface {
 public:
     // A display of width x height pixels with the emulator's cell size for that size.
     RasterSurface(int width, int height);
-    // The font is scaled so that its advance is the cell width; the current position moves by
-    // one cell width per character. Sizes below one pixel are taken as one.
+    // The font is scaled so that its advance is the cell width. Sizes below one pixel are taken
+    // as one.
     RasterSurface(int width, int height, int cellWidth, int cellHeight,
                   const std::string& fontPath = defaultFontPath());
 
     int width() const { return image_.width; }
     int height() const { return image_.height; }
-    int cellWidth() const { return cellWidth_; }
-    int cellHeight() const { return cellHeight_; }
 
     const Image& image() const { return image_; }
     COLORREF pixel(int x, int y) const { return image_.pixel(x, y); }
-    const CellView& cells() const { return cells_; }
     // Without a font the surface still keeps its state and cell view, but draws no text.
     const Font* font() const { return font_.get(); }
     const std::string& fontError() const { return fontError_; }
 
     // Back to the display background with an empty cell view; the GDI state stays.
-    void clear();
+    void clear() override;
     // Copies a picture in (clipped); the cell view does not see it.
     void drawImage(const Image& source, int x, int y) { image_.blit(source, x, y); }
     bool writePng(const std::string& path, std::string* error = nullptr) const;
@@ -47,9 +73,7 @@ public:
     void drawRectangle(int left, int top, int right, int bottom) override;
 
 private:
-    int cellWidth_, cellHeight_;
     Image image_;
-    CellView cells_;
     std::string fontError_;  // before font_, which fills it when it is made
     std::shared_ptr<const Font> font_;
 };

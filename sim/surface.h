@@ -1,4 +1,4 @@
-// The emulator's drawing surfaces behind HDC. The GDI functions (gdi.cpp) keep the state the
+// The emulator's drawing surfaces behind HDC. The GDI functions (gdi_posix.cpp) keep the state the
 // module relies on here and hand the actual drawing to the surface.
 #pragma once
 

@@ -3,38 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
-#include "sim/cell_view.h"
 #include "sim/cli/page_fields.h"
 #include "sim/display.h"
-#include "sim/surface.h"
+#include "sim/raster_surface.h"
 
 namespace cli {
-
-namespace {
-
-// A display's text only: what the log compares before and after a key.
-class CellSurface : public HDC__ {
-public:
-    CellSurface(const sim::Display& display)
-        : HDC__(sim::cellWidthFor(display.width())),
-          cells_(static_cast<int>(display.width()), static_cast<int>(display.height()),
-                 sim::cellWidthFor(display.width()), sim::cellHeightFor(display.height())) {}
-    void drawText(int x, int y, const char* text, int length) override {
-        if (text && length > 0) cells_.addText(x, y, text, length, textColour, bkMode == OPAQUE, bkColour);
-    }
-    void drawRectangle(int left, int top, int right, int bottom) override {
-        if (left > right) std::swap(left, right);
-        if (top > bottom) std::swap(top, bottom);
-        if (left != right && top != bottom)
-            cells_.addRectangle(left, top, right, bottom, brush ? brush->colour : 0);
-    }
-    const sim::CellView& cells() const { return cells_; }
-
-private:
-    sim::CellView cells_;
-};
-
-}  // namespace
 
 std::string emptyScenarioError(const sim::ScenarioDescription& scenario) {
     if (!scenario.vessels.empty()) return {};
@@ -104,7 +77,8 @@ void Emulator::redraw(bool all) {
     if (!simulation_) return;
     for (sim::Display* display : simulation_->displays()) {
         if (!display->instrument() || (!all && display->pendingRedraws <= 0)) continue;
-        CellSurface surface(*display);
+        // Text only: what the log compares before and after a key.
+        sim::CellSurface surface(static_cast<int>(display->width()), static_cast<int>(display->height()));
         display->repaint(&surface);
         pages_[display->name()] = surface.cells().text();
     }

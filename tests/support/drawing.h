@@ -9,7 +9,7 @@
 
 #include "sim/cell_view.h"
 #include "sim/display.h"
-#include "sim/surface.h"
+#include "sim/raster_surface.h"
 
 namespace test {
 
@@ -26,17 +26,10 @@ struct Drawing {
         COLORREF fill;
     };
 
-    Drawing(int width, int height, int cw, int ch) : cells(width, height, cw, ch) {}
-
     std::vector<Text> texts;
     std::vector<Box> boxes;
     sim::CellView cells;
 
-    void clear() {
-        texts.clear();
-        boxes.clear();
-        cells.clear();
-    }
     // The first text drawn exactly so, or null.
     const Text* find(const std::string& text) const {
         for (const Text& t : texts) {
@@ -78,43 +71,47 @@ struct Drawing {
 // display size, where the cells may be too few to read it.
 inline bool showsHelpPage(const Drawing& drawing) { return drawing.find("CROSS-FEED") != nullptr; }
 
-// A surface that keeps the drawing made on it, besides the GDI state and, if asked, the call
-// log. Texts advance by one cell.
-class CapturingSurface : public sim::RecordingSurface {
+// A surface that keeps, besides the cells, each text and rectangle drawn on it, and, if asked,
+// the call log. Texts advance by one cell.
+class CapturingSurface : public sim::CellSurface {
 public:
     CapturingSurface(int width, int height, int cw, int ch, bool logCalls = true)
-        : RecordingSurface(cw, logCalls), drawing(width, height, cw, ch) {}
+        : CellSurface(width, height, cw, ch) {
+        logging = logCalls;
+    }
     // Of a display's size, with its cells.
     explicit CapturingSurface(const sim::Display& d, bool logCalls = true)
         : CapturingSurface(static_cast<int>(d.width()), static_cast<int>(d.height()),
                            sim::cellWidthFor(d.width()), sim::cellHeightFor(d.height()), logCalls) {}
 
     void drawText(int x, int y, const char* text, int length) override {
-        drawing.texts.push_back({x, y, std::string(text, length > 0 ? static_cast<size_t>(length) : 0),
-                                 textColour, bkMode, bkColour});
-        drawing.cells.addText(x, y, text, length, textColour, bkMode == OPAQUE, bkColour);
+        texts.push_back({x, y, std::string(text, length > 0 ? static_cast<size_t>(length) : 0), textColour,
+                         bkMode, bkColour});
+        CellSurface::drawText(x, y, text, length);
     }
     void drawRectangle(int left, int top, int right, int bottom) override {
-        drawing.boxes.push_back({left, top, right, bottom, brush->colour});
-        // GDI takes reversed edges as given the other way round.
-        if (left > right) std::swap(left, right);
-        if (top > bottom) std::swap(top, bottom);
-        drawing.cells.addRectangle(left, top, right, bottom, brush->colour);
+        boxes.push_back({left, top, right, bottom, brush->colour});
+        CellSurface::drawRectangle(left, top, right, bottom);
     }
     // The drawing and the call log emptied; the GDI state stays.
-    void clear() {
-        drawing.clear();
+    void clear() override {
+        CellSurface::clear();
+        texts.clear();
+        boxes.clear();
         log.clear();
     }
+    // What has been drawn so far.
+    Drawing drawing() const { return {texts, boxes, cells()}; }
 
-    Drawing drawing;
+    std::vector<Drawing::Text> texts;
+    std::vector<Drawing::Box> boxes;
 };
 
 // One redraw of a display, as its host draws it.
 inline Drawing redraw(sim::Display& d) {
     CapturingSurface surface(d, false);
     d.repaint(&surface);
-    return std::move(surface.drawing);
+    return surface.drawing();
 }
 
 }  // namespace test

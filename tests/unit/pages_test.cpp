@@ -91,7 +91,7 @@ protected:
     const int cw = sim::cellWidthFor(kSize);
     const int ch = sim::cellHeightFor(kSize);
     test::CapturingSurface surface{kSize, kSize, sim::cellWidthFor(kSize), sim::cellHeightFor(kSize)};
-    const test::Drawing& drawn = surface.drawing;
+    test::Drawing drawn = surface.drawing();  // as of the last repaint
     std::unique_ptr<PumpMFD> mfd;
 
     void open(sim::VesselRecord& v) { mfd = std::make_unique<PumpMFD>(kSize, kSize, test::iface(v)); }
@@ -100,6 +100,7 @@ protected:
         surface.clear();
         sim.calls.clear();
         mfd->Repaint(&surface);
+        drawn = surface.drawing();
         EXPECT_EQ(sim.calls.badCalls, 0u)
             << (sim.calls.badCallNotes.empty() ? "" : sim.calls.badCallNotes[0]);
         EXPECT_EQ(sim.calls.liveStatusLists(), 0u);
@@ -485,13 +486,14 @@ protected:
     static constexpr int kTop = 14 * 12 + 6;  // half a cell down
     static constexpr int kBottom = 16 * 12;   // a cell and a half high
     test::CapturingSurface surface{256, 256, 8, 12};
-    const test::Drawing& drawn = surface.drawing;
+    test::Drawing drawn = surface.drawing();  // as of the last repaint
     sim::VesselRecord& ship = addVessel(sim, "Ship", {{1, 0}});
     Narrow mfd{test::iface(ship)};
 
     void repaint() {
         surface.clear();
         mfd.Repaint(&surface);
+        drawn = surface.drawing();
         EXPECT_EQ(row(13), "Target Tank 1 (of 1)");
     }
     std::string row(int r) const { return drawn.row(r); }

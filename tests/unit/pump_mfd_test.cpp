@@ -35,7 +35,7 @@ protected:
     test::Drawing page(PumpMFD& mfd) {
         test::CapturingSurface surface(400, 300, sim::cellWidthFor(400), sim::cellHeightFor(300), false);
         mfd.Repaint(&surface);
-        return std::move(surface.drawing);
+        return surface.drawing();
     }
     static bool showsStatusPage(const test::Drawing& page) { return page.find("Pump Mode: ") != nullptr; }
 };

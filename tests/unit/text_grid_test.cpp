@@ -39,7 +39,7 @@ std::string describe(const sim::GdiEntry& e) {
     return out;
 }
 
-std::vector<std::string> takeCalls(sim::RecordingSurface& s) {
+std::vector<std::string> takeCalls(HDC__& s) {
     std::vector<std::string> out;
     for (const auto& e : s.log) out.push_back(describe(e));
     s.log.clear();
@@ -50,7 +50,7 @@ class GridTest : public ::testing::Test {
 protected:
     test::CapturingSurface surface{512, 512, 8, 12};
     HDC dc = &surface;
-    const std::vector<test::Drawing::Text>& drawn = surface.drawing.texts;  // where each text landed
+    const std::vector<test::Drawing::Text>& drawn = surface.texts;  // where each text landed
 };
 
 TEST_F(GridTest, SetupAnchorsCellZeroHalfACellInAndSwitchesToAdvancingText) {
