@@ -98,12 +98,19 @@ private:
     }
     int lineNumber() const { return static_cast<int>(next_); }  // of the line last read
 
-    // The blocks a file has once: a second would leave unclear which one a save replaces.
-    bool once(std::string_view block, const std::string& name) {
+    // A block the emulator reads: the keyword that begins it, the one that ends it, and the
+    // reader of its lines, which returns false on an error (set) or when the text ends first.
+    struct Block {
+        std::string_view begin, end;
+        bool once;  // a second block would leave unclear which one a save replaces
+        bool (Parser::*read)(std::string_view header);
+    };
+
+    bool once(std::string_view block) {
         const auto [at, added] = blocksSeen_.emplace(block, lineNumber());
         if (added) return true;
-        return fail(lineNumber(),
-                    "second " + name + " block (the first is at line " + std::to_string(at->second) + ")");
+        return fail(lineNumber(), "second " + std::string(block) + " block (the first is at line " +
+                                      std::to_string(at->second) + ")");
     }
 
     void layout(ScenarioPart part, std::string text = {}) {
@@ -111,22 +118,29 @@ private:
     }
 
     bool parseAll() {
+        static constexpr Block kBlocks[] = {
+            {kBeginDesc, kEndDesc, true, &Parser::parseDescription},
+            {kBeginFocus, kEndFocus, true, &Parser::parseFocus},
+            {kBeginMfd, kEndMfd, false, &Parser::parseDisplay},  // once for each display
+            {kBeginShips, kEndShips, true, &Parser::parseShips},
+            {kEmulatorBlock, kEnd, true, &Parser::parseEmulatorBlock},
+        };
         while (next_ < lines_.size()) {
             const std::string_view line = lines_[next_++];
             // Blocks begin in the first column; anything else between them is kept as it stands.
-            if (startsWithIgnoringCase(line, kBeginDesc)) {
-                if (!once(kBeginDesc, "BEGIN_DESC") || !parseDescription()) return false;
-            } else if (startsWithIgnoringCase(line, kBeginFocus)) {
-                if (!once(kBeginFocus, "BEGIN_FOCUS") || !parseFocus()) return false;
-            } else if (startsWithIgnoringCase(line, kBeginMfd)) {
-                if (!parseDisplay(line)) return false;
-            } else if (startsWithIgnoringCase(line, kBeginShips)) {
-                if (!once(kBeginShips, "BEGIN_SHIPS") || !parseShips()) return false;
-            } else if (startsWithIgnoringCase(line, kEmulatorBlock)) {
-                if (!once(kEmulatorBlock, std::string(kEmulatorBlock)) || !parseEmulatorBlock()) return false;
-            } else {
+            const Block* block = std::find_if(std::begin(kBlocks), std::end(kBlocks), [&](const Block& b) {
+                return startsWithIgnoringCase(line, b.begin);
+            });
+            if (block == std::end(kBlocks)) {
                 layout(ScenarioPart::Text, std::string(line));
+                continue;
             }
+            const int begin = lineNumber();
+            if (block->once && !once(block->begin)) return false;
+            if ((this->*block->read)(line)) continue;
+            if (error_.empty())
+                fail(begin, std::string(block->begin) + " without " + std::string(block->end));
+            return false;
         }
         return true;
     }
@@ -148,31 +162,25 @@ private:
         return [end](std::string_view c) { return equalsIgnoringCase(c, end); };
     }
 
-    bool parseDescription() {
-        const int begin = lineNumber();
+    bool parseDescription(std::string_view) {
         layout(ScenarioPart::Description);
-        if (blockLines(prefix(kEndDesc), [&](std::string_view line) {
-                result_.description.emplace_back(line);
-                return true;
-            }))
+        return blockLines(prefix(kEndDesc), [&](std::string_view line) {
+            result_.description.emplace_back(line);
             return true;
-        return fail(begin, "BEGIN_DESC without END_DESC");
+        });
     }
 
-    bool parseFocus() {
-        const int begin = lineNumber();
+    bool parseFocus(std::string_view) {
         layout(ScenarioPart::Focus);
-        if (blockLines(prefix(kEndFocus), [&](std::string_view line) {
-                const std::vector<std::string_view> w = splitWords(content(line));
-                if (!w.empty() && equalsIgnoringCase(w[0], "Ship")) {
-                    if (w.size() != 2) return fail(lineNumber(), "expected \"Ship name\"");
-                    result_.focus = w[1];
-                    focusLine_ = lineNumber();
-                }
-                return true;
-            }))
+        return blockLines(prefix(kEndFocus), [&](std::string_view line) {
+            const std::vector<std::string_view> w = splitWords(content(line));
+            if (!w.empty() && equalsIgnoringCase(w[0], "Ship")) {
+                if (w.size() != 2) return fail(lineNumber(), "expected \"Ship name\"");
+                result_.focus = w[1];
+                focusLine_ = lineNumber();
+            }
             return true;
-        return error_.empty() ? fail(begin, "BEGIN_FOCUS without END_FOCUS") : false;
+        });
     }
 
     bool parseDisplay(std::string_view header) {
@@ -207,7 +215,7 @@ private:
             d.modeLine = lineNumber();
             return true;
         });
-        if (!ended) return error_.empty() ? fail(d.line, "BEGIN_MFD without END_MFD") : false;
+        if (!ended) return false;
         d.block.emplace_back(lines_[next_ - 1]);
         if (d.modeLine) {
             // The simulator's reader goes on past END_MFD until a line END.
@@ -221,8 +229,7 @@ private:
         return true;
     }
 
-    bool parseShips() {
-        const int begin = lineNumber();
+    bool parseShips(std::string_view) {
         layout(ScenarioPart::Ships);
         std::vector<std::string> pending;
         while (next_ < lines_.size()) {
@@ -240,7 +247,7 @@ private:
             result_.vessels.back().before = std::move(pending);
             pending.clear();
         }
-        return fail(begin, "BEGIN_SHIPS without END_SHIPS");
+        return false;
     }
 
     bool parseShip(std::string_view header) {
@@ -334,28 +341,24 @@ private:
         return true;
     }
 
-    bool parseEmulatorBlock() {
-        const int begin = lineNumber();
+    bool parseEmulatorBlock(std::string_view) {
         layout(ScenarioPart::Emulator);
-        if (blockLines(exactly(kEnd), [&](std::string_view line) {
-                const std::vector<std::string_view> w = splitWords(content(line));
-                if (w.empty()) return true;
-                DisplayLine d{};
-                d.line = lineNumber();
-                if (!equalsIgnoringCase(w[0], "DISPLAY"))
-                    return fail(d.line,
-                                "unknown line " + inQuotes(w[0]) + " in " + std::string(kEmulatorBlock));
-                if ((w.size() != 4 && w.size() != 5) || !number(w[2], d.width) || !number(w[3], d.height))
-                    return fail(d.line, "expected \"DISPLAY id width height [ship]\"");
-                if (d.width == 0 || d.height == 0 || d.width > kMaxDisplaySize || d.height > kMaxDisplaySize)
-                    return fail(d.line, "display size out of range 1.." + std::to_string(kMaxDisplaySize));
-                d.name = w[1];
-                if (w.size() == 5) d.vessel = w[4];
-                displayLines_.push_back(std::move(d));
-                return true;
-            }))
+        return blockLines(exactly(kEnd), [&](std::string_view line) {
+            const std::vector<std::string_view> w = splitWords(content(line));
+            if (w.empty()) return true;
+            DisplayLine d{};
+            d.line = lineNumber();
+            if (!equalsIgnoringCase(w[0], "DISPLAY"))
+                return fail(d.line, "unknown line " + inQuotes(w[0]) + " in " + std::string(kEmulatorBlock));
+            if ((w.size() != 4 && w.size() != 5) || !number(w[2], d.width) || !number(w[3], d.height))
+                return fail(d.line, "expected \"DISPLAY id width height [ship]\"");
+            if (d.width == 0 || d.height == 0 || d.width > kMaxDisplaySize || d.height > kMaxDisplaySize)
+                return fail(d.line, "display size out of range 1.." + std::to_string(kMaxDisplaySize));
+            d.name = w[1];
+            if (w.size() == 5) d.vessel = w[4];
+            displayLines_.push_back(std::move(d));
             return true;
-        return error_.empty() ? fail(begin, std::string(kEmulatorBlock) + " without END") : false;
+        });
     }
 
     // What the file alone decides: unique ship names, a focus and dock links between existing
@@ -403,24 +406,21 @@ private:
     // link written from one side only docks as well. A name of no ship leaves the port free.
     bool checkDocking(const std::unordered_map<std::string, size_t>& index) {
         std::map<std::pair<size_t, unsigned>, std::pair<size_t, unsigned>> partner;
+        auto noPort = [&](const ScenarioDockLink& link, const ScenarioVessel& ship, unsigned port) {
+            return fail(link.line, "DOCKINFO: ship " + inQuotes(ship.name) + " has no port " +
+                                       std::to_string(port) + " (its class has " +
+                                       std::to_string(ship.ports) + ")");
+        };
         for (size_t i = 0; i < result_.vessels.size(); ++i) {
             ScenarioVessel& v = result_.vessels[i];
             std::erase_if(v.docks, [&](const ScenarioDockLink& link) { return !index.count(link.vessel); });
             for (const ScenarioDockLink& link : v.docks) {
-                if (link.port >= v.ports) {
-                    return fail(link.line, "DOCKINFO: ship " + inQuotes(v.name) + " has no port " +
-                                               std::to_string(link.port) + " (its class has " +
-                                               std::to_string(v.ports) + ")");
-                }
+                if (link.port >= v.ports) return noPort(link, v, link.port);
                 const size_t other = index.at(link.vessel);
                 if (other == i)
                     return fail(link.line, "DOCKINFO: ship " + inQuotes(v.name) + " docked to itself");
                 const ScenarioVessel& o = result_.vessels[other];
-                if (link.otherPort >= o.ports) {
-                    return fail(link.line, "DOCKINFO: ship " + inQuotes(o.name) + " has no port " +
-                                               std::to_string(link.otherPort) + " (its class has " +
-                                               std::to_string(o.ports) + ")");
-                }
+                if (link.otherPort >= o.ports) return noPort(link, o, link.otherPort);
                 const std::pair<size_t, unsigned> a{i, link.port}, b{other, link.otherPort};
                 for (const auto& [from, to] : {std::pair{a, b}, std::pair{b, a}}) {
                     const auto [at, added] = partner.emplace(from, to);

@@ -355,6 +355,8 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
          "bad.scn:6: DOCKINFO: cannot read '0:0' as port:otherport,name"},
         {ships + "B:Tanker\n  DOCKINFO 5:0,A\nEND\nEND_SHIPS\n",
          "bad.scn:6: DOCKINFO: ship 'B' has no port 5"},
+        {ships + "B:Depot\n  DOCKINFO 0:2,A\nEND\nEND_SHIPS\n",
+         "bad.scn:6: DOCKINFO: ship 'A' has no port 2 (its class has 2)"},
         {ships + "B:Tanker\n  DOCKINFO 0:0,B\nEND\nEND_SHIPS\n",
          "bad.scn:6: DOCKINFO: ship 'B' docked to itself"},
         {ships + "B:Depot\n  DOCKINFO 0:0,A\nEND\nC:Depot\n  DOCKINFO 0:0,A\nEND\nEND_SHIPS\n",
@@ -378,6 +380,8 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
          "bad.scn:3: second block of display 'left' (the first is at line 1)"},
         {"BEGIN_MFD Left\nEND_MFD\n", "bad.scn:1: display 'Left': the scenario has no ship to show it on"},
         {"BEGIN_DESC\nno end\n", "bad.scn:1: BEGIN_DESC without END_DESC"},
+        {shipsEnd + "BEGIN_FOCUS\n  Ship A\n", "bad.scn:6: BEGIN_FOCUS without END_FOCUS"},
+        {"BEGIN_FOCUS\n  Ship\nEND_FOCUS\n" + shipsEnd, "bad.scn:2: expected \"Ship name\""},
         {"BEGIN_MFD Left\nEND_MFD\n" + shipsEnd + "BEGIN_KESTRANE_SIM\n  DISPLAY Left 0 10\nEND\n",
          "bad.scn:9: display size out of range 1..65535"},
         {"BEGIN_MFD Left\nEND_MFD\n" + shipsEnd + "BEGIN_KESTRANE_SIM\n  DISPLAY Left 10 10 Q\nEND\n",
@@ -388,6 +392,8 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
          "bad.scn:7: unknown line 'SIZE' in BEGIN_KESTRANE_SIM"},
         {shipsEnd + "BEGIN_KESTRANE_SIM\n", "bad.scn:6: BEGIN_KESTRANE_SIM without END"},
         {shipsEnd + shipsEnd, "bad.scn:6: second BEGIN_SHIPS block (the first is at line 1)"},
+        {"BEGIN_DESC\nEND_DESC\n" + shipsEnd + "BEGIN_DESC\nEND_DESC\n",
+         "bad.scn:8: second BEGIN_DESC block (the first is at line 1)"},
         {"BEGIN_SHIPS\nPresent:Tanker\nEND\nEND_SHIPS\n", "bad.scn:2: vessel 'Present' already exists"},
     };
     for (const Case& c : cases) {
