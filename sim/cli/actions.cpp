@@ -348,9 +348,7 @@ struct ScriptActions {
         for (sim::Display* d : s.displays()) {
             if (d->instrument()) saved.screens[d->name()] = paint(*d).surface->cells().text();
         }
-        sim::ScenarioDescription base = r.base_;
-        base.description.push_back("Saved by kestrane-sim at " + seconds(r.now_) + " of simulated time.");
-        saved.text = sim::formatScenario(sim::captureScenario(s, base));
+        saved.text = savedScenario(s, r.base_, "kestrane-sim", r.now_);
         r.files_.push_back({path, saved.text, std::nullopt});
         r.saved_[a.text] = std::move(saved);
         r.log() << "save " << a.text << ": every display's instrument wrote its block, and writing cleared "
@@ -392,12 +390,9 @@ struct ScriptActions {
         } else {
             next = r.loadFiles_.at(a.text);
         }
-        r.ledger_.leaving();
         std::string why;
-        if (!r.emulator_.start(next, why)) return r.fail(a, "load: " + why);
+        if (!r.emulator_.resume(next, r.now_, r.ledger_, a.text, why)) return r.fail(a, "load: " + why);
         r.base_ = std::move(next);
-        r.emulator_.simulation().simTime = r.now_;
-        r.ledger_.loaded(r.emulator_.simulation(), a.text, r.now_);
         r.log() << "load " << a.text << ": a fresh emulator with the module loaded anew, from "
                 << (saved ? "the scenario saved at " + seconds(saved->time) : std::string("the file"))
                 << "\n";

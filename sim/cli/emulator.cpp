@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "sim/cli/keys.h"
 #include "sim/cli/page_fields.h"
 #include "sim/display.h"
 #include "sim/raster_surface.h"
@@ -42,6 +43,15 @@ bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& erro
     return true;
 }
 
+bool Emulator::resume(const sim::ScenarioDescription& scenario, double time, TankLedger& ledger,
+                      const std::string& file, std::string& error) {
+    ledger.leaving();
+    if (!start(scenario, error)) return false;
+    simulation_->simTime = time;
+    ledger.loaded(*simulation_, file, time);
+    return true;
+}
+
 void Emulator::stop() {
     // The loader unloads the module, which must happen while its simulation still exists.
     if (loader_ && !loader_->unload()) faults_.unloadErrors.push_back(loader_->error());
@@ -71,6 +81,13 @@ std::string formatFaults(const ModuleFaults& faults) {
         out += "The module left " + std::to_string(faults.liveStatusLists) + " status list(s) unreleased\n";
     for (const std::string& e : faults.unloadErrors) out += "At unload: " + e + "\n";
     return out;
+}
+
+std::string modeKeys(const sim::Simulation& simulation) {
+    std::string keys;
+    for (const sim::RegisteredMode& m : simulation.modes())
+        keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
+    return keys;
 }
 
 void Emulator::redraw(bool all) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/cli/ledger.h"
 #include "sim/module_loader.h"
 #include "sim/scenario_file.h"
 #include "sim/simulation.h"
@@ -32,6 +33,10 @@ std::string emptyScenarioError(const sim::ScenarioDescription& scenario);
 // The faults as lines for the end of a run; empty when there are none.
 std::string formatFaults(const ModuleFaults& faults);
 
+// The keys of the registered modes, as the mode selection lists them: "F for Fuel Management";
+// empty when no module registered one.
+std::string modeKeys(const sim::Simulation& simulation);
+
 class Emulator {
 public:
     explicit Emulator(std::string modulePath) : modulePath_(std::move(modulePath)) {}
@@ -46,6 +51,11 @@ public:
     // Unloads the module (closing its instruments) and drops the simulation. What the module
     // did wrong in it is added to faults().
     void stop();
+    // Goes on from a saved scenario as the simulator's next start from that file would: start()
+    // at the time `time`, the ledger carrying each tank on from the simulation that goes, with
+    // what differs counted as changed by loading `file`.
+    bool resume(const sim::ScenarioDescription& scenario, double time, TankLedger& ledger,
+                const std::string& file, std::string& error);
 
     bool running() const { return simulation_ != nullptr; }
     sim::Simulation& simulation() { return *simulation_; }

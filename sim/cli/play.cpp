@@ -13,7 +13,6 @@
 #include "sim/cli/emulator.h"
 #include "sim/cli/keys.h"
 #include "sim/cli/ledger.h"
-#include "sim/cli/page_fields.h"
 #include "sim/cli/runner.h"
 #include "sim/cli/term_colours.h"
 #include "sim/cli/terminal.h"
@@ -124,9 +123,7 @@ sim::Display* Player::current() {
 std::string Player::hint() {
     sim::Display* d = current();
     if (!d) return "No display. Q to quit.";
-    std::string keys;
-    for (const sim::RegisteredMode& m : emulator_.simulation().modes())
-        keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
+    const std::string keys = modeKeys(emulator_.simulation());
     if (d->selecting())
         return "Mode selection: press " + (keys.empty() ? std::string("F1") : keys + ", F1") + " to go back.";
     if (!d->instrument())
@@ -143,11 +140,7 @@ void Player::save() {
     for (int n = 2; std::find(written.begin(), written.end(), path.string()) != written.end(); ++n)
         path = options_.outDir / (options_.stem + "-saved-" + std::to_string(n) + ".scn");
     const double now = s.simTime;
-    char when[64];
-    std::snprintf(when, sizeof when, "Saved by kestrane-sim play at %.2f s of simulated time.", now);
-    sim::ScenarioDescription base = base_;
-    base.description.push_back(when);
-    const std::string text = sim::formatScenario(sim::captureScenario(s, base));
+    const std::string text = savedScenario(s, base_, "kestrane-sim play", now);
     std::string error;
     std::error_code ec;
     std::filesystem::create_directories(options_.outDir, ec);
@@ -161,14 +154,11 @@ void Player::save() {
     // file gives back what it holds, as the simulator's next start from it would.
     const std::optional<sim::ScenarioDescription> parsed =
         sim::parseScenario(text, path.string(), error, options_.classes);
-    ledger.leaving();
-    if (!parsed || !emulator_.start(*parsed, error)) {
+    if (!parsed || !emulator_.resume(*parsed, now, ledger, path.filename().string(), error)) {
         message_ = "Cannot continue from the saved scenario: " + error;
         quit_ = true;
         return;
     }
-    emulator_.simulation().simTime = now;
-    ledger.loaded(emulator_.simulation(), path.filename().string(), now);
     paintedName_.clear();
 }
 
@@ -438,21 +428,9 @@ int play(const std::string& modulePath, const sim::ScenarioDescription& scenario
     player.run();
     const double end = emulator.simulation().simTime;
     emulator.stop();
-    char at[64];
-    std::snprintf(at, sizeof at, "%.2f s", end);
-    std::cout << "Tanks from 0 s to " << at << ":\n" << formatTankTable(player.ledger.accounts());
-    const ConservationCheck check = player.ledger.check();
-    std::cout << formatCheck(check);
-    const ModuleFaults& faults = emulator.faults();
-    if (faults.any()) {
-        std::cout << "\n" << formatFaults(faults);
-        error = "the module broke the host's rules (see above)";
-    }
-    if (!player.written.empty()) {
-        std::cout << "\nFiles written:\n";
-        for (const std::string& f : player.written) std::cout << "  " << f << "\n";
-    }
-    return check.ok() && !faults.any() ? kExitOk : kExitCheckFailed;
+    const int status = closingReport(std::cout, player.ledger, end, emulator.faults(), player.written);
+    if (emulator.faults().any()) error = kFaultsError;
+    return status;
 }
 
 }  // namespace cli

@@ -10,8 +10,6 @@
 #include <deque>
 #include <system_error>
 
-#include "sim/cli/keys.h"
-#include "sim/cli/page_fields.h"
 #include "sim/files.h"
 #include "sim/font.h"
 #include "sim/panel.h"
@@ -230,11 +228,34 @@ std::string selectOutcome(sim::Display& display) {
     if (!display.select())
         return display.instrument() ? "back to " + display.modeName()
                                     : std::string("left the mode selection; no mode shown");
-    std::string keys;
-    for (const sim::RegisteredMode& m : sim::Simulation::current()->modes())
-        keys += (keys.empty() ? "" : ", ") + keyName(m.key) + " for " + m.name;
+    const std::string keys = modeKeys(*sim::Simulation::current());
     return "the mode selection page" +
            (keys.empty() ? std::string(", no mode registered") : " (" + keys + ")");
+}
+
+std::string savedScenario(sim::Simulation& simulation, const sim::ScenarioDescription& base,
+                          const std::string& by, double time) {
+    sim::ScenarioDescription layout = base;
+    std::string note = "Saved by ";
+    note += by;
+    note += " at ";
+    note += seconds(time);
+    note += " of simulated time.";
+    layout.description.push_back(std::move(note));
+    return sim::formatScenario(sim::captureScenario(simulation, layout));
+}
+
+int closingReport(std::ostream& out, const TankLedger& ledger, double end, const ModuleFaults& faults,
+                  const std::vector<std::string>& files) {
+    out << "Tanks from 0 s to " << seconds(end) << ":\n" << formatTankTable(ledger.accounts());
+    const ConservationCheck check = ledger.check();
+    out << formatCheck(check);
+    if (faults.any()) out << "\n" << formatFaults(faults);
+    if (!files.empty()) {
+        out << "\nFiles written:\n";
+        for (const std::string& f : files) out << "  " << f << "\n";
+    }
+    return check.ok() && !faults.any() ? kExitOk : kExitCheckFailed;
 }
 
 std::string Runner::outcome(sim::Display& display, const std::function<bool()>& press) {
@@ -326,26 +347,20 @@ int Runner::run(std::string& error) {
         const auto shown = shownAt_.find(d->name());
         if (shown == shownAt_.end() || shown->second != now_) show(*d, "end");
     }
+    emulator_.stop();
+    if (!writeFiles(files_, error)) return kExitError;
     // One blank line before the table, also when nothing came between it and the header.
     if (!out_.str().ends_with("\n\n")) out_ << "\n";
-    out_ << "Tanks from 0 s to " << seconds(now_) << ":\n" << formatTankTable(ledger_.accounts());
-    const ConservationCheck check = ledger_.check();
-    out_ << formatCheck(check);
-
-    emulator_.stop();
-    const ModuleFaults& faults = emulator_.faults();
-    if (faults.any()) out_ << "\n" << formatFaults(faults);
-    if (!writeFiles(files_, error)) return kExitError;
-    if (!files_.empty()) {
-        out_ << "\nFiles written:\n";
-        for (const PendingFile& f : files_) out_ << "  " << f.path.string() << "\n";
-    }
+    std::vector<std::string> written;
+    for (const PendingFile& f : files_) written.push_back(f.path.string());
+    const int status = closingReport(out_, ledger_, now_, emulator_.faults(), written);
     final_ << out_.str();
     final_.flush();
-    if (faults.any())
-        error = std::string("the module broke the host's rules (see above)") +
-                (check.ok() ? "" : "; propellant was not conserved either");
-    return check.ok() && !faults.any() ? kExitOk : kExitCheckFailed;
+    if (emulator_.faults().any()) {
+        error = kFaultsError;
+        if (!ledger_.check().ok()) error += "; propellant was not conserved either";
+    }
+    return status;
 }
 
 }  // namespace cli

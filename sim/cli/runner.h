@@ -118,9 +118,26 @@ private:
     std::map<std::filesystem::path, int> savedAt_;  // the line of each save
 };
 
+// What run and play share.
+
 // The mode-select key pressed on a display, as the log tells it: the selection page with the
 // keys of the modes, or the mode it went back to.
 std::string selectOutcome(sim::Display& display);
+
+// A save at `time`: the simulation as a scenario laid out as `base`, its description ending in
+// "Saved by <by> at 12.50 s of simulated time." Each instrument writes its block, which, as in
+// the simulator, clears the module's transfer state.
+std::string savedScenario(sim::Simulation& simulation, const sim::ScenarioDescription& base,
+                          const std::string& by, double time);
+
+// The end of a run or a play, once the module is unloaded: the tank table from 0 s to `end`,
+// the conservation check, what the module did against the host's rules, and the files written.
+// Returns the exit status.
+int closingReport(std::ostream& out, const TankLedger& ledger, double end, const ModuleFaults& faults,
+                  const std::vector<std::string>& files);
+
+// The error line of a run or play in which the module broke the host's rules.
+inline constexpr const char* kFaultsError = "the module broke the host's rules (see above)";
 
 // A time of the run as the log writes it: 12.5 -> "12.50 s".
 std::string seconds(double t);
