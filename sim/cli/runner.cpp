@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <system_error>
 
 #include "sim/files.h"
@@ -23,6 +22,16 @@ constexpr double kDefaultRunTime = 60.0;
 // More frames than this would keep the program busy for hours.
 constexpr double kMaxFrames = 1e8;
 
+// The nearest part of `folder` that is there: the folder itself, or the one the rest would be
+// made in.
+std::filesystem::path nearestThere(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::path p = folder.empty() ? "." : folder;
+    while (!std::filesystem::exists(p, ec) && p.has_parent_path() && p != p.parent_path())
+        p = p.parent_path();
+    return std::filesystem::exists(p, ec) ? p : ".";
+}
+
 }  // namespace
 
 std::string seconds(double t) {
@@ -37,11 +46,7 @@ double defaultRunTime(const Script& script) {
 
 bool checkOutFolder(const std::filesystem::path& folder, std::string& error) {
     std::error_code ec;
-    // The nearest folder that is there: the one to write into, or to make the rest in.
-    std::filesystem::path p = folder.empty() ? "." : folder;
-    while (!std::filesystem::exists(p, ec) && p.has_parent_path() && p != p.parent_path())
-        p = p.parent_path();
-    if (!std::filesystem::exists(p, ec)) p = ".";
+    const std::filesystem::path p = nearestThere(folder);
     const bool itself = std::filesystem::equivalent(p, folder.empty() ? "." : folder, ec);
     if (!std::filesystem::is_directory(p, ec)) {
         error = "--out " + folder.string() + ": " + p.string() +
@@ -58,61 +63,43 @@ bool checkOutFolder(const std::filesystem::path& folder, std::string& error) {
 }
 
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
-    // Every folder first, then every file under a temporary name, then the renames: a failure
-    // before the renames leaves none of the files behind.
-    // Folders made here go again when the files cannot all be written.
-    std::vector<std::filesystem::path> made;
-    const auto removeMade = [&] {
-        std::error_code ignored;
-        for (auto it = made.rbegin(); it != made.rend(); ++it) std::filesystem::remove(*it, ignored);
+    const auto noFolder = [&](const std::filesystem::path& folder, const std::string& why) {
+        error = folder.string() + ": cannot create the folder: " + why;
+        return false;
     };
+    // What can be known before writing, for every file first.
     for (const PendingFile& f : files) {
         std::error_code ec;
-        // The final rename could not replace a folder.
+        // The rename could not replace a folder.
         if (std::filesystem::is_directory(f.path, ec)) {
             error = f.path.string() + ": is a folder, not a file";
-            removeMade();
             return false;
         }
-        if (!f.path.has_parent_path()) continue;
         const std::filesystem::path folder = f.path.parent_path();
-        std::vector<std::filesystem::path> missing;
-        for (std::filesystem::path p = folder; !p.empty() && !std::filesystem::exists(p, ec);
-             p = p.parent_path()) {
-            missing.push_back(p);
-            if (p == p.parent_path()) break;
-        }
-        std::filesystem::create_directories(folder, ec);
-        made.insert(made.end(), missing.rbegin(), missing.rend());
-        if (!ec && !std::filesystem::is_directory(folder, ec))
-            ec = std::make_error_code(std::errc::not_a_directory);
-        if (ec) {
-            error = folder.string() + ": cannot create the folder: " + ec.message();
-            removeMade();
-            return false;
-        }
+        if (folder.empty()) continue;
+        const std::filesystem::path there = nearestThere(folder);
+        if (!std::filesystem::is_directory(there, ec))
+            return noFolder(folder, std::make_error_code(std::errc::not_a_directory).message());
+        if (there != folder && access(there.c_str(), W_OK | X_OK) != 0)
+            return noFolder(folder, std::strerror(errno));
     }
     // Temporary names of this process alone, beside the files they become.
     const std::string suffix = ".kestrane-" + std::to_string(getpid()) + ".tmp";
-    std::deque<sim::ReplacingFile> written;
     for (const PendingFile& f : files) {
-        sim::ReplacingFile& file = written.emplace_back(f.path, suffix);
-        bool ok = true;
+        std::error_code ec;
+        if (f.path.has_parent_path()) std::filesystem::create_directories(f.path.parent_path(), ec);
+        if (ec) return noFolder(f.path.parent_path(), ec.message());
+        sim::ReplacingFile file(f.path, suffix);
         if (f.image) {
             std::string why;
-            ok = file.writeWith([&](const std::string& name) { return sim::writePng(*f.image, name, &why); });
-            if (!ok) error = f.path.string() + ": cannot write the picture: " + why;
-        } else {
-            ok = file.write(f.text, error);
-        }
-        if (!ok) {
-            written.clear();  // the temporary files go before their folders can
-            removeMade();
+            if (!file.writeWith(
+                    [&](const std::string& name) { return sim::writePng(*f.image, name, &why); })) {
+                error = f.path.string() + ": cannot write the picture: " + why;
+                return false;
+            }
+        } else if (!file.write(f.text, error)) {
             return false;
         }
-    }
-    // A rename that fails leaves the files renamed before it; the rest go with `written`.
-    for (sim::ReplacingFile& file : written) {
         if (!file.commit(error)) return false;
     }
     return true;

@@ -51,8 +51,10 @@ struct PendingFile {
 // into, or one that can be made. Nothing is created.
 bool checkOutFolder(const std::filesystem::path& folder, std::string& error);
 
-// Writes every file into its folder (created as needed), all or none: false with `error` on the
-// first that fails, having written none of them (unless a final rename fails part way).
+// Writes every file into its folder (created as needed), each replacing an old one only once it
+// is whole; false with `error` on the first that fails. What can be known beforehand (a file
+// that is a folder, a folder that cannot be made) is checked for all of them first, so that
+// such a run writes none.
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error);
 
 class Runner {
