@@ -91,7 +91,7 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"--out under a file for play", {"--out", (root / "a-file" / "out").string(), "play", depot}, "", 1, {"--out"}},
         {"control character in a key name", {"run", depot}, "1 key M\x01\n", 1, {"bad.script:1:", "unknown key name 'M\\x01'"}},
         {"byte that is no UTF-8", {"run", depot}, "1 k\xff\xfe M\n", 1, {"bad.script:1:", "unknown action 'k\\xFF\\xFE'"}},
-        // A picture's folder made at the end goes again when a later file cannot be written.
+        // Nor is a new --out folder made for the pictures when a later file's folder cannot be.
         {"failed run in a new --out folder", {"--out", "new/deeper", "run", depot}, "0 show\n1 save " + underAFile + "\n", 1,
          {"a-file", "cannot create the folder"}},
         {"save onto a folder", {"run", depot}, "0 show\n1 save " + (root / "a-folder").string() + "\n", 1,
