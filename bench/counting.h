@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "alloc_counter.h"
 #include "sim/simulation.h"
 #include "sim/surface.h"
+#include "tests/support/alloc_counter.h"
 
 namespace bench {
 
@@ -23,14 +23,14 @@ inline constexpr const char* kHostCalls = "calls";         // host calls (VESSEL
 template <class Op>
 void countPerOperation(benchmark::State& state, sim::Simulation& sim, Op&& op, int n = 1000) {
     op();  // anything done once only is not the steady state
-    const uint64_t allocs = allocations();
+    const uint64_t allocs = test::allocations();
     const int64_t hostAllocs = sim::GdiObjects::allocations();
     const uint64_t lists = sim.calls.statusListsAllocated;
     const uint64_t calls = sim.calls.callCount;
     for (int i = 0; i < n; ++i) op();
     const auto host = static_cast<uint64_t>(sim::GdiObjects::allocations() - hostAllocs);
     const double per = 1.0 / n;
-    state.counters[kModuleAllocs] = static_cast<double>(allocations() - allocs - host) * per;
+    state.counters[kModuleAllocs] = static_cast<double>(test::allocations() - allocs - host) * per;
     state.counters[kHostAllocs] = static_cast<double>(host) * per;
     state.counters[kStatusLists] = static_cast<double>(sim.calls.statusListsAllocated - lists) * per;
     state.counters[kHostCalls] = static_cast<double>(sim.calls.callCount - calls) * per;

@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <memory>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,62 +14,11 @@
 #include "sim/display.h"
 #include "sim/surface.h"
 #include "test_support.h"
+#include "tests/support/alloc_counter.h"
 #include "tests/support/drawing.h"
 
 using sim::HostCall;
 using test::addVessel;
-
-// Allocation counting, where the loader lists the loaded libraries with their addresses.
-#if defined(__linux__)
-#define KESTRANE_COUNT_ALLOCATIONS 1
-#include <link.h>
-
-// operator new is replaced for the whole test program but counts only while a test switches
-// it on. Allocations made from the emulator's own library (the host's
-// brushes, for instance) are the host's; every other one during a drawing is the module's.
-namespace {
-bool countAllocations = false;
-int64_t moduleAllocations = 0;
-int64_t hostAllocations = 0;
-uintptr_t hostBegin = 0;
-uintptr_t hostEnd = 0;
-
-int findHostLibrary(dl_phdr_info* info, size_t, void*) {
-    if (!info->dlpi_name || !std::strstr(info->dlpi_name, "kestrane_host")) return 0;
-    for (int i = 0; i < info->dlpi_phnum; ++i) {
-        const auto& ph = info->dlpi_phdr[i];
-        if (ph.p_type != PT_LOAD) continue;
-        const uintptr_t begin = info->dlpi_addr + ph.p_vaddr;
-        const uintptr_t end = begin + ph.p_memsz;
-        if (hostBegin == 0 || begin < hostBegin) hostBegin = begin;
-        if (end > hostEnd) hostEnd = end;
-    }
-    return 1;
-}
-
-void noteAllocation(uintptr_t caller) {
-    if (!countAllocations) return;
-    if (caller >= hostBegin && caller < hostEnd) {
-        ++hostAllocations;
-    } else {
-        ++moduleAllocations;
-    }
-}
-}  // namespace
-
-// Out of line, so that the compiler never pairs an inlined free with a new it can see.
-__attribute__((noinline)) void* operator new(std::size_t size) {
-    noteAllocation(reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-__attribute__((noinline)) void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    noteAllocation(reinterpret_cast<uintptr_t>(__builtin_return_address(0)));
-    return std::malloc(size ? size : 1);
-}
-__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
-__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#endif
 
 namespace {
 
@@ -601,12 +547,6 @@ TEST_F(GaugeTest, EachGaugeCreatesOneBrushAndRestoresAndDeletesIt) {
 // Drawing allocates nothing of its own: four modes and the help page, with the host's call
 // record and the surface's log switched off so that only the module and the host's GDI remain.
 TEST_F(PageTest, DrawingAPageAllocatesNothingInTheModule) {
-#ifndef KESTRANE_COUNT_ALLOCATIONS
-    GTEST_SKIP() << "allocations are counted on Linux only";
-#else
-    dl_iterate_phdr(findHostLibrary, nullptr);
-    ASSERT_LT(hostBegin, hostEnd) << "emulator library not found";
-
     auto& own = addVessel(sim, "Ship", {{1000, 250}, {300, 100}}, 2);
     auto& depot = addVessel(sim, "Depot", {{2000, 1500}}, 1);
     sim.dock(own, 0, depot, 0);
@@ -614,12 +554,11 @@ TEST_F(PageTest, DrawingAPageAllocatesNothingInTheModule) {
     sim::RecordingSurface quiet(cw, false);
     sim.calls.logging = false;
 
-    // The counter sees allocations made outside the host, directly and through the library.
-    countAllocations = true;
+    // The counter sees allocations made directly and through the library.
+    const uint64_t first = test::allocations();
     ::operator delete(::operator new(16));
     std::string text(100, 'x');
-    countAllocations = false;
-    ASSERT_EQ(moduleAllocations, 2) << text;
+    ASSERT_EQ(test::allocations() - first, 2u) << text;
 
     for (int32_t page : {0, 1, 2, 3, -1}) {  // the four modes, then the help page
         SCOPED_TRACE(page);
@@ -627,17 +566,16 @@ TEST_F(PageTest, DrawingAPageAllocatesNothingInTheModule) {
         if (page < 0) mfd->ConsumeKeyBuffered(kKeyHelp);
         if (page >= 0) transferState.pumpMode = page;
         mfd->Repaint(&quiet);  // settles the source
-        moduleAllocations = hostAllocations = 0;
-        countAllocations = true;
+        const uint64_t all = test::allocations();
+        const int64_t host = sim::GdiObjects::allocations();
         mfd->Repaint(&quiet);
-        countAllocations = false;
-        EXPECT_EQ(moduleAllocations, 0);
+        const auto hostAllocations = static_cast<uint64_t>(sim::GdiObjects::allocations() - host);
+        EXPECT_EQ(test::allocations() - all - hostAllocations, 0u) << "allocated by the module";
         if (page != -1) {
-            EXPECT_GT(hostAllocations, 0) << "the host's brushes are seen, and told apart";
+            EXPECT_GT(hostAllocations, 0u) << "the host's brushes are seen, and told apart";
         }
     }
     sim.calls.logging = true;
-#endif
 }
 
 }  // namespace

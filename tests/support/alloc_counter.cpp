@@ -1,4 +1,4 @@
-#include "alloc_counter.h"
+#include "tests/support/alloc_counter.h"
 
 #include <cstdlib>
 #include <new>
@@ -19,7 +19,7 @@ void* allocateAligned(std::size_t size, std::align_val_t alignment) {
 }
 }  // namespace
 
-uint64_t bench::allocations() { return count; }
+uint64_t test::allocations() { return count; }
 
 // Every form is replaced, so that none escapes the count.
 void* operator new(std::size_t size) {
