@@ -14,6 +14,7 @@
 #include "sim/simulation.h"
 #include "sim/surface.h"
 #include "tests/support/drawing.h"
+#include "tests/support/mfd_fields.h"
 
 #ifndef _WIN32
 #include <dlfcn.h>
@@ -21,16 +22,11 @@
 
 using sim::HostCall;
 using sim::ModuleLoader;
+using test::MfdFields;
 
 namespace {
 
 const std::string kModulePath = KESTRANE_MODULE_PATH;
-
-// Reads the display size the host keeps in the MFD base.
-struct MfdFields : MFD {
-    static DWORD width(const MFD& mfd) { return mfd.*(&MfdFields::W); }
-    static DWORD height(const MFD& mfd) { return mfd.*(&MfdFields::H); }
-};
 
 class ModuleLoadTest : public ::testing::Test {
 protected:

@@ -14,6 +14,7 @@
 #include "module/export_lookup.h"
 #include "module/module_entry.h"
 #include "test_support.h"
+#include "tests/support/mfd_fields.h"
 
 using sim::HostCall;
 using test::addVessel;
@@ -49,12 +50,6 @@ template <typename F>
 OPC_CALLBACK asCallback(F* function) {
     return reinterpret_cast<OPC_CALLBACK>(function);
 }
-
-// Reads the display size the host keeps in the MFD base.
-struct MfdSize : MFD {
-    static DWORD width(const MFD& mfd) { return mfd.*(&MfdSize::W); }
-    static DWORD height(const MFD& mfd) { return mfd.*(&MfdSize::H); }
-};
 
 class ModuleEntryTest : public test::SimTest {
 protected:
@@ -200,8 +195,8 @@ TEST_F(ModuleEntryTest, MessageOneCreatesAnInstrumentOfThePackedSize) {
         ASSERT_NE(result, 0);
         auto* mfd = reinterpret_cast<MFD*>(result);
         ASSERT_NE(dynamic_cast<PumpMFD*>(mfd), nullptr);
-        EXPECT_EQ(MfdSize::width(*mfd), c.width);
-        EXPECT_EQ(MfdSize::height(*mfd), c.height);
+        EXPECT_EQ(test::MfdFields::width(*mfd), c.width);
+        EXPECT_EQ(test::MfdFields::height(*mfd), c.height);
         EXPECT_EQ(transferState.targetVessel, iface(ship));
         delete mfd;
     }
