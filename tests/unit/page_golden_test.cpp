@@ -1,7 +1,7 @@
 // Whole pages as the pilot sees them: each page drawn on the emulator's raster surface and
-// compared, as text, with the expected page kept in tests/data/pages. A mismatch (or a
-// missing expected page) writes the actual page next to the expected one as <name>_actual.txt;
-// the picture of every page is written to the build folder for a person to look at.
+// compared, as text, with the expected page kept in tests/data/pages. The picture of every page,
+// and on a mismatch (or a missing expected page) the actual page as <name>_actual.txt, are
+// written to the build folder's pages/ for a person to look at: the source tree stays as it is.
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 using test::addVessel;
 
 const fs::path kExpectedDir = fs::path(KESTRANE_TEST_DATA) / "pages";
+const fs::path kOutputDir = fs::path(KESTRANE_TEST_OUTPUT) / "pages";
 
 class WholePageTest : public ::testing::Test, protected test::ModuleSession {
 protected:
@@ -42,13 +43,14 @@ protected:
         EXPECT_EQ(surface.cells().overlaps(), 0) << name << ": text drawn over text";
         EXPECT_EQ(surface.cells().clipped(), 0) << name << ": text beyond the display's edge";
 
-        const fs::path picture = fs::current_path() / ("page_" + name + ".png");
+        fs::create_directories(kOutputDir);
+        const fs::path picture = kOutputDir / ("page_" + name + ".png");
         std::string error;
         EXPECT_TRUE(surface.writePng(picture.string(), &error)) << error;
 
         const std::string actual = surface.cells().text();
         const fs::path expectedPath = kExpectedDir / (name + ".txt");
-        const fs::path actualPath = kExpectedDir / (name + "_actual.txt");
+        const fs::path actualPath = kOutputDir / (name + "_actual.txt");
         if (fs::exists(expectedPath) && test::readFile(expectedPath) == actual) {
             fs::remove(actualPath);
             return;
