@@ -68,15 +68,18 @@ TEST_F(GridTest, SetupAnchorsCellZeroHalfACellInAndSwitchesToAdvancingText) {
 }
 
 TEST_F(GridTest, CellSizesOfZeroOrBelowCountAsOnePixel) {
-    for (auto [w, h] : {std::pair{0, 0}, std::pair{-8, 12}, std::pair{8, -1}}) {
+    // The sizes asked for, the sizes taken, and the cell of the point (17, 13).
+    const struct {
+        int w, h, cw, ch;
+        Cell at;
+    } cases[] = {{0, 0, 1, 1, {17, 13}}, {-8, 12, 1, 12, {17, 1}}, {8, -1, 8, 1, {1, 13}}};
+    for (const auto& k : cases) {
         surface.position = {9, 9};
-        setupGrid(dc, w, h);
-        EXPECT_EQ(cellWidth, w > 0 ? w : 1);
-        EXPECT_EQ(cellHeight, h > 0 ? h : 1);
+        setupGrid(dc, k.w, k.h);
+        EXPECT_EQ(cellWidth, k.cw);
+        EXPECT_EQ(cellHeight, k.ch);
         moveToPoint(dc, 17, 13);
-        const Cell c = getCurrentCell(dc);  // must not divide by zero
-        EXPECT_EQ(c.column, (17 - cellWidth / 2) / cellWidth);
-        EXPECT_EQ(c.row, 13 / cellHeight);
+        EXPECT_EQ(getCurrentCell(dc), k.at) << k.w << " x " << k.h;  // must not divide by zero
     }
 }
 
