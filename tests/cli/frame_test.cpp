@@ -4,6 +4,20 @@
 
 using namespace clitest;
 
+namespace {
+
+// Each line found in the output, after the one before it.
+void expectInOrder(const std::string& out, const std::vector<std::string>& expected) {
+    size_t from = 0;
+    for (const std::string& line : expected) {
+        const size_t at = out.find(line, from);
+        EXPECT_NE(at, std::string::npos) << line << "\n" << out;
+        if (at != std::string::npos) from = at;
+    }
+}
+
+}  // namespace
+
 TEST_F(CliTest, KeysAtOneTimeSeeThePageTheKeyBeforeThemAskedFor) {
     // Unload and the rate keys at the same time: the docked source is found at the redraw
     // the mode key asked for, so the rate keys find a transfer possible.
@@ -47,12 +61,7 @@ TEST_F(CliTest, TheLogSaysWhatEachKeyAndButtonChanged) {
         "key F (F, 0x21) on Left: not consumed",
         "button 3 event 4 on Left: not consumed",
     };
-    size_t from = 0;
-    for (const std::string& line : expected) {
-        const size_t at = r.out.find(line, from);
-        EXPECT_NE(at, std::string::npos) << line << "\n" << r.out;
-        if (at != std::string::npos) from = at;
-    }
+    expectInOrder(r.out, expected);
 }
 
 TEST_F(CliTest, TheModeSelectionListsTheModeByItsKeyAndGoesBackToTheModeShownBefore) {
@@ -71,12 +80,7 @@ TEST_F(CliTest, TheModeSelectionListsTheModeByItsKeyAndGoesBackToTheModeShownBef
         "key M (M, 0x32) on Left: not consumed (no mode on that key)",
         "select on Left: back to Fuel Management",
     };
-    size_t from = 0;
-    for (const std::string& line : expected) {
-        const size_t at = r.out.find(line, from);
-        EXPECT_NE(at, std::string::npos) << line << "\n" << r.out;
-        if (at != std::string::npos) from = at;
-    }
+    expectInOrder(r.out, expected);
     const std::vector<std::string> left = pages(r.out, "Left");
     ASSERT_EQ(left.size(), 3u) << r.out;  // the selection, back in the mode at 1 s, and the end
     EXPECT_EQ(left[0].substr(0, left[0].find_last_not_of('\n') + 1), "Mode selection\n\n[F] Fuel Management");
