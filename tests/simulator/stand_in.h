@@ -15,7 +15,7 @@ void checkFailed(const char* file, int line, const char* condition, const char* 
     ((condition) ? (void)++checksPassed : checkFailed(__FILE__, __LINE__, #condition, "" __VA_ARGS__))
 
 // ---- Vessels.
-constexpr int kMaxVessels = 4, kMaxTanks = 4, kMaxPorts = 3;
+constexpr int kMaxVessels = 4, kMaxTanks = 4, kMaxPorts = 5;
 struct Tank {
     double capacity, mass;
 };
@@ -111,3 +111,32 @@ bool interceptGdi(HMODULE module, char* error, int errorSize);
 void drawPage(Display& display, MFD* mfd, char* page, int pageSize);
 // The title the MFD base draws, recorded as the module's own texts are.
 void recordTitle(HDC dc, const char* title);
+
+// ---- What the simulator does with a plug-in (stand_in_session.cpp).
+constexpr const char* kModeName = "Fuel Management";
+typedef void (*InitFn)(HINSTANCE);
+typedef void (*StepFn)(double, double, double);
+typedef void (*DeleteVesselFn)(OBJHANDLE);
+// What the simulator finds in a plug-in, by name.
+struct Plugin {
+    HMODULE dll;
+    InitFn init, exit;
+    StepFn preStep, timestep;
+    DeleteVesselFn deleteVessel;
+};
+extern const char* dllPath;  // the plug-in's file
+// The Launchpad's view of the plug-in: its description, category and version resource.
+void launchpadEntry();
+bool loadPlugin(Plugin& p);
+void unloadPlugin(Plugin& p);
+// Opens the mode on a display of the vessel, as the simulator does; null (and a failed check)
+// when the module made no instrument.
+MFD* openInstrument(StandInVessel* vessel);
+void closeInstrument(MFD* mfd);
+void press(MFD* mfd, DWORD key, int times = 1);
+// opcPreStep, steps times, each dt seconds of simulated time on.
+void step(const Plugin& p, int steps, double dt = 1.0);
+
+// ---- The package as a pilot unzips it into the simulator's folder (stand_in_package.cpp):
+// run in that folder, with the vessel classes' tanks and ports from classesFile.
+void packageSession(Display& display, const char* classesFile);

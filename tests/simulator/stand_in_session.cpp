@@ -4,6 +4,7 @@
 // opcPreStep to its clamp; the configuration written to a scenario and read back from a whole
 // file by fresh instruments; a vessel deleted mid-transfer; the unload.
 // Usage: orbiter.exe <Kestrane.dll> <folder of the page files>
+//        orbiter.exe --package <vessel classes file>, in the folder a package was unpacked into
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,27 +26,15 @@ void checkFailed(const char* file, int line, const char* condition, const char* 
     printf("\n");
 }
 
+const char* dllPath = nullptr;
+
 namespace {
 
-constexpr const char* kModeName = "Fuel Management";
 constexpr int kPageSize = 4096;
-
-typedef void (*InitFn)(HINSTANCE);
-typedef void (*StepFn)(double, double, double);
-typedef void (*DeleteVesselFn)(OBJHANDLE);
-
-// What the simulator finds in a plug-in, by name.
-struct Plugin {
-    HMODULE dll;
-    InitFn init, exit;
-    StepFn preStep, timestep;
-    DeleteVesselFn deleteVessel;
-};
 
 // Initialised at run time by the program's entry point, before main (windows/msvc_runtime).
 const DWORD processAtStart = GetCurrentProcessId();
 
-const char* dllPath = nullptr;
 const char* pagesFolder = nullptr;
 double simt = 0.0;
 
@@ -53,6 +42,8 @@ template <typename Fn>
 Fn lookUp(HMODULE dll, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
+
+}  // namespace
 
 // What the Launchpad shows of a plug-in: it loads each DLL of Modules/Plugin as a data file and
 // reads string 1000, the description, and 1001, the category it lists the module under. The
@@ -156,19 +147,21 @@ MFD* openInstrument(StandInVessel* vessel) {
 
 void closeInstrument(MFD* mfd) { delete mfd; }
 
-void press(MFD* mfd, DWORD key, int times = 1) {
+void press(MFD* mfd, DWORD key, int times) {
     for (int i = 0; i < times; ++i) CHECK(mfd->ConsumeKeyBuffered(key), "key 0x%02lx not taken", key);
 }
-void click(MFD* mfd, int button, int times = 1) {
-    for (int i = 0; i < times; ++i)
-        CHECK(mfd->ConsumeButton(button, PANEL_MOUSE_LBDOWN), "button %d not taken", button);
-}
-
-void step(const Plugin& p, int steps, double dt = 1.0) {
+void step(const Plugin& p, int steps, double dt) {
     for (int i = 0; i < steps; ++i) {
         simt += dt;
         p.preStep(simt, dt, 51982.0 + simt / 86400.0);
     }
+}
+
+namespace {
+
+void click(MFD* mfd, int button, int times = 1) {
+    for (int i = 0; i < times; ++i)
+        CHECK(mfd->ConsumeButton(button, PANEL_MOUSE_LBDOWN), "button %d not taken", button);
 }
 
 // The vessels of the project's page files.
@@ -462,26 +455,35 @@ void scenarioRoundTripAndDeletion(Display& display) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool package = argc == 3 && strcmp(argv[1], "--package") == 0;
     if (argc != 3) {
-        printf("usage: %s <Kestrane.dll> <folder of the page files>\n", argc > 0 ? argv[0] : "orbiter");
+        const char* self = argc > 0 ? argv[0] : "orbiter";
+        printf(
+            "usage: %s <Kestrane.dll> <folder of the page files>\n"
+            "       %s --package <vessel classes file>   (in the folder the package was unpacked into)\n",
+            self, self);
         return 2;
     }
-    dllPath = argv[1];
-    pagesFolder = argv[2];
     CHECK(processAtStart == GetCurrentProcessId() && processAtStart != 0, "static initialisers did not run");
     static Display display;
     char error[128];
     const bool opened = openDisplay(display, error, sizeof error);
     CHECK(opened, "%s", error);
-    launchpadEntry();
-    if (opened) {
-        loadRegistersTheModeOnce();
-        labelsAndMenu();
-        everyPage(display);
-        transferToItsClamp(display);
-        scenarioRoundTripAndDeletion(display);
-        closeDisplay(display);
+    if (package) {
+        if (opened) packageSession(display, argv[2]);
+    } else {
+        dllPath = argv[1];
+        pagesFolder = argv[2];
+        launchpadEntry();
+        if (opened) {
+            loadRegistersTheModeOnce();
+            labelsAndMenu();
+            everyPage(display);
+            transferToItsClamp(display);
+            scenarioRoundTripAndDeletion(display);
+        }
     }
+    if (opened) closeDisplay(display);
     clearVessels();
     printf("%d passed, %d failed\n", checksPassed, checksFailed);
     return checksFailed == 0 && checksPassed > 0 ? 0 : 1;
