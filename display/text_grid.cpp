@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// One cell size for every instrument; each drawing sets its own in setupGrid, always at least 1.
 int32_t cellWidth = 1;
 int32_t cellHeight = 1;
 
-namespace {
-
-// Guards the divisions even if the globals were written around setupGrid.
-int64_t width() { return cellWidth > 0 ? cellWidth : 1; }
-int64_t height() { return cellHeight > 0 ? cellHeight : 1; }
+int64_t width() { return cellWidth; }
+int64_t height() { return cellHeight; }
 int64_t halfWidth() { return width() / 2; }
 
 // Integer division truncates toward zero, so a point left of the first anchor still reads as
