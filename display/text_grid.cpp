@@ -10,8 +10,10 @@ namespace {
 int32_t cellWidth = 1;
 int32_t cellHeight = 1;
 
-int64_t width() { return cellWidth; }
-int64_t height() { return cellHeight; }
+// Known positive, so that on 32-bit x86 the divisions below need no 64-bit division helper,
+// which the simulator build does not link.
+int64_t width() { return cellWidth > 0 ? cellWidth : 1; }
+int64_t height() { return cellHeight > 0 ? cellHeight : 1; }
 int64_t halfWidth() { return width() / 2; }
 
 // Integer division truncates toward zero, so a point left of the first anchor still reads as
