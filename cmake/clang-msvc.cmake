@@ -8,13 +8,18 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(KESTRANE_MSVC_ABI ON)
 
-set(CMAKE_CXX_COMPILER clang++)
+# One LLVM release for everything: the compiler's own folder (on Debian the link clang++ leads
+# to /usr/lib/llvm-<version>/bin) gives the linker, the tools, and libc++'s headers beside it.
+find_program(KESTRANE_CLANG NAMES clang++ REQUIRED)
+get_filename_component(KESTRANE_LLVM_BIN ${KESTRANE_CLANG} REALPATH)
+get_filename_component(KESTRANE_LLVM_BIN ${KESTRANE_LLVM_BIN} DIRECTORY)
+set(CMAKE_CXX_COMPILER ${KESTRANE_CLANG})
 set(CMAKE_CXX_COMPILER_TARGET ${KESTRANE_MSVC_TRIPLE})
-set(CMAKE_LINKER lld-link)
-set(CMAKE_AR llvm-ar)
-set(CMAKE_RANLIB llvm-ranlib)
-set(CMAKE_RC_COMPILER llvm-rc)
-set(CMAKE_MT llvm-mt)
+set(CMAKE_LINKER ${KESTRANE_LLVM_BIN}/lld-link)
+set(CMAKE_AR ${KESTRANE_LLVM_BIN}/llvm-ar)
+set(CMAKE_RANLIB ${KESTRANE_LLVM_BIN}/llvm-ranlib)
+set(CMAKE_RC_COMPILER ${KESTRANE_LLVM_BIN}/llvm-rc)
+set(CMAKE_MT ${KESTRANE_LLVM_BIN}/llvm-mt)
 # Without a runtime to link, the compiler checks can only build static libraries.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 # CMake's default Windows libraries would name the SDK's and MSVC's libraries.
@@ -26,7 +31,8 @@ if(KESTRANE_MSVC_TRIPLE MATCHES "^i686")
 else()
   set(KESTRANE_WINE_DLLS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows CACHE PATH "Wine's 64-bit Windows DLLs")
 endif()
-set(KESTRANE_LIBCXX_INCLUDE /usr/lib/llvm-14/include/c++/v1 CACHE PATH "libc++'s headers (Debian: libc++-14-dev)")
+get_filename_component(kestrane_libcxx ${KESTRANE_LLVM_BIN}/../include/c++/v1 ABSOLUTE)
+set(KESTRANE_LIBCXX_INCLUDE ${kestrane_libcxx} CACHE PATH "libc++'s headers (Debian: libc++-dev)")
 
 # Wine's winnt.h defines, as inline functions, names clang knows as builtins; rename its copies.
 set(kestrane_builtins _InterlockedAnd64 _InterlockedCompareExchangePointer _InterlockedExchangeAdd64

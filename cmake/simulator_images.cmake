@@ -1,8 +1,9 @@
 # Linking MSVC-ABI images with the clang-msvc toolchains: each image gets import libraries made
 # from the names its own objects leave undefined (cmake/import_libraries.cmake).
-find_program(KESTRANE_LLVM_NM NAMES llvm-nm-14 llvm-nm REQUIRED)
-find_program(KESTRANE_LLVM_DLLTOOL NAMES llvm-dlltool-14 llvm-dlltool REQUIRED)
-find_program(KESTRANE_LLVM_READOBJ NAMES llvm-readobj-14 llvm-readobj REQUIRED)
+# LLVM's tools of the compiler's own release (see cmake/clang-msvc.cmake).
+find_program(KESTRANE_LLVM_NM NAMES llvm-nm PATHS ${KESTRANE_LLVM_BIN} NO_DEFAULT_PATH REQUIRED)
+find_program(KESTRANE_LLVM_DLLTOOL NAMES llvm-dlltool PATHS ${KESTRANE_LLVM_BIN} NO_DEFAULT_PATH REQUIRED)
+find_program(KESTRANE_LLVM_READOBJ NAMES llvm-readobj PATHS ${KESTRANE_LLVM_BIN} NO_DEFAULT_PATH REQUIRED)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(KESTRANE_DLLTOOL_MACHINE i386)
 else()

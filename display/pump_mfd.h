@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "display/instrument_base.h"
 #include "host/host.h"
 #include "transfer/transfer_state.h"
 

@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// One cell size for every instrument; each drawing sets its own in setupGrid, always at least 1.
 int32_t cellWidth = 1;
 int32_t cellHeight = 1;
 
-namespace {
-
-// Guards the divisions even if the globals were written around setupGrid.
+// Known positive, so that on 32-bit x86 the divisions below need no 64-bit division helper,
+// which the simulator build does not link.
 int64_t width() { return cellWidth > 0 ? cellWidth : 1; }
 int64_t height() { return cellHeight > 0 ? cellHeight : 1; }
 int64_t halfWidth() { return width() / 2; }

@@ -30,11 +30,6 @@ inline int clampToInt(int64_t value) {
     return static_cast<int>(value);
 }
 
-// One cell size for every instrument; each drawing sets its own before it writes. Always at
-// least 1.
-extern int32_t cellWidth;
-extern int32_t cellHeight;
-
 // The longest text one writer draws is one less than this.
 inline constexpr int kTextBufferSize = 252;
 

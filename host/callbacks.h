@@ -18,6 +18,20 @@ typedef void (*OPC_DELETEVESSEL)(OBJHANDLE vessel);
 typedef void (*OPC_FOCUSCHANGED)(OBJHANDLE newFocus, OBJHANDLE oldFocus);
 typedef void (*OPC_TIMEACCCHANGED)(double newWarp, double oldWarp);
 typedef OPC_CALLBACK* (*OPC_GETINTERFACE)();
+// Every callback the module exports, by the names the host finds them by: the table's in its
+// order, then the others. The export map and the export checks read these lines too.
+#define KESTRANE_TABLE_CALLBACKS(X) \
+    X(opcOpenRenderViewport)        \
+    X(opcCloseRenderViewport)       \
+    X(opcTimestep)                  \
+    X(opcFocusChanged)              \
+    X(opcTimeAccChanged)
+#define KESTRANE_OTHER_CALLBACKS(X) \
+    X(opcDLLInit)                   \
+    X(opcDLLExit)                   \
+    X(opcPreStep)                   \
+    X(opcDeleteVessel)              \
+    X(__opcGetInterface)
 enum {
     OPC_OPENRENDERVIEWPORT_ENTRY,
     OPC_CLOSERENDERVIEWPORT_ENTRY,

@@ -1,7 +1,6 @@
-// The simulator's base class of a multi-function-display instrument, and the module's own
-// base over it. In a simulator build MFD is the SDK's; otherwise this file declares it with
-// the SDK's signatures, and the host implements the non-virtual members and the defaults of
-// the virtual ones.
+// The simulator's base class of a multi-function-display instrument. In a simulator build MFD is the SDK's;
+// otherwise this file declares it with the SDK's signatures, and the host implements the non-virtual members
+// and the defaults of the virtual ones.
 #pragma once
 
 #include "host/gdi.h"
@@ -46,12 +45,3 @@ static_assert(sizeof(MFD) == 28);
 #else
 static_assert(sizeof(MFD) == 40);
 #endif
-
-// The instrument's base: the host asks for a drawing by Update, and the instrument draws in
-// Repaint.
-class InstrumentBase : public MFD {
-public:
-    InstrumentBase(DWORD w, DWORD h, VESSEL* vessel) : MFD(w, h, vessel) {}
-    void Update(HDC hDC) final { Repaint(hDC); }
-    virtual void Repaint(HDC hDC) = 0;
-};

@@ -6,24 +6,14 @@
 
 namespace {
 
-// Our own handle, for looking up our exports. Taken at load, still valid at unload: the
-// library stays mapped until its destructor has run.
-HINSTANCE ownHandle = nullptr;
-
-HINSTANCE findOwnHandle() {
+// The library's base address, which is what a module handle is on Windows.
+HINSTANCE ownHandle() {
     Dl_info info{};
-    if (!dladdr(reinterpret_cast<const void*>(&findOwnHandle), &info) || !info.dli_fname) return nullptr;
-    return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+    return dladdr(reinterpret_cast<const void*>(&ownHandle), &info) ? info.dli_fbase : nullptr;
 }
 
-__attribute__((constructor)) void onLoad() {
-    ownHandle = findOwnHandle();
-    moduleEntry(ownHandle, kReasonLoad, nullptr);
-    // The look-up above took a reference of its own; keeping it would stop the loader from
-    // ever unloading us.
-    if (ownHandle) dlclose(ownHandle);
-}
+__attribute__((constructor)) void onLoad() { moduleEntry(ownHandle(), kReasonLoad, nullptr); }
 
-__attribute__((destructor)) void onUnload() { moduleEntry(ownHandle, kReasonUnload, nullptr); }
+__attribute__((destructor)) void onUnload() { moduleEntry(ownHandle(), kReasonUnload, nullptr); }
 
 }  // namespace

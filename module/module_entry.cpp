@@ -3,11 +3,12 @@
 #include <new>
 
 #include "display/pump_mfd.h"
-#include "module/export_lookup.h"
 #include "transfer/pump_engine.h"
 #include "transfer/transfer_state.h"
 
-OPC_CALLBACK callbackTable[OPC_ENTRY_COUNT] = {};
+#define KESTRANE_TABLE_ENTRY(name) reinterpret_cast<OPC_CALLBACK>(&name),
+OPC_CALLBACK callbackTable[OPC_ENTRY_COUNT] = {KESTRANE_TABLE_CALLBACKS(KESTRANE_TABLE_ENTRY)};
+#undef KESTRANE_TABLE_ENTRY
 int32_t modeId = 0;
 
 namespace {
@@ -20,24 +21,13 @@ bool preStepSeen = false;
 // DLL, and the DLL's entry calls them too: the mode is registered and withdrawn once.
 bool modeRegistered = false;
 
-// In the order of the table's entries.
-constexpr const char* kCallbackNames[OPC_ENTRY_COUNT] = {
-    "opcOpenRenderViewport", "opcCloseRenderViewport", "opcTimestep", "opcFocusChanged", "opcTimeAccChanged"};
-
 }  // namespace
 
 BOOL moduleEntry(HINSTANCE moduleHandle, DWORD reason, void*) {
     if (reason == kReasonLoad) {
-        // The table is complete before opcDLLInit runs: the host may ask for it from then on.
-        for (int i = 0; i < OPC_ENTRY_COUNT; ++i)
-            callbackTable[i] = lookUpOwnExport(moduleHandle, kCallbackNames[i]);
-        if (OPC_CALLBACK init = lookUpOwnExport(moduleHandle, "opcDLLInit")) {
-            reinterpret_cast<OPC_DLLINIT>(init)(moduleHandle);
-        }
+        opcDLLInit(moduleHandle);
     } else if (reason == kReasonUnload) {
-        if (OPC_CALLBACK exit = lookUpOwnExport(moduleHandle, "opcDLLExit")) {
-            reinterpret_cast<OPC_DLLEXIT>(exit)(moduleHandle);
-        }
+        opcDLLExit(moduleHandle);
     }
     return 1;
 }

@@ -11,13 +11,13 @@ inline constexpr DWORD kModeKey = 0x21;  // F
 inline constexpr DWORD kReasonUnload = 0;
 inline constexpr DWORD kReasonLoad = 1;
 
-// Filled once at load by looking the callbacks up among the module's own exports.
+// The table __opcGetInterface hands the host: the callbacks' own addresses.
 extern OPC_CALLBACK callbackTable[OPC_ENTRY_COUNT];
 // What the host gave the mode at registration; handed back at unload.
 extern int32_t modeId;
 
-// Called by the platform's library start-up with the module's own handle: reason 1 at load,
-// 0 at unload, anything else ignored. Always returns true.
+// Called by the platform's library start-up with the module's own handle: reason 1 at load
+// runs opcDLLInit, 0 at unload opcDLLExit, anything else is ignored. Always returns true.
 BOOL moduleEntry(HINSTANCE moduleHandle, DWORD reason, void* reserved);
 
 // The mode's message procedure: message 1 asks for an instrument of the size packed into

@@ -3,7 +3,7 @@
 // the shared state's, never the instrument's own.
 #pragma once
 
-#include "host/host.h"
+#include "host/vessel.h"
 
 // Writes the items, then clears the state: the next block written carries nothing.
 void writeStatusBlock(FILEHANDLE scn);

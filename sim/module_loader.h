@@ -7,6 +7,7 @@
 // library's entry runs opcDLLExit as it leaves.
 #pragma once
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,10 @@
 namespace sim {
 
 // The names of the callback table's entries, in its order.
-inline constexpr const char* kCallbackEntryNames[OPC_ENTRY_COUNT] = {
-    "opcOpenRenderViewport", "opcCloseRenderViewport", "opcTimestep", "opcFocusChanged", "opcTimeAccChanged"};
+#define KESTRANE_ENTRY_NAME(name) #name,
+inline constexpr const char* kCallbackEntryNames[] = {KESTRANE_TABLE_CALLBACKS(KESTRANE_ENTRY_NAME)};
+#undef KESTRANE_ENTRY_NAME
+static_assert(std::size(kCallbackEntryNames) == OPC_ENTRY_COUNT);
 
 // One loaded module. It must not outlive the simulation it was made for.
 class ModuleLoader {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "host/host.h"
+#include "host/vessel.h"
 
 enum PumpMode : int32_t { CrossFeed = 0, Load = 1, Unload = 2, Vent = 3 };
 

@@ -61,8 +61,13 @@ TEST_F(ModuleLoadTest, LoadRegistersTheModeAfterTheTableIsCompleteAndUnloadWithd
     ASSERT_TRUE(loader.load(kModulePath)) << loader.error();
     EXPECT_TRUE(loader.error().empty());
     ASSERT_EQ(tableAtRegistration.size(), static_cast<size_t>(OPC_ENTRY_COUNT));
+    // Each entry is the function the library exports under the entry's name.
+    void* library = sim::library::findLoaded(kModulePath);
+    ASSERT_NE(library, nullptr);
     for (int i = 0; i < OPC_ENTRY_COUNT; ++i) {
         EXPECT_NE(tableAtRegistration[i], nullptr) << sim::kCallbackEntryNames[i];
+        EXPECT_EQ(tableAtRegistration[i], sim::library::function(library, sim::kCallbackEntryNames[i]))
+            << sim::kCallbackEntryNames[i];
         EXPECT_EQ(loader.callback(i), tableAtRegistration[i]) << sim::kCallbackEntryNames[i];
     }
     // Loading asks the host for nothing but the registration; the state starts cleared.

@@ -15,7 +15,7 @@ void checkFailed(const char* file, int line, const char* condition, const char* 
     ((condition) ? (void)++checksPassed : checkFailed(__FILE__, __LINE__, #condition, "" __VA_ARGS__))
 
 // ---- Vessels.
-constexpr int kMaxVessels = 4, kMaxTanks = 4, kMaxPorts = 3;
+constexpr int kMaxVessels = 4, kMaxTanks = 4, kMaxPorts = 5;
 struct Tank {
     double capacity, mass;
 };
@@ -36,6 +36,10 @@ void clearVessels();
 StandInVessel* addVessel(const char* name, const char* className, int tankCount, const Tank* tanks,
                          int portCount);
 void dock(StandInVessel* a, int portA, StandInVessel* b, int portB);
+// The propellant lists GetStatusEx allocated that the module has not freed yet: its free()
+// from the C runtime is routed through the stand-in, which notes those lists come back.
+extern int liveStatusLists;
+bool watchStatusLists(HMODULE module, char* error, int errorSize);
 // The simulator's side of deleting a vessel once plug-ins were told: gone, undocked.
 void removeVessel(StandInVessel* vessel);
 OBJHANDLE handleOf(StandInVessel* vessel);
@@ -52,6 +56,13 @@ constexpr int kMaxModes = 4;
 extern RegisteredMode modes[kMaxModes];
 extern int modeRegistrations, modeUnregistrations;
 const RegisteredMode* findMode(const char* name);
+int liveModes();
+// The table __opcGetInterface handed out when the mode was registered (by the DLL's entry, at
+// load): open and close render viewport, time step, focus and time acceleration changed.
+constexpr int kCallbackTableSize = 5;
+typedef void (*Callback)();
+extern Callback tableAtRegistration[kCallbackTableSize];
+extern bool tableAtRegistrationSeen;
 
 // ---- Instruments: what the MFD base stores of each.
 struct InstrumentRecord {
@@ -93,21 +104,93 @@ struct Cell {
     bool drawn, bar;
     COLORREF barFill;
 };
+// One GDI call of the module during a redraw, with the device context's state around it.
+enum GdiCall { kTextOut, kRectangle, kCreateBrush, kSelectObject, kDeleteObject };
+struct GdiEvent {
+    GdiCall call;
+    BOOL result;
+    // TextOutA: the text (cut to the buffer), its length, the current position before and
+    // after, the alignment, background mode and colours, and GDI's measure of the text.
+    char text[64];
+    int length;
+    POINT before, after;
+    UINT align;
+    int bkMode;
+    COLORREF textColour, bkColour;
+    SIZE extent;
+    // Rectangle: the edges passed. Rectangle, CreateSolidBrush, SelectObject, DeleteObject: the
+    // brush (the one filled with, made, selected or deleted) and, if solid, its colour.
+    RECT rect;
+    HGDIOBJ brush;
+    bool solidBrush;
+    COLORREF brushColour;
+    // SelectObject: what it handed back. DeleteObject: whether the object was still selected
+    // in the display, and its type after the call (0: gone).
+    HGDIOBJ returned;
+    bool stillSelected;
+    DWORD typeAfter;
+};
+constexpr int kMaxGdiEvents = 256;
 struct Display {
     HDC dc;
     HBITMAP bitmap;
+    const DWORD* bits;  // top-down rows of 0x00RRGGBB
     HGDIOBJ previousBitmap, previousFont, previousBrush, previousPen;
     HFONT font;
+    int fontHeight;
     HPEN pen;
+    HGDIOBJ ownBrush;  // the brush the display keeps selected
     Cell cells[kRows][kColumns];
     int overlaps, clipped;
+    GdiEvent events[kMaxGdiEvents];  // of the last drawPage
+    int eventCount, eventsLost;
 };
+constexpr COLORREF kDisplayPen = RGB(0, 160, 0), kDisplayBackground = RGB(0, 0, 0);
 bool openDisplay(Display& display, char* error, int errorSize);
 void closeDisplay(Display& display);
-// Routes the module's GDI imports through the display's recorder.
+// The picture's colour at (x, y); the background outside it.
+COLORREF pixelAt(const Display& display, int x, int y);
+// Points the module's imports of the named functions from the DLL at the replacements;
+// returns how many it found.
+struct ImportHook {
+    const char* name;
+    void* replacement;
+};
+int routeImports(HMODULE module, const char* dll, const ImportHook* hooks, int count);
+// Routes the module's GDI imports (TextOutA, Rectangle, CreateSolidBrush, SelectObject,
+// DeleteObject) through the display's recorder.
 bool interceptGdi(HMODULE module, char* error, int errorSize);
-// Clears the surface and the cells, draws the instrument through Update, and writes the page
-// as text: one line per row, trailing blanks and trailing empty lines left out.
+// Clears the surface, the cells and the events, draws the instrument through Update, and
+// writes the page as text: one line per row, trailing blanks and trailing empty lines left out.
 void drawPage(Display& display, MFD* mfd, char* page, int pageSize);
 // The title the MFD base draws, recorded as the module's own texts are.
 void recordTitle(HDC dc, const char* title);
+
+// ---- What the simulator does with a plug-in (stand_in_session.cpp).
+constexpr const char* kModeName = "Fuel Management";
+typedef void (*InitFn)(HINSTANCE);
+typedef void (*StepFn)(double, double, double);
+typedef void (*DeleteVesselFn)(OBJHANDLE);
+// What the simulator finds in a plug-in, by name.
+struct Plugin {
+    HMODULE dll;
+    InitFn init, exit;
+    StepFn preStep, timestep;
+    DeleteVesselFn deleteVessel;
+};
+extern const char* dllPath;  // the plug-in's file
+// The Launchpad's view of the plug-in: its description, category and version resource.
+void launchpadEntry();
+bool loadPlugin(Plugin& p);
+void unloadPlugin(Plugin& p);
+// Opens the mode on a display of the vessel, as the simulator does; null (and a failed check)
+// when the module made no instrument.
+MFD* openInstrument(StandInVessel* vessel, DWORD width = kDisplaySize, DWORD height = kDisplaySize);
+void closeInstrument(MFD* mfd);
+void press(MFD* mfd, DWORD key, int times = 1);
+// opcPreStep, steps times, each dt seconds of simulated time on.
+void step(const Plugin& p, int steps, double dt = 1.0);
+
+// ---- The package as a pilot unzips it into the simulator's folder (stand_in_package.cpp):
+// run in that folder, with the vessel classes' tanks and ports from classesFile.
+void packageSession(Display& display, const char* classesFile);

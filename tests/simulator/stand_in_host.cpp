@@ -11,6 +11,31 @@ namespace {
 StandInVessel vessels[kMaxVessels];
 int vesselCount = 0;
 
+// The lists GetStatusEx handed out and the module has not freed.
+constexpr int kMaxStatusLists = 16;
+void* statusLists[kMaxStatusLists];
+typedef void(__cdecl* FreeFn)(void*);
+FreeFn realFree = nullptr;
+
+void noteStatusList(void* list) {
+    for (void*& slot : statusLists) {
+        if (slot) continue;
+        slot = list;
+        ++liveStatusLists;
+        return;
+    }
+}
+
+void __cdecl recordFree(void* memory) {
+    for (void*& slot : statusLists) {
+        if (memory && slot == memory) {
+            slot = nullptr;
+            --liveStatusLists;
+        }
+    }
+    realFree(memory);
+}
+
 StandInVessel* vesselOfHandle(OBJHANDLE handle) {
     for (int i = 0; i < vesselCount; ++i) {
         if (handle == &vessels[i]) return &vessels[i];
@@ -31,6 +56,19 @@ bool usable(StandInVessel* vessel) {
 void copyText(char* to, size_t size, const char* from) { snprintf(to, size, "%s", from); }
 
 }  // namespace
+
+int liveStatusLists = 0;
+
+bool watchStatusLists(HMODULE module, char* error, int errorSize) {
+    HMODULE crt = GetModuleHandleA("ucrtbase.dll");
+    realFree = crt ? reinterpret_cast<FreeFn>(reinterpret_cast<void*>(GetProcAddress(crt, "free"))) : nullptr;
+    const ImportHook hook = {"free", reinterpret_cast<void*>(&recordFree)};
+    if (!realFree || routeImports(module, "ucrtbase.dll", &hook, 1) != 1) {
+        snprintf(error, static_cast<size_t>(errorSize), "the module does not import free from ucrtbase.dll");
+        return false;
+    }
+    return true;
+}
 
 // ---- Vessels.
 
@@ -130,6 +168,7 @@ void VESSEL::GetStatusEx(void* status) const {
     if (flag & VS_FUELLIST) {
         s->nfuel = static_cast<DWORD>(v->tankCount);
         s->fuel = given ? given : new VESSELSTATUS2::FUELSPEC[v->tankCount];
+        if (!given) noteStatusList(s->fuel);
         for (int i = 0; i < v->tankCount; ++i) {
             s->fuel[i].idx = static_cast<DWORD>(i);
             s->fuel[i].level = v->tanks[i].capacity > 0 ? v->tanks[i].mass / v->tanks[i].capacity : 0.0;
@@ -194,12 +233,35 @@ VESSEL* oapiGetVesselInterface(OBJHANDLE hVessel) {
 
 RegisteredMode modes[kMaxModes];
 int modeRegistrations = 0, modeUnregistrations = 0;
+Callback tableAtRegistration[kCallbackTableSize];
+bool tableAtRegistrationSeen = false;
 namespace {
 int nextModeId = 100;
+
+// The table the registering DLL's __opcGetInterface hands out now: the DLL is the one that holds
+// the mode's message procedure.
+void noteCallbackTable(const void* msgproc) {
+    tableAtRegistrationSeen = false;
+    memset(tableAtRegistration, 0, sizeof tableAtRegistration);
+    HMODULE dll = nullptr;
+    if (!GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            static_cast<LPCSTR>(msgproc), &dll)) {
+        return;
+    }
+    typedef Callback* (*GetInterfaceFn)();
+    const GetInterfaceFn getInterface =
+        reinterpret_cast<GetInterfaceFn>(reinterpret_cast<void*>(GetProcAddress(dll, "__opcGetInterface")));
+    Callback* table = getInterface ? getInterface() : nullptr;
+    if (!table) return;
+    memcpy(tableAtRegistration, table, sizeof tableAtRegistration);
+    tableAtRegistrationSeen = true;
 }
+}  // namespace
 
 int oapiRegisterMFDMode(MFDMODESPEC& mode) {
     ++modeRegistrations;
+    noteCallbackTable(reinterpret_cast<const void*>(mode.msgproc));
     for (RegisteredMode& m : modes) {
         if (m.live) continue;
         m.live = true;
@@ -228,6 +290,12 @@ const RegisteredMode* findMode(const char* name) {
         if (m.live && strcmp(m.name, name) == 0) return &m;
     }
     return nullptr;
+}
+
+int liveModes() {
+    int live = 0;
+    for (const RegisteredMode& m : modes) live += m.live ? 1 : 0;
+    return live;
 }
 
 // ---- The MFD base. The simulator's constructor stores the size and vessel only; the cell

@@ -57,29 +57,27 @@ TEST_F(GridTest, SetupAnchorsCellZeroHalfACellInAndSwitchesToAdvancingText) {
     surface.position = {100, 50};
     const Cell before = setupGrid(dc, 8, 12);
     EXPECT_EQ(before, (Cell{12, 4}));
-    EXPECT_EQ(cellWidth, 8);
-    EXPECT_EQ(cellHeight, 12);
     EXPECT_EQ(surface.textAlign, static_cast<UINT>(TA_UPDATECP));
     EXPECT_EQ(surface.position.x, 4);
     EXPECT_EQ(surface.position.y, 0);
     EXPECT_EQ(takeCalls(surface), (std::vector<std::string>{"SetTextAlign(1)", "MoveToEx(0,0,old)",
                                                             "MoveToEx(100,50)", "MoveToEx(4,0)"}));
     EXPECT_EQ(getCurrentCell(dc), (Cell{0, 0}));
+    moveToPoint(dc, 4 + 3 * 8, 2 * 12);  // the grid kept the 8 x 12 cell
+    EXPECT_EQ(getCurrentCell(dc), (Cell{3, 2}));
 }
 
 TEST_F(GridTest, CellSizesOfZeroOrBelowCountAsOnePixel) {
-    // The sizes asked for, the sizes taken, and the cell of the point (17, 13).
-    const struct {
-        int w, h, cw, ch;
-        Cell at;
-    } cases[] = {{0, 0, 1, 1, {17, 13}}, {-8, 12, 1, 12, {17, 1}}, {8, -1, 8, 1, {1, 13}}};
-    for (const auto& k : cases) {
+    struct Case {
+        int w, h;
+        Cell ofPoint17And13;
+    };
+    const Case cases[] = {{0, 0, {17, 13}}, {-8, 12, {17, 1}}, {8, -1, {1, 13}}};
+    for (const Case& c : cases) {
         surface.position = {9, 9};
-        setupGrid(dc, k.w, k.h);
-        EXPECT_EQ(cellWidth, k.cw);
-        EXPECT_EQ(cellHeight, k.ch);
+        setupGrid(dc, c.w, c.h);
         moveToPoint(dc, 17, 13);
-        EXPECT_EQ(getCurrentCell(dc), k.at) << k.w << " x " << k.h;  // must not divide by zero
+        EXPECT_EQ(getCurrentCell(dc), c.ofPoint17And13) << c.w << " x " << c.h;  // must not divide by zero
     }
 }
 
