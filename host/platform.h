@@ -21,20 +21,7 @@ typedef void* HINSTANCE;
 
 // Symbols the host provides to the module (functions, the VESSEL and MFD classes), and the
 // callbacks the module exports to the host, undecorated. The simulator's SDK defines both.
-#if defined(KESTRANE_SIMULATOR_SDK_BUILD)
-#elif defined(_WIN32)
-#ifdef KESTRANE_HOST_BUILD
-#define OAPIFUNC __declspec(dllexport)
-#else
-#define OAPIFUNC __declspec(dllimport)
-#endif
-#else
+#ifndef KESTRANE_SIMULATOR_SDK_BUILD
 #define OAPIFUNC __attribute__((visibility("default")))
-#endif
-
-#if defined(KESTRANE_SIMULATOR_SDK_BUILD)
-#elif defined(_WIN32)
-#define DLLCLBK extern "C" __declspec(dllexport)
-#else
 #define DLLCLBK extern "C" __attribute__((visibility("default")))
 #endif

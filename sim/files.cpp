@@ -46,16 +46,11 @@ std::optional<std::string> readFile(const std::string& path, std::string& error,
 }
 
 std::string installedFile(std::string_view fromProgram) {
-#ifdef _WIN32
-    (void)fromProgram;
-    return {};
-#else
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return {};
     const std::filesystem::path file = self.parent_path() / fromProgram;
     return std::filesystem::is_regular_file(file, ec) ? file.lexically_normal().string() : std::string();
-#endif
 }
 
 ReplacingFile::ReplacingFile(std::filesystem::path path, std::string_view suffix)

@@ -1,5 +1,6 @@
 // The built module loaded as the simulator loads it: its entry, its display mode, an
 // instrument driven by keys and buttons, a transfer over simulated time, and unloading.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,10 +16,6 @@
 #include "sim/surface.h"
 #include "tests/support/drawing.h"
 #include "tests/support/mfd_fields.h"
-
-#ifndef _WIN32
-#include <dlfcn.h>
-#endif
 
 using sim::HostCall;
 using sim::ModuleLoader;
@@ -213,7 +210,6 @@ TEST_F(ModuleLoadTest, FailedLoadsSayWhyAndLeaveNothingBehind) {
     EXPECT_NE(loader.error().find("cannot load module"), std::string::npos) << loader.error();
     std::filesystem::remove(notALibrary);
 
-#ifndef _WIN32
     // A real library that is no module: one of the C library's own, not loaded by this program.
     Dl_info info{};
     ASSERT_NE(dladdr(reinterpret_cast<const void*>(&std::printf), &info), 0);
@@ -230,7 +226,6 @@ TEST_F(ModuleLoadTest, FailedLoadsSayWhyAndLeaveNothingBehind) {
             << loader.error();
         break;
     }
-#endif
     EXPECT_FALSE(loader.loaded());
     EXPECT_TRUE(sim.modes().empty());
 
