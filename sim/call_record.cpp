@@ -5,9 +5,7 @@
 namespace sim {
 
 const char* hostCallName(HostCall call) {
-#define KESTRANE_NAME(name) #name,
     static const char* const names[] = {KESTRANE_HOST_CALLS(KESTRANE_NAME)};
-#undef KESTRANE_NAME
     return names[static_cast<size_t>(call)];
 }
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "host/oapi.h"
+#include "sim/call_list.h"
 
 namespace sim {
 
-// Every host call once: the enum and hostCallName are both made from this list, so that a
-// name cannot go missing or stand at another call's place.
+// Every host call once: the enum and hostCallName are both made from this list.
 #define KESTRANE_HOST_CALLS(X) \
     X(GetHandle)               \
     X(GetName)                 \
@@ -35,11 +35,7 @@ namespace sim {
     X(InvalidateDisplay)       \
     X(Title)
 
-enum class HostCall : uint8_t {
-#define KESTRANE_ENUMERATOR(name) name,
-    KESTRANE_HOST_CALLS(KESTRANE_ENUMERATOR)
-#undef KESTRANE_ENUMERATOR
-};
+enum class HostCall : uint8_t { KESTRANE_HOST_CALLS(KESTRANE_ENUMERATOR) };
 
 const char* hostCallName(HostCall call);
 

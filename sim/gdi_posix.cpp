@@ -48,9 +48,7 @@ HDC__::~HDC__() { --brush->selections; }
 namespace sim {
 
 const char* gdiCallName(GdiCall call) {
-#define KESTRANE_NAME(name) #name,
     static const char* const names[] = {KESTRANE_GDI_CALLS(KESTRANE_NAME)};
-#undef KESTRANE_NAME
     return names[static_cast<size_t>(call)];
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/gdi.h"
+#include "sim/call_list.h"
 
 struct HBRUSH__ {
     COLORREF colour;
@@ -28,11 +29,7 @@ namespace sim {
     X(Rectangle)              \
     X(DeleteObject)
 
-enum class GdiCall : uint8_t {
-#define KESTRANE_ENUMERATOR(name) name,
-    KESTRANE_GDI_CALLS(KESTRANE_ENUMERATOR)
-#undef KESTRANE_ENUMERATOR
-};
+enum class GdiCall : uint8_t { KESTRANE_GDI_CALLS(KESTRANE_ENUMERATOR) };
 
 const char* gdiCallName(GdiCall call);
 
