@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "sim/cell_view.h"
@@ -81,8 +80,9 @@ public:
     }
     // Of a display's size, with its cells.
     explicit CapturingSurface(const sim::Display& d, bool logCalls = true)
-        : CapturingSurface(static_cast<int>(d.width()), static_cast<int>(d.height()),
-                           sim::cellWidthFor(d.width()), sim::cellHeightFor(d.height()), logCalls) {}
+        : CellSurface(static_cast<int>(d.width()), static_cast<int>(d.height())) {
+        logging = logCalls;
+    }
 
     void drawText(int x, int y, const char* text, int length) override {
         texts.push_back({x, y, std::string(text, length > 0 ? static_cast<size_t>(length) : 0), textColour,
