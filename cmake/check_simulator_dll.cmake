@@ -7,28 +7,13 @@
 # Usage: cmake -DREADOBJ= -DUNDNAME= -DFILE= -DLIBRARY=<dll> -DBITS=32|64 -DSDK_INCLUDE=<folder>
 #              -DHOST=orbiter.exe [-DSTAND_IN=<exe>] -P check_simulator_dll.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/callback_exports.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/tool_output.cmake)
 cmake_policy(SET CMP0057 NEW)
 set(system_dlls kernel32.dll gdi32.dll user32.dll ucrtbase.dll)
 
-function(run out)
-  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE text ERROR_VARIABLE err RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${ARGN} failed: ${err}")
-  endif()
-  string(REPLACE ";" "\\;" text "${text}")
-  set(${out} "${text}" PARENT_SCOPE)
-endfunction()
-
+# The names an image exports, sorted.
 function(exports_of image out)
-  run(text ${READOBJ} --coff-exports ${image})
-  string(REPLACE "\n" ";" lines "${text}")
-  set(names)
-  foreach(line IN LISTS lines)
-    if(line MATCHES "^  Name: (.+)$")
-      list(APPEND names "${CMAKE_MATCH_1}")
-    endif()
-  endforeach()
-  list(SORT names)
+  tool_names(names "^  Name: (.+)$" ${READOBJ} --coff-exports ${image})
   set(${out} "${names}" PARENT_SCOPE)
 endfunction()
 
@@ -38,7 +23,7 @@ macro(passed)
 endmacro()
 
 # The format the simulator's releases need.
-run(kind ${FILE} -b ${LIBRARY})
+tool_output(kind ${FILE} -b ${LIBRARY})
 string(STRIP "${kind}" kind)
 if(BITS EQUAL 32)
   set(expected "^PE32 executable \\(DLL\\).*Intel 80386")
@@ -55,7 +40,7 @@ require_exactly_the_callbacks(${LIBRARY} exports)
 passed()
 
 # Imports: "Name: <dll>" opens a DLL's list, "Symbol: <name> (<hint>)" are its members.
-run(text ${READOBJ} --coff-imports ${LIBRARY})
+tool_output(text ${READOBJ} --coff-imports ${LIBRARY})
 string(REPLACE "\n" ";" lines "${text}")
 set(dlls)
 set(host_imports)
@@ -92,7 +77,7 @@ foreach(name IN LISTS host_imports)
     list(APPEND bad "${name} (not an MSVC C++ name)")
     continue()
   endif()
-  run(plain ${UNDNAME} ${name})
+  tool_output(plain ${UNDNAME} ${name})
   string(REPLACE "\n" " " plain "${plain}")
   if(NOT plain MATCHES "([A-Za-z_][A-Za-z0-9_]*::)?(~?[A-Za-z_][A-Za-z0-9_]*)\\(")
     list(APPEND bad "${name} (demangles to: ${plain})")

@@ -47,6 +47,7 @@ function(kestrane_import_libraries target)
             "-DSYSTEM=${KESTRANE_SYSTEM_DLLS}" ${host_flag} ${trap_flag} -DOUT=${dir}
             -P ${PROJECT_SOURCE_DIR}/cmake/import_libraries.cmake
     DEPENDS ${objects} ${dir}/objects.txt ${PROJECT_SOURCE_DIR}/cmake/import_libraries.cmake
+            ${PROJECT_SOURCE_DIR}/cmake/tool_output.cmake
     COMMENT "Import libraries of ${target} from the names its objects use"
     VERBATIM)
   add_custom_target(${target}_import_libraries DEPENDS ${libraries} ${generated})

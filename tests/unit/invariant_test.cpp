@@ -457,13 +457,8 @@ TEST(InvariantRegressionTest, ACrossFeedBlockNamingAnotherVesselMovesNothingBetw
 
 TEST(InvariantTest, RandomSequencesKeepTanksPropellantStateAndHostCallsSound) {
     // A fixed seed, so that a failure comes back in the next run; CI's long run gives random ones.
-    const uint64_t seed = test::envNumber("KESTRANE_INVARIANT_SEED", 20261208);
-    const uint64_t count = test::envNumber("KESTRANE_INVARIANT_SEQUENCES", 2000);
-    const uint64_t first = test::envNumber("KESTRANE_INVARIANT_FIRST", 0);
-    std::printf("invariant test: seed %" PRIu64 " (KESTRANE_INVARIANT_SEED), sequences %" PRIu64 "..%" PRIu64
-                "\n",
-                seed, first, first + count - 1);
-    RecordProperty("seed", std::to_string(seed));
+    const auto [seed, first, count] =
+        test::seededRun("invariant test", "KESTRANE_INVARIANT", "SEQUENCES", 2000);
 
     Totals totals;
     for (uint64_t i = first; i < first + count; ++i) {

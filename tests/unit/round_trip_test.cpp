@@ -268,13 +268,8 @@ private:
 };
 
 TEST(RoundTripTest, ReachableConfigurationsComeBackAfterSavingAndLoadingAndRunOnToTheSameMasses) {
-    const uint64_t seed = test::envNumber("KESTRANE_ROUNDTRIP_SEED", 20261208);
-    const uint64_t count = test::envNumber("KESTRANE_ROUNDTRIP_CONFIGURATIONS", 1500);
-    const uint64_t first = test::envNumber("KESTRANE_ROUNDTRIP_FIRST", 0);
-    std::printf("round trip: seed %" PRIu64 " (KESTRANE_ROUNDTRIP_SEED), configurations %" PRIu64 "..%" PRIu64
-                "\n",
-                seed, first, first + count - 1);
-    RecordProperty("seed", std::to_string(seed));
+    const auto [seed, first, count] =
+        test::seededRun("round trip", "KESTRANE_ROUNDTRIP", "CONFIGURATIONS", 1500);
 
     uint64_t pumping = 0, moving = 0;
     uint64_t byMode[kModeCount] = {}, byRate[kRateCount] = {};
