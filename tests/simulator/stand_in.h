@@ -188,6 +188,8 @@ void unloadPlugin(Plugin& p);
 MFD* openInstrument(StandInVessel* vessel, DWORD width = kDisplaySize, DWORD height = kDisplaySize);
 void closeInstrument(MFD* mfd);
 void press(MFD* mfd, DWORD key, int times = 1);
+// The whole file into text (terminated); false when it cannot be read or does not fit.
+bool readFile(const char* path, char* text, int size);
 // opcPreStep, steps times, each dt seconds of simulated time on.
 void step(const Plugin& p, int steps, double dt = 1.0);
 

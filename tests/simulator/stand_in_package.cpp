@@ -54,16 +54,6 @@ struct VesselClass {
 VesselClass classes[kMaxClasses];
 int classCount = 0;
 
-bool readFile(const char* path, char* text, int size) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return false;
-    const size_t n = fread(text, 1, static_cast<size_t>(size - 1), f);
-    const bool whole = feof(f) != 0;
-    fclose(f);
-    text[n] = '\0';
-    return whole;
-}
-
 // The line at offset at, without its line end, into line; returns the next line's offset.
 int lineAt(const char* text, int at, char* line) {
     int n = 0;

@@ -153,6 +153,16 @@ void closeInstrument(MFD* mfd) { delete mfd; }
 void press(MFD* mfd, DWORD key, int times) {
     for (int i = 0; i < times; ++i) CHECK(mfd->ConsumeKeyBuffered(key), "key 0x%02lx not taken", key);
 }
+bool readFile(const char* path, char* text, int size) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    const size_t n = fread(text, 1, static_cast<size_t>(size - 1), f);
+    const bool whole = feof(f) != 0 || fgetc(f) == EOF;
+    fclose(f);
+    text[n] = '\0';
+    return whole;
+}
+
 void step(const Plugin& p, int steps, double dt) {
     for (int i = 0; i < steps; ++i) {
         simt += dt;
@@ -180,15 +190,6 @@ Cockpit makeCockpit(bool docked) {
                  addVessel("Depot%Alpha", "FuelDepot", 2, depotTanks, 1)};
     if (docked) dock(c.ship, 1, c.depot, 0);
     return c;
-}
-
-bool readFile(const char* path, char* text, int size) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return false;
-    const size_t n = fread(text, 1, static_cast<size_t>(size - 1), f);
-    fclose(f);
-    text[n] = '\0';
-    return true;
 }
 
 // ---- How a page was drawn, from the module's GDI calls and the picture they left.
