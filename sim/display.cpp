@@ -14,19 +14,19 @@ Display* displayUnderConstruction = nullptr;
 
 Display::Display(Simulation& simulation, std::string name, VesselRecord& vessel, unsigned width,
                  unsigned height)
-    : simulation_(simulation), name_(std::move(name)), vessel_(vessel), width_(width), height_(height) {}
+    : simulation_(simulation), name_(std::move(name)), vessel_(&vessel), width_(width), height_(height) {}
 
 Display::~Display() { closeMode(); }
 
 bool Display::openMode(const std::string& modeName) {
     const RegisteredMode* mode = simulation_.findMode(modeName);
-    if (!mode || !mode->msgproc || !vessel_.vessel) return false;
+    if (!mode || !mode->msgproc || !vessel_->vessel) return false;
     closeMode();
     // Width in the low 16 bits, height in the high 16 bits.
     const WPARAM size = (width_ & 0xFFFFu) | ((height_ & 0xFFFFu) << 16);
     displayUnderConstruction = this;
     const OAPI_MSGTYPE result =
-        mode->msgproc(OAPI_MSG_MFD_OPENED, 0, size, reinterpret_cast<LPARAM>(vessel_.vessel.get()));
+        mode->msgproc(OAPI_MSG_MFD_OPENED, 0, size, reinterpret_cast<LPARAM>(vessel_->vessel.get()));
     displayUnderConstruction = nullptr;
     instrument_ = reinterpret_cast<MFD*>(result);
     if (!instrument_) return false;
@@ -61,9 +61,39 @@ void Display::showForeign(std::string title, std::string note, std::vector<std::
 }
 
 void Display::closeMode() {
+    if (instrument_) {
+        lastMode_ = modeName_;
+        lastForeign_ = {};
+        ++pendingRedraws;  // the screen goes blank
+    }
     delete instrument_;
     instrument_ = nullptr;
     modeName_.clear();
+}
+
+bool Display::power() {
+    if (!off()) {
+        if (!instrument_ && !foreign_.empty()) {
+            lastMode_.clear();
+            lastForeign_ = {foreign_, foreignNote_, foreignBlock_};
+        }
+        closeMode();
+        selecting_ = false;
+        foreign_.clear();
+        foreignBlock_.clear();
+        ++pendingRedraws;
+        return false;
+    }
+    if (!lastMode_.empty() && openMode(lastMode_)) return true;
+    if (lastForeign_.title.empty())
+        lastForeign_ = {
+            "Orbit", "the simulator's own; not emulated", {"BEGIN_MFD " + name_, "  TYPE Orbit", "END_MFD"}};
+    showForeign(lastForeign_.title, lastForeign_.note, lastForeign_.block);
+    return true;
+}
+
+void Display::moveTo(VesselRecord& vessel) {
+    if (!instrument_) vessel_ = &vessel;
 }
 
 bool Display::key(DWORD key) {

@@ -40,8 +40,20 @@ public:
     // Switches to a registered mode: asks the mode's message procedure for an instrument.
     // False when no such mode exists or no instrument was made.
     bool openMode(const std::string& modeName);
-    // Leaves the mode: the instrument is destroyed.
+    // Leaves the mode: the instrument is destroyed, and the display is off until a mode is
+    // opened or it is switched on again.
     void closeMode();
+    // Off: no mode, no mode selection and nothing of the simulator's own shown.
+    bool off() const { return !instrument_ && !selecting_ && foreign_.empty(); }
+    // The simulator's power key (Shift-Esc): a display that shows something goes off; one that
+    // is off comes on in the mode it showed last, else the simulator's Orbit display. Returns
+    // whether it is on afterwards.
+    bool power();
+    // The mode shown before the display last left one; empty when it never showed one.
+    const std::string& lastMode() const { return lastMode_; }
+    // Another vessel's cockpit: only while the display shows no mode (the simulator destroys
+    // the instruments of the old focus before it opens any for the new one).
+    void moveTo(VesselRecord& vessel);
 
     // The simulator's mode selection page, as its mode-select key opens it: the mode shown is
     // left (its instrument destroyed) and the page lists the registered modes with their keys;
@@ -60,7 +72,7 @@ public:
     MFD* instrument() const { return instrument_; }
     const std::string& modeName() const { return modeName_; }
     const std::string& name() const { return name_; }
-    VesselRecord& vessel() const { return vessel_; }
+    VesselRecord& vessel() const { return *vessel_; }
     unsigned width() const { return width_; }
     unsigned height() const { return height_; }
 
@@ -75,6 +87,8 @@ public:
     // Redraws the instrument asked for since the last repaint.
     int pendingRedraws = 0;
     int redrawRequests = 0;  // over the display's life
+    // When the display is next due for its regular redraw, in simulated and in real seconds.
+    double nextRedraw = -1e300, nextRedrawReal = -1e300;
 
 private:
     void drawSelection(HDC surface);
@@ -82,12 +96,17 @@ private:
 
     Simulation& simulation_;
     std::string name_;
-    VesselRecord& vessel_;
+    VesselRecord* vessel_;
     unsigned width_, height_;
     MFD* instrument_ = nullptr;
     std::string modeName_;
     bool selecting_ = false;
     std::string modeBeforeSelection_;
+    std::string lastMode_;
+    struct Shown {
+        std::string title, note;
+        std::vector<std::string> block;
+    } lastForeign_;  // the simulator's own display shown last, when no mode was
     std::string foreign_, foreignNote_;
     std::vector<std::string> foreignBlock_;
 };

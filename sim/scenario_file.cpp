@@ -385,11 +385,21 @@ private:
             d.vessel = result_.focus;
         }
         for (const DisplayLine& line : displayLines_) {
-            const auto d =
+            auto d =
                 std::find_if(result_.displays.begin(), result_.displays.end(),
                              [&](const ScenarioDisplay& s) { return equalsIgnoringCase(s.name, line.name); });
-            if (d == result_.displays.end())
-                return fail(line.line, "display " + inQuotes(line.name) + " has no BEGIN_MFD block");
+            if (d == result_.displays.end()) {
+                // A display that is off: the simulator writes no block for it.
+                if (!isDisplayId(line.name))
+                    return fail(line.line, "display " + inQuotes(line.name) +
+                                               ": the displays are Left, Right and 3 to 12");
+                ScenarioDisplay off;
+                off.name = line.name;
+                off.vessel = result_.focus;
+                off.line = line.line;
+                result_.displays.push_back(std::move(off));
+                d = result_.displays.end() - 1;
+            }
             if (!line.vessel.empty()) {
                 if (!index.count(line.vessel))
                     return fail(line.line, "display " + inQuotes(line.name) + " on unknown ship " +
@@ -458,6 +468,9 @@ bool savable(Simulation& simulation, const std::string& path, std::string& error
     return true;
 }
 
+// A display that shows nothing: the simulator writes no block for it.
+bool isOff(const ScenarioDisplay& d) { return d.type.empty() && d.block.empty(); }
+
 // The focus ship of a saved scenario: the loaded file's while it is there, else the ship of
 // the first display, else the first ship.
 std::string focusOf(Simulation& simulation, const ScenarioDescription& base) {
@@ -482,6 +495,7 @@ std::vector<ScenarioLayoutEntry> simulatorLayout(const ScenarioDescription& scen
     out.push_back({ScenarioPart::Focus, {}});
     text("");
     for (const ScenarioDisplay& d : scenario.displays) {
+        if (isOff(d)) continue;
         out.push_back({ScenarioPart::Display, d.name});
         text("");
     }
@@ -495,7 +509,7 @@ std::vector<ScenarioLayoutEntry> layoutFor(const ScenarioDescription& base, cons
     if (base.layout.empty()) return simulatorLayout(now);
     auto has = [&](const std::string& name) {
         return std::any_of(now.displays.begin(), now.displays.end(),
-                           [&](const ScenarioDisplay& d) { return d.name == name; });
+                           [&](const ScenarioDisplay& d) { return d.name == name && !isOff(d); });
     };
     std::vector<ScenarioLayoutEntry> out;
     for (const ScenarioLayoutEntry& e : base.layout) {
@@ -513,7 +527,7 @@ std::vector<ScenarioLayoutEntry> layoutFor(const ScenarioDescription& base, cons
         out.insert(at(ScenarioPart::Ships), {{ScenarioPart::Focus, {}}, {ScenarioPart::Text, ""}});
     }
     for (const ScenarioDisplay& d : now.displays) {
-        if (std::any_of(out.begin(), out.end(), [&](const ScenarioLayoutEntry& e) {
+        if (isOff(d) || std::any_of(out.begin(), out.end(), [&](const ScenarioLayoutEntry& e) {
                 return e.part == ScenarioPart::Display && e.text == d.name;
             }))
             continue;
@@ -598,7 +612,7 @@ private:
     void display(const std::string& name) {
         const auto d = std::find_if(s_.displays.begin(), s_.displays.end(),
                                     [&](const ScenarioDisplay& x) { return x.name == name; });
-        if (d == s_.displays.end()) return;
+        if (d == s_.displays.end() || isOff(*d)) return;
         if (!d->block.empty()) {
             for (const std::string& text : d->block) line(text);
             return;

@@ -265,10 +265,12 @@ TEST_F(ScenarioFileTest, ASavedSimulationReadsBackAndSavesToTheSameFile) {
          {"BEGIN_DESC\nRound trip\n  indented line\nEND_DESC\n", "  Ship Alpha\n",
           "Alpha:Heavy Lifter\n  PRPLEVEL 0:0.000300 1:0.500000\n  DOCKINFO 0:1,Beta 2:0,Delta\nEND\n",
           "Beta:Beta\n  PRPLEVEL 0:0.500000\n  DOCKINFO 1:0,Alpha\nEND\n", "Gamma:Probe\nEND\n",
-          "BEGIN_MFD Left\n  TYPE User\n  MODE Fuel Management\n  PUMPMODE 0\n", "BEGIN_MFD Right\nEND_MFD\n",
+          "BEGIN_MFD Left\n  TYPE User\n  MODE Fuel Management\n  PUMPMODE 0\n",
           "BEGIN_MFD 3\n  TYPE Orbit\n  REF Earth\nEND_MFD\n",
           "  DISPLAY Left 640 480\n  DISPLAY Right 512 512 Beta\nEND\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    // Right is off: as the simulator, no block for it; the emulator's own line keeps its ship.
+    EXPECT_EQ(text.find("BEGIN_MFD Right"), std::string::npos) << text;
 
     Emulator e;
     const std::optional<sim::ScenarioDescription> parsed =
@@ -386,8 +388,8 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
          "bad.scn:9: display size out of range 1..65535"},
         {"BEGIN_MFD Left\nEND_MFD\n" + shipsEnd + "BEGIN_KESTRANE_SIM\n  DISPLAY Left 10 10 Q\nEND\n",
          "bad.scn:9: display 'Left' on unknown ship 'Q'"},
-        {shipsEnd + "BEGIN_KESTRANE_SIM\n  DISPLAY Right 10 10\nEND\n",
-         "bad.scn:7: display 'Right' has no BEGIN_MFD block"},
+        {shipsEnd + "BEGIN_KESTRANE_SIM\n  DISPLAY Aux 10 10\nEND\n",
+         "bad.scn:7: display 'Aux': the displays are Left, Right and 3 to 12"},
         {shipsEnd + "BEGIN_KESTRANE_SIM\n  SIZE 10 10\nEND\n",
          "bad.scn:7: unknown line 'SIZE' in BEGIN_KESTRANE_SIM"},
         {shipsEnd + "BEGIN_KESTRANE_SIM\n", "bad.scn:6: BEGIN_KESTRANE_SIM without END"},
