@@ -123,8 +123,14 @@ struct ScriptActions {
                                  " (displays: " + joined(names.displayNames()) +
                                  "; a new one needs its vessel: open " + a.display + " VESSEL)");
         }
-        if (names.hasDisplay(a.display))
-            return r.fail(a, "display " + sim::inQuotes(a.display) + " already exists");
+        if (names.hasDisplay(a.display)) {
+            // The display goes over to that vessel.
+            if (!needVessel(r, a, a.vessel)) return false;
+            for (auto& d : names.displays) {
+                if (d.first == a.display) d.second = a.vessel;
+            }
+            return true;
+        }
         if (!sim::isDisplayId(a.display))
             return r.fail(a, "display " + sim::inQuotes(a.display) +
                                  ": the simulator's displays are Left, Right and 3 to 12");
@@ -138,10 +144,17 @@ struct ScriptActions {
         if (a.vessel.empty()) {
             d = displayThere(r, a);
         } else if (sim::VesselRecord* v = vesselThere(r, a, a.vessel)) {
-            if (s.findDisplay(a.display))
-                return r.fail(a, "display " + sim::inQuotes(a.display) + " already exists");
-            d = &s.addDisplay(a.display, *v, a.width ? a.width : sim::kDefaultDisplaySize,
-                              a.height ? a.height : sim::kDefaultDisplaySize);
+            if ((d = s.findDisplay(a.display))) {
+                if (a.width && (a.width != d->width() || a.height != d->height()))
+                    return r.fail(a, "display " + sim::inQuotes(a.display) + " is there, " +
+                                         std::to_string(d->width()) + " x " + std::to_string(d->height()) +
+                                         " pixels: its size stays");
+                d->closeMode();
+                d->moveTo(*v);
+            } else {
+                d = &s.addDisplay(a.display, *v, a.width ? a.width : sim::kDefaultDisplaySize,
+                                  a.height ? a.height : sim::kDefaultDisplaySize);
+            }
         }
         if (!d) return false;
         if (!d->openMode(kModeName))
@@ -301,6 +314,15 @@ struct ScriptActions {
 
     static bool checkRemove(Runner& r, const Action& a) {
         if (!needVessel(r, a, a.vessel)) return false;
+        // The simulator moves the focus off a vessel that goes, when there is another.
+        if (r.names_.focus == a.vessel) {
+            for (const std::string& other : r.names_.vessels) {
+                if (other != a.vessel) {
+                    focusNames(r.names_, other);
+                    break;
+                }
+            }
+        }
         std::erase(r.names_.vessels, a.vessel);
         std::erase_if(r.names_.displays, [&](const auto& d) { return d.second == a.vessel; });
         return true;
@@ -310,12 +332,71 @@ struct ScriptActions {
         if (!v) return false;
         double mass = 0.0;
         for (const sim::Tank& t : v->tanks) mass += t.mass;
+        if (v == r.emulator_.focus()) {
+            for (sim::VesselRecord* other : r.emulator_.simulation().vessels()) {
+                if (other != v) {
+                    logFocus(r, "remove " + a.vessel + ": the focus goes to ", *other);
+                    break;
+                }
+            }
+        }
         r.ledger_.removing(*v, r.now_);
         r.emulator_.simulation().removeVessel(*v);
         char text[64];
         std::snprintf(text, sizeof text, "%.3f kg", mass);
         r.log() << "remove " << sim::printable(a.vessel) << ": it leaves the simulation with " << text
                 << " of propellant; its displays close\n";
+        return true;
+    }
+
+    // focus VESSEL
+
+    // The displays of the focus vessel's cockpit go to the new focus vessel.
+    static void focusNames(Runner::Names& names, const std::string& to) {
+        for (auto& [display, vessel] : names.displays) {
+            if (vessel == names.focus) vessel = to;
+        }
+        names.focus = to;
+    }
+    static bool checkFocus(Runner& r, const Action& a) {
+        if (!needVessel(r, a, a.vessel)) return false;
+        focusNames(r.names_, a.vessel);
+        return true;
+    }
+    static void logFocus(Runner& r, const std::string& what, sim::VesselRecord& to) {
+        const Emulator::FocusSwitch done = r.emulator_.switchFocus(to);
+        r.base_.focus = to.name;  // what a save names as the focus
+        std::ostream& line = r.log() << what << sim::printable(to.name);
+        if (done.from.empty() || done.from == to.name) {
+            line << " (the focus already)\n";
+            return;
+        }
+        line << "; the displays of " << sim::printable(done.from) << " closed and opened again for "
+             << sim::printable(to.name) << " (" << joined(done.reopened) << ")";
+        if (done.stoppedTransfer)
+            line << "; the running transfer stopped: the module resets it when its display opens for "
+                    "another vessel";
+        line << "\n";
+    }
+    static bool focus(Runner& r, const Action& a) {
+        sim::VesselRecord* v = vesselThere(r, a, a.vessel);
+        if (!v) return false;
+        logFocus(r, "focus ", *v);
+        return true;
+    }
+
+    // power DISPLAY
+
+    static bool power(Runner& r, const Action& a) {
+        sim::Display* d = displayThere(r, a);
+        if (!d) return false;
+        const bool on = d->power();
+        r.emulator_.redrawPending();
+        r.log() << "power " << a.display << ": "
+                << (!on               ? std::string("off")
+                    : d->instrument() ? "on, " + d->modeName()
+                                      : "on, " + d->foreign() + " (not emulated)")
+                << "\n";
         return true;
     }
 
@@ -434,7 +515,9 @@ struct ScriptActions {
 
     static bool show(Runner& r, const Action& a) {
         if (a.display.empty()) {
-            for (sim::Display* d : r.emulator_.simulation().displays()) r.show(*d, timeTag(r.now_));
+            for (sim::Display* d : r.emulator_.simulation().displays()) {
+                if (!d->off()) r.show(*d, timeTag(r.now_));
+            }
             return true;
         }
         sim::Display* d = displayThere(r, a);
@@ -456,6 +539,8 @@ const ActionType ScriptActions::kTable[] = {
     {"dock", "VESSEL PORT OTHER-VESSEL OTHER-PORT", readDock, checkDock, dock},
     {"undock", "VESSEL PORT", readUndock, checkUndock, undock},
     {"remove", "VESSEL", readVessel, checkRemove, remove},
+    {"focus", "VESSEL", readVessel, checkFocus, focus},
+    {"power", "DISPLAY", readDisplay, checkDisplay, power},
     {"save", "FILE", readFileName, checkSave, save},
     {"load", "FILE", readFileName, checkLoad, load},
     {"accel", "FACTOR", readAccel, nothingToCheck, accel},

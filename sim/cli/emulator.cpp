@@ -1,12 +1,14 @@
 #include "sim/cli/emulator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "sim/cli/keys.h"
 #include "sim/cli/page_fields.h"
 #include "sim/display.h"
 #include "sim/raster_surface.h"
+#include "sim/text.h"
 
 namespace cli {
 
@@ -40,7 +42,75 @@ bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& erro
         stop();
         return false;
     }
+    // The simulator's cockpit always has both; one the file has no block for is off.
+    focus_ = scenario.focus;
+    if (sim::VesselRecord* f = focus()) {
+        for (const char* id : {"Left", "Right"}) {
+            const std::vector<sim::Display*> all = simulation_->displays();
+            if (std::none_of(all.begin(), all.end(),
+                             [&](const sim::Display* d) { return sim::equalsIgnoringCase(d->name(), id); }))
+                simulation_->addDisplay(id, *f, sim::kDefaultDisplaySize, sim::kDefaultDisplaySize);
+        }
+    }
     return true;
+}
+
+sim::VesselRecord* Emulator::focus() { return simulation_ ? simulation_->findVessel(focus_) : nullptr; }
+
+namespace {
+// The rate a Fuel Management page shows ("Off", "Low" ...); empty when it shows none.
+std::string rateShown(const std::string& page) {
+    static constexpr std::string_view kRate = "Pump Rate: ";
+    const size_t at = page.find(kRate);
+    if (at == std::string::npos) return {};
+    const size_t from = at + kRate.size();
+    std::string rate = page.substr(from, std::min(page.find('\n', from), page.size()) - from);
+    rate.erase(rate.find_last_not_of(' ') + 1);
+    return rate;
+}
+}  // namespace
+
+Emulator::FocusSwitch Emulator::switchFocus(sim::VesselRecord& to) {
+    FocusSwitch result;
+    sim::VesselRecord* from = focus();
+    result.from = from ? from->name : std::string();
+    focus_ = to.name;
+    if (!from || from == &to) return result;
+    std::vector<sim::Display*> cockpit;
+    for (sim::Display* d : simulation_->displays()) {
+        if (&d->vessel() == from) cockpit.push_back(d);
+    }
+    bool wasRunning = false;
+    std::vector<std::string> modes;
+    for (sim::Display* d : cockpit) {
+        modes.push_back(d->instrument() ? d->modeName() : std::string());
+        const std::string rate = d->instrument() ? rateShown(lastPage(*d)) : std::string();
+        wasRunning = wasRunning || (!rate.empty() && rate != "Off");
+    }
+    // As the simulator's pane does: every instrument goes before any is made anew.
+    for (sim::Display* d : cockpit) {
+        if (d->instrument()) d->closeMode();
+    }
+    for (size_t i = 0; i < cockpit.size(); ++i) {
+        sim::Display& d = *cockpit[i];
+        d.moveTo(to);
+        if (!modes[i].empty()) d.openMode(modes[i]);
+        result.reopened.push_back(d.name() + ": " +
+                                  (d.instrument()         ? d.modeName()
+                                   : d.selecting()        ? std::string("mode selection")
+                                   : !d.foreign().empty() ? d.foreign()
+                                                          : std::string("off")));
+    }
+    // The new instruments are drawn at the end of the frame: their pages tell what became of
+    // a running transfer.
+    redrawPending();
+    bool nowOff = wasRunning;
+    for (sim::Display* d : cockpit) {
+        if (d->instrument() && !rateShown(lastPage(*d)).empty() && rateShown(lastPage(*d)) != "Off")
+            nowOff = false;
+    }
+    result.stoppedTransfer = wasRunning && nowOff;
+    return result;
 }
 
 bool Emulator::resume(const sim::ScenarioDescription& scenario, double time, TankLedger& ledger,
@@ -90,14 +160,35 @@ std::string modeKeys(const sim::Simulation& simulation) {
     return keys;
 }
 
-void Emulator::redraw(bool all) {
-    if (!simulation_) return;
-    for (sim::Display* display : simulation_->displays()) {
-        if (!display->instrument() || (!all && display->pendingRedraws <= 0)) continue;
+void Emulator::draw(sim::Display& display) {
+    if (!painter || !painter(display)) {
         // Text only: what the log compares before and after a key.
-        sim::CellSurface surface(static_cast<int>(display->width()), static_cast<int>(display->height()));
-        display->repaint(&surface);
-        pages_[display->name()] = surface.cells().text();
+        sim::CellSurface surface(static_cast<int>(display.width()), static_cast<int>(display.height()));
+        display.repaint(&surface);
+        pages_[display.name()] = surface.cells().text();
+    }
+    display.pendingRedraws = 0;
+    display.nextRedraw = simulation_->simTime + refreshInterval;
+    display.nextRedrawReal = realTime_ + 0.1;  // at most ten times a second
+}
+
+void Emulator::redrawPending() {
+    if (!simulation_ || paused) return;
+    for (sim::Display* display : simulation_->displays()) {
+        if (display->pendingRedraws > 0) draw(*display);
+    }
+}
+
+void Emulator::refresh(double realTime) {
+    realTime_ = realTime;
+    if (!simulation_ || paused) return;
+    const double now = simulation_->simTime;
+    // Steps add up with rounding: a redraw due at 0.5 s is due after 25 steps of 0.02 s.
+    const double slack = 1e-9 * std::max(1.0, std::fabs(now));
+    for (sim::Display* display : simulation_->displays()) {
+        const bool due = display->instrument() && now + slack >= display->nextRedraw &&
+                         realTime + 1e-9 >= display->nextRedrawReal;
+        if (due || display->pendingRedraws > 0) draw(*display);
     }
 }
 
@@ -111,7 +202,7 @@ void Emulator::remember(const sim::Display& display, std::string page) {
 }
 
 void Emulator::pumpStopped() {
-    static constexpr std::string_view kRate = "Pump Rate: ";
+    static constexpr std::string_view kRate = "Pump Rate: ";  // as rateShown() reads it
     for (auto& [name, page] : pages_) {
         const size_t at = page.find(kRate);
         if (at == std::string::npos) continue;
@@ -122,6 +213,7 @@ void Emulator::pumpStopped() {
 
 std::string Emulator::press(sim::Display& display, const std::function<bool()>& press,
                             const std::string& arrow) {
+    if (paused) return kPausedRefusal;
     const std::string before = lastPage(display);
     const std::string modeBefore = display.instrument() ? display.modeName() : std::string();
     const bool consumed = press();
@@ -130,11 +222,11 @@ std::string Emulator::press(sim::Display& display, const std::function<bool()>& 
                : display.selecting() ? "not consumed (no mode on that key)"
                                      : "not consumed (no mode shown)";
     if (display.instrument() && display.modeName() != modeBefore) {
-        redraw(false);
+        redrawPending();
         return "selected " + display.modeName();
     }
     if (display.pendingRedraws <= 0) return "consumed, no change";
-    redraw(false);
+    redrawPending();
     return describeChange(before, lastPage(display), arrow);
 }
 

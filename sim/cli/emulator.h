@@ -62,14 +62,38 @@ public:
     const std::string& modulePath() const { return modulePath_; }
     const ModuleFaults& faults() const { return faults_; }
 
-    // The simulator's display refresh: every display that asked for a redraw since its last one,
-    // or every display when `all`, is drawn (onto a surface that keeps only the text).
-    void redraw(bool all);
+    // The focus vessel: its cockpit always has a Left and a Right display (one the scenario
+    // names no mode for starts off). Null when there is none.
+    sim::VesselRecord* focus();
+    // The simulator's focus switch: every display of the old focus vessel's cockpit loses its
+    // instrument, then each is opened again, in the same mode, for `to`. What the log says.
+    struct FocusSwitch {
+        std::string from;
+        std::vector<std::string> reopened;  // "Left: Fuel Management", "Right: off"
+        bool stoppedTransfer = false;       // a display showed a rate before and shows Off now
+    };
+    FocusSwitch switchFocus(sim::VesselRecord& to);
+
+    // The simulator's display refresh, at the end of a frame at `realTime` (s): a display is
+    // drawn when it asked for a redraw, or when `refreshInterval` of simulated time and a tenth
+    // of a real second have passed since its last drawing. Nothing is drawn while paused.
+    void refresh(double realTime);
+    // Only the displays that asked for a redraw, as at once after a key.
+    void redrawPending();
+    double refreshInterval = 0.5;  // s of simulated time, the simulator's default
+    // Paused: no time steps (the caller's), no redraws, and keys and buttons do not reach the
+    // displays (press() refuses them).
+    bool paused = false;
+    static constexpr const char* kPausedRefusal =
+        "refused: paused (keys and buttons reach a display only while the simulation runs)";
+    // Draws a display in place of the text-only drawing (play keeps a picture); false to leave
+    // it to the text-only drawing.
+    std::function<bool(sim::Display&)> painter;
     // The page a display showed when it was last drawn, as text; empty before its first drawing.
     std::string lastPage(const sim::Display& display) const;
     // A key or button pressed on a display, and what became of it for the log: not consumed,
     // consumed without a change, a mode selected, or the settings it changed on the page. A
-    // display that asks for a redraw is drawn at once, as before the simulator's next frame.
+    // display that asks for a redraw is drawn at once, as at the end of the simulator's frame.
     std::string press(sim::Display& display, const std::function<bool()>& press, const std::string& arrow);
     // A drawing made elsewhere (a picture) is what the display shows from then on.
     void remember(const sim::Display& display, std::string page);
@@ -83,6 +107,9 @@ private:
     std::unique_ptr<sim::ModuleLoader> loader_;
     ModuleFaults faults_;
     std::map<std::string, std::string> pages_;  // by display name
+    std::string focus_;
+    double realTime_ = 0.0;
+    void draw(sim::Display& display);
 };
 
 }  // namespace cli

@@ -110,7 +110,9 @@ int main(int argc, char** argv) {
     run->add_option("--accel", runOptions.accel, "Time acceleration: simulated seconds per frame second")
         ->check(within(0.0, 1e6, "a time acceleration above 0 and up to 1000000"))
         ->capture_default_str();
-    run->add_option("--refresh", runOptions.refresh, "Seconds of real time between redraws of every display")
+    const char* refreshHelp =
+        "Seconds of simulated time between a display's redraws, as the simulator's InstrumentUpdateInterval";
+    run->add_option("--refresh", runOptions.refresh, refreshHelp)
         ->check(within(0.0, 3600.0, "a refresh interval above 0 and up to 3600 s"))
         ->capture_default_str();
     run->add_flag("--no-pictures", noPictures, "Write no PNG pictures");
@@ -120,10 +122,14 @@ int main(int argc, char** argv) {
     CLI::App* playCommand = app.add_subcommand("play", "Play a scenario in real time in the terminal");
     playCommand->footer(
         "Keys: M, = or +, -, T, S, D, / or ? go to the display as the simulator delivers them;\n"
-        "F1 mode selection (then F for Fuel Management), Tab next display, < and > time acceleration,\n"
-        "P pause, W save and go on from the saved file (in the --out folder), Q quit. On quitting the\n"
-        "tank table and the conservation check are printed.");
+        "F1 mode selection (then F for Fuel Management), O display on/off, F3 focus on the next vessel,\n"
+        "Tab next display, < and > time acceleration, P pause (keys and buttons wait), W save and go on\n"
+        "from the saved file (in the --out folder), Q quit. On quitting the tank table and the\n"
+        "conservation check are printed.");
     playCommand->add_option("scenario", playScenario, "Scenario file (docs/scenario-format.md)")->required();
+    playCommand->add_option("--refresh", playOptions.refresh, refreshHelp)
+        ->check(within(0.0, 3600.0, "a refresh interval above 0 and up to 3600 s"))
+        ->capture_default_str();
     playCommand->add_option("--accel", playOptions.accel, "Time acceleration to start with")
         ->check(within(0.09, 10000.0, "a time acceleration from 0.1 to 10000"))
         ->capture_default_str();

@@ -24,7 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr double kMinAccel = 0.1, kMaxAccel = 10000.0;
-constexpr double kFullRefresh = 1.0;   // s of real time between redraws of every display
 constexpr double kLongestFrame = 0.1;  // a stalled terminal does not turn into one huge step
 
 class Screen {
@@ -75,6 +74,7 @@ constexpr const char* kKeyLines[] = {
     "  / or ?  help page (these are the display's keys)",
     "  F1  mode selection       Tab  next display",
     "  < >  time acceleration   P    pause",
+    "  O  display on/off        F3   focus on the next vessel",
     "  W  save, then go on from the saved file",
     "  Q  quit",
 };
@@ -93,6 +93,9 @@ public:
 private:
     void handle(int key);
     void save();
+    void switchFocus();
+    // The picture of the display on screen, as it was last drawn.
+    const Painted& picture();
     void drawDisplay(int top, int left);
     int drawSide(int top, int left);  // the rows it took
     sim::Display* current();
@@ -107,9 +110,8 @@ private:
     bool paused_ = false;
     bool quit_ = false;
     size_t displayIndex_ = 0;
-    std::string message_;  // what the last key did
-    Painted painted_;
-    std::string paintedName_;
+    std::string message_;                      // what the last key did
+    std::map<std::string, Painted> pictures_;  // by display name
 };
 
 sim::Display* Player::current() {
@@ -126,10 +128,12 @@ std::string Player::hint() {
     const std::string keys = modeKeys(emulator_.simulation());
     if (d->selecting())
         return "Mode selection: press " + (keys.empty() ? std::string("F1") : keys + ", F1") + " to go back.";
+    if (d->off())
+        return d->name() + " is off: press O to switch it on, or F1 for the mode selection, then " + keys +
+               ".";
     if (!d->instrument())
-        return d->name() +
-               (d->foreign().empty() ? " shows no mode" : " shows " + d->foreign() + ", not emulated") +
-               ": press F1 for the mode selection, then " + keys + ".";
+        return d->name() + " shows " + d->foreign() +
+               ", not emulated: press F1 for the mode selection, then " + keys + ".";
     return "Press M to step the pump mode, ? for the instrument's help, F1 for the mode selection, Q to "
            "quit.";
 }
@@ -159,7 +163,35 @@ void Player::save() {
         quit_ = true;
         return;
     }
-    paintedName_.clear();
+    pictures_.clear();
+}
+
+void Player::switchFocus() {
+    const std::vector<sim::VesselRecord*> vessels = emulator_.simulation().vessels();
+    sim::VesselRecord* from = emulator_.focus();
+    if (vessels.size() < 2 || !from) {
+        message_ = "F3: no other vessel to take the focus";
+        return;
+    }
+    const auto at = std::find(vessels.begin(), vessels.end(), from);
+    sim::VesselRecord& to =
+        *vessels[at == vessels.end() ? 0 : static_cast<size_t>(at - vessels.begin() + 1) % vessels.size()];
+    const Emulator::FocusSwitch done = emulator_.switchFocus(to);
+    base_.focus = to.name;
+    std::string reopened;
+    for (const std::string& r : done.reopened) reopened += (reopened.empty() ? "" : ", ") + r;
+    message_ =
+        "F3: focus " + to.name + "; the displays of " + done.from + " opened again for it (" + reopened +
+        ")" +
+        (done.stoppedTransfer ? "; the running transfer stopped (the module resets it for another vessel)."
+                              : ".");
+}
+
+const Painted& Player::picture() {
+    static const Painted kNone;
+    sim::Display* d = current();
+    const auto it = d ? pictures_.find(d->name()) : pictures_.end();
+    return it == pictures_.end() ? kNone : it->second;
 }
 
 void Player::handle(int key) {
@@ -172,7 +204,6 @@ void Player::handle(int key) {
         case '\t':
         case KEY_BTAB:
             displayIndex_ += key == '\t' ? 1 : emulator_.simulation().displays().size() - 1;
-            paintedName_.clear();
             if (sim::Display* d = current())
                 message_ = (key == '\t' ? "Tab" : "Shift-Tab") + (": display " + d->name());
             return;
@@ -191,6 +222,7 @@ void Player::handle(int key) {
         case 'P':
         case ' ':
             paused_ = !paused_;
+            emulator_.paused = paused_;
             message_ = paused_ ? "Paused: P or space goes on." : "Going on.";
             return;
         case 'w':
@@ -200,7 +232,29 @@ void Player::handle(int key) {
             return;
         case KEY_F(1):
             if (sim::Display* d = current())
-                message_ = "Mode select on " + d->name() + ": " + selectOutcome(*d);
+                message_ = "Mode select on " + d->name() + ": " +
+                           (paused_ ? std::string(Emulator::kPausedRefusal) : selectOutcome(*d));
+            return;
+        case 'o':
+        case 'O':
+            if (sim::Display* d = current()) {
+                if (paused_) {
+                    message_ = "Power on " + d->name() + ": " + Emulator::kPausedRefusal;
+                } else {
+                    const bool on = d->power();
+                    emulator_.redrawPending();
+                    message_ = "Power on " + d->name() + ": " +
+                               (!on               ? std::string("off")
+                                : d->instrument() ? "on, " + d->modeName()
+                                                  : "on, " + d->foreign() + " (not emulated)");
+                }
+            }
+            return;
+        case KEY_F(3):
+            if (paused_)
+                message_ = std::string("F3: ") + Emulator::kPausedRefusal;
+            else
+                switchFocus();
             return;
         case KEY_RESIZE:
             return;
@@ -219,7 +273,8 @@ void Player::handle(int key) {
 }
 
 void Player::drawDisplay(int top, int left) {
-    if (!painted_.surface) return;
+    const Painted& painted = picture();
+    if (!painted.surface) return;
     const auto inside = [](int y, int x) {
         return y >= 0 && y < std::min(LINES, rowLimit) && x >= 0 && x < COLS;
     };
@@ -229,7 +284,7 @@ void Player::drawDisplay(int top, int left) {
     const auto lineAt = [&](int y, int x, chtype c, int n) {
         if (inside(y, x)) mvhline(y, x, c, std::min(n, COLS - x));
     };
-    const sim::CellView& cells = painted_.surface->cells();
+    const sim::CellView& cells = painted.surface->cells();
     const int rows = cells.rows(), columns = cells.columns();
     addAt(top, left, ACS_ULCORNER);
     lineAt(top, left + 1, ACS_HLINE, columns);
@@ -253,9 +308,9 @@ void Player::drawDisplay(int top, int left) {
     lineAt(top + rows + 1, left + 1, ACS_HLINE, columns);
     addAt(top + rows + 1, left + columns + 1, ACS_LRCORNER);
     for (int slot = 0; slot < 6; ++slot) {
-        const int row = top + 1 + buttonRow(*painted_.surface, slot);
-        const std::string& l = painted_.labels[static_cast<size_t>(slot)];
-        const std::string& r = painted_.labels[static_cast<size_t>(slot + 6)];
+        const int row = top + 1 + buttonRow(*painted.surface, slot);
+        const std::string& l = painted.labels[static_cast<size_t>(slot)];
+        const std::string& r = painted.labels[static_cast<size_t>(slot + 6)];
         if (!l.empty()) put(row, left - 1 - static_cast<int>(l.size()), l);
         if (!r.empty()) put(row, left + columns + 3, r);
     }
@@ -272,7 +327,7 @@ int Player::drawSide(int top, int left) {
     };
     line("kestrane-sim play: " + options_.scenarioLabel, A_BOLD);
     std::snprintf(text, sizeof text, "Time %.2f s   acceleration x%g%s", s.simTime, accel_,
-                  paused_ ? "   PAUSED" : "");
+                  paused_ ? "   PAUSED: keys and buttons do not reach the displays" : "");
     line(text);
     const std::vector<sim::Display*> displays = s.displays();
     if (sim::Display* d = current()) {
@@ -331,10 +386,10 @@ int putWrapped(int y, int x, int width, const std::string& text, int rows) {
 
 void Player::draw() {
     size_t labelWidth = 3;
-    for (const std::string& l : painted_.labels) labelWidth = std::max(labelWidth, l.size());
+    for (const std::string& l : picture().labels) labelWidth = std::max(labelWidth, l.size());
     const int left = static_cast<int>(labelWidth) + 2;
-    const int columns = painted_.surface ? painted_.surface->cells().columns() : sim::kGridColumns;
-    const int rows = painted_.surface ? painted_.surface->cells().rows() : sim::kGridRows;
+    const int columns = picture().surface ? picture().surface->cells().columns() : sim::kGridColumns;
+    const int rows = picture().surface ? picture().surface->cells().rows() : sim::kGridRows;
     const int sideLeft = left + columns + 4 + static_cast<int>(labelWidth) + 2;
     int tanks = 0;
     for (sim::VesselRecord* v : emulator_.simulation().vessels()) tanks += static_cast<int>(v->tanks.size());
@@ -369,28 +424,24 @@ void Player::draw() {
 int Player::run() {
     Screen screen;
     screen_ = &screen;
+    emulator_.refreshInterval = options_.refresh;
+    // Every display keeps the picture of its last drawing, which the screen shows.
+    emulator_.painter = [this](sim::Display& d) {
+        if (!drawable(d)) return false;
+        Painted p = paint(d);
+        emulator_.remember(d, p.surface->cells().text());
+        pictures_[d.name()] = std::move(p);
+        return true;
+    };
     auto last = Clock::now();
-    double sinceRefresh = kFullRefresh, sinceShown = options_.refresh;
+    double realTime = 0.0;
     while (!quit_) {
         for (int key = getch(); key != ERR && !quit_; key = getch()) handle(key);
         if (quit_) break;
         const auto now = Clock::now();
         const double real = std::min(std::chrono::duration<double>(now - last).count(), kLongestFrame);
         last = now;
-        sinceRefresh += real;
-        sinceShown += real;
-        // The display on screen is drawn onto a picture; every display is refreshed as the
-        // simulator refreshes its displays, and whenever one asks.
-        if (sim::Display* d = current()) {
-            if (d->name() != paintedName_ || d->pendingRedraws > 0 || sinceShown >= options_.refresh) {
-                painted_ = drawable(*d) ? paint(*d) : Painted{};
-                if (painted_.surface) emulator_.remember(*d, painted_.surface->cells().text());
-                paintedName_ = d->name();
-                sinceShown = 0.0;
-            }
-        }
-        emulator_.redraw(sinceRefresh >= kFullRefresh);
-        if (sinceRefresh >= kFullRefresh) sinceRefresh = 0.0;
+        realTime += real;
         if (!paused_ && real > 0.0) {
             ledger.beforeStep();
             emulator_.simulation().step(real * accel_);
@@ -403,10 +454,14 @@ int Player::run() {
                 emulator_.pumpStopped();
             }
         }
+        // The end of the frame: the displays are drawn as the simulator draws them (none while
+        // paused).
+        emulator_.refresh(realTime);
         erase();
         draw();
         refresh();
     }
+    emulator_.painter = nullptr;
     screen_ = nullptr;
     ledger.finish();
     return kExitOk;

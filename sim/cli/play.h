@@ -10,7 +10,7 @@ namespace cli {
 
 struct PlayOptions {
     double accel = 1.0;
-    double refresh = 0.1;  // s between redraws of the display on screen
+    double refresh = 0.5;  // s of simulated time between a display's redraws (the simulator's default)
     std::filesystem::path outDir = "kestrane-out";
     std::string stem;           // beginning of the saved scenarios' names
     std::string scenarioLabel;  // shown at the top

@@ -138,6 +138,14 @@ Runner::Names Runner::Names::of(const sim::ScenarioDescription& s) {
         n.ports[v.name] = v.ports;
     }
     for (const sim::ScenarioDisplay& d : s.displays) n.displays.emplace_back(d.name, d.vessel);
+    // The cockpit's two displays are there, off, also when the file names no mode for them.
+    n.focus = s.focus;
+    for (const char* id : {"Left", "Right"}) {
+        if (!s.focus.empty() && std::none_of(n.displays.begin(), n.displays.end(), [&](const auto& d) {
+                return sim::equalsIgnoringCase(d.first, id);
+            }))
+            n.displays.emplace_back(id, s.focus);
+    }
     return n;
 }
 
@@ -191,7 +199,7 @@ void Runner::show(sim::Display& display, const std::string& tag) {
          << (display.instrument()         ? display.modeName()
              : display.selecting()        ? "mode selection"
              : !display.foreign().empty() ? display.foreign() + " (not emulated)"
-                                          : "no mode")
+                                          : "off")
          << " on " << sim::printable(display.vessel().name) << ", " << size << " pixels, at " << seconds(now_)
          << "\n";
     if (!drawable(display)) {
@@ -287,10 +295,10 @@ int Runner::run(std::string& error) {
     out_ << "Scenario: " << options_.scenarioLabel << "\n";
     if (!script_.actions.empty()) out_ << "Script:   " << script_.source << "\n";
     out_ << "Run:      " << seconds(end) << " of simulated time, frames of " << options_.step
-         << " s at time acceleration " << options_.accel << "; every display is redrawn each "
-         << options_.refresh << " s and whenever it asks\n\n";
+         << " s at time acceleration " << options_.accel << "; a display is redrawn every "
+         << options_.refresh << " s of simulated time (at most 10 times a second) and whenever it asks\n\n";
 
-    const long long refreshFrames = std::max(1LL, std::llround(options_.refresh / options_.step));
+    emulator_.refreshInterval = options_.refresh;
     long long frame = 0;
     size_t next = 0;
     ProgressBar progress("kestrane-sim");
@@ -299,7 +307,7 @@ int Runner::run(std::string& error) {
         while (next < script_.actions.size() && nearlyReached(script_.actions[next].time)) {
             // As in the simulator's frame loop, a display that asked for a redraw is drawn before
             // the next key, button or step reaches anything.
-            emulator_.redraw(false);
+            emulator_.redrawPending();
             const Action& action = script_.actions[next];
             if (!action.type->run(*this, action)) {
                 error = error_;
@@ -307,7 +315,8 @@ int Runner::run(std::string& error) {
             }
             ++next;
         }
-        emulator_.redraw(frame % refreshFrames == 0);
+        // Frames are --step seconds of real time apart.
+        emulator_.refresh(static_cast<double>(frame) * options_.step);
         if (nearlyReached(end)) break;
         double dt = options_.step * accel_;
         // Steps end on the times of actions and of the end, so that they happen when written.
@@ -332,7 +341,7 @@ int Runner::run(std::string& error) {
 
     for (sim::Display* d : emulator_.simulation().displays()) {
         const auto shown = shownAt_.find(d->name());
-        if (shown == shownAt_.end() || shown->second != now_) show(*d, "end");
+        if (!d->off() && (shown == shownAt_.end() || shown->second != now_)) show(*d, "end");
     }
     emulator_.stop();
     if (!writeFiles(files_, error)) return kExitError;

@@ -30,7 +30,7 @@ struct RunOptions {
     std::optional<double> time;  // s of simulated time; default: the script's last action, or 60 s
     double step = 0.02;          // s of real time per frame
     double accel = 1.0;          // simulated seconds per real second
-    double refresh = 1.0;        // s of real time between redraws of every display
+    double refresh = 0.5;        // s of simulated time between a display's redraws (the simulator's default)
     bool pictures = true;
     std::filesystem::path outDir = "kestrane-out";
     std::string stem;           // beginning of the picture names
@@ -79,6 +79,7 @@ private:
         std::vector<std::string> vessels;
         std::map<std::string, unsigned> ports;
         std::vector<std::pair<std::string, std::string>> displays;  // display, its vessel
+        std::string focus;
 
         static Names of(const sim::ScenarioDescription& s);
         bool hasVessel(const std::string& name) const;

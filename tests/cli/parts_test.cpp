@@ -1,12 +1,17 @@
 // The parts of kestrane-sim on their own: the tank ledger's conservation check must catch
-// propellant that appears, disappears or is moved unevenly; scripts parse into actions.
+// propellant that appears, disappears or is moved unevenly; scripts parse into actions; the
+// emulator redraws its displays and takes keys as the simulator does.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <optional>
 
+#include "sim/cli/emulator.h"
 #include "sim/cli/keys.h"
 #include "sim/cli/ledger.h"
 #include "sim/cli/script.h"
+#include "sim/display.h"
 #include "sim/simulation.h"
 
 namespace {
@@ -192,3 +197,69 @@ TEST(Script, LinesBecomeTimedActionsWithTheirArguments) {
 }
 
 }  // namespace
+
+TEST(Emulator, RedrawsEveryHalfSecondAtMostTenTimesASecondAtOnceWhenAskedAndNothingWhilePaused) {
+    std::string error;
+    const std::optional<sim::ScenarioDescription> scenario =
+        sim::readScenarioFile(KESTRANE_SCENARIOS "/docked-depot.scn", error);
+    ASSERT_TRUE(scenario) << error;
+    cli::Emulator e(KESTRANE_MODULE);
+    ASSERT_TRUE(e.start(*scenario, error)) << error;
+    sim::Simulation& s = e.simulation();
+    // The file has no Right block: the cockpit has one all the same, off, on the focus ship.
+    sim::Display* left = s.findDisplay("Left");
+    sim::Display* right = s.findDisplay("Right");
+    ASSERT_TRUE(left && right);
+    EXPECT_TRUE(right->off());
+    EXPECT_EQ(&right->vessel(), e.focus());
+    std::map<std::string, int> draws;
+    e.painter = [&](sim::Display& d) {
+        ++draws[d.name()];
+        return false;  // and the emulator's own text drawing
+    };
+    // Frames of 0.02 s of real time at time acceleration `accel`, up to simulated time `until`.
+    double real = 0.0;
+    const auto fly = [&](double until, double accel) {
+        while (s.simTime < until - 1e-9) {
+            s.step(0.02 * accel);
+            real += 0.02;
+            e.refresh(real);
+        }
+    };
+    e.refresh(real);
+    EXPECT_EQ(draws["Left"], 1);  // the new instrument at once
+    fly(2.0, 1.0);
+    EXPECT_EQ(draws["Left"], 5);       // at 0.5, 1, 1.5 and 2 s
+    fly(12.0, 10.0);                   // 0.2 s a frame: ten times a real second, not 20
+    EXPECT_EQ(draws["Left"], 5 + 10);  // at 3, 4 ... 12 s
+    EXPECT_EQ(draws["Right"], 0);      // off: nothing to draw
+
+    // A key whose instrument asks for a redraw is drawn at once.
+    const std::string changed = e.press(
+        *left, [&] { return left->key(*cli::keyCode("M")); }, "->");
+    EXPECT_EQ(changed.rfind("changed: mode Cross-Feed -> Load", 0), 0u) << changed;
+    EXPECT_EQ(draws["Left"], 16);
+
+    // Paused: keys do not reach the instrument, and nothing is drawn, also what was asked for.
+    e.paused = true;
+    const std::string page = e.lastPage(*left);
+    EXPECT_EQ(e.press(
+                  *left, [&] { return left->key(*cli::keyCode("M")); }, "->"),
+              cli::Emulator::kPausedRefusal);
+    ++left->pendingRedraws;
+    for (int i = 0; i < 50; ++i) e.refresh(real += 0.02);
+    EXPECT_EQ(draws["Left"], 16);
+    e.paused = false;
+    e.refresh(real += 0.02);
+    EXPECT_EQ(draws["Left"], 17);
+    EXPECT_EQ(e.lastPage(*left), page);  // still Load: the key never arrived
+
+    // The display's power key: off, then on again in its last mode, a new instrument.
+    EXPECT_FALSE(left->power());
+    EXPECT_TRUE(left->off());
+    EXPECT_TRUE(left->power());
+    EXPECT_EQ(left->modeName(), cli::kModeName);
+    EXPECT_TRUE(right->power());
+    EXPECT_EQ(right->foreign(), "Orbit");  // never shown a mode: the simulator's default
+    e.stop();
+}

@@ -77,11 +77,35 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
                                                           {"<", "Key <: time acceleration x1"},
                                                           {"p", "Paused: P or space goes on."},
                                                           {"p", "Going on."},
-                                                          {"Tab", "Tab: display Left"},
+                                                          {"Tab", "Tab: display Right"},
                                                           {"BTab", "Shift-Tab: display Left"}}) {
         tmux({"send-keys", "-t", "play", key});
         EXPECT_TRUE(waitFor(says)) << key << "\n" << screen();
     }
+
+    // Paused: no time passes, nothing is redrawn and the display's keys are refused, as the status
+    // line says.
+    const auto timeShown = [&] {
+        const std::string text = screen();
+        const size_t at = text.find("Time ");
+        return at == std::string::npos ? std::string() : text.substr(at, text.find(" s ", at) - at);
+    };
+    tmux({"send-keys", "-t", "play", "p"});
+    ASSERT_TRUE(waitFor("PAUSED: keys and buttons do not reach the displays")) << screen();
+    const std::string pausedAt = timeShown();
+    ASSERT_FALSE(pausedAt.empty()) << screen();
+    for (const char* key : {"m", "F1", "o"}) tmux({"send-keys", "-t", "play", key});
+    ASSERT_TRUE(waitFor("Power on Left: refused: paused")) << screen();
+    tmux({"send-keys", "-t", "play", "m"});
+    ASSERT_TRUE(waitFor("Key m (scan code 0x32) on Left: refused: paused")) << screen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(timeShown(), pausedAt);
+    EXPECT_TRUE(contains(screen(), "Pump Mode: Load (SRC => TGT)")) << screen();
+    tmux({"send-keys", "-t", "play", "p"});
+    ASSERT_TRUE(waitFor("Going on.")) << screen();
+    for (int i = 0; i < 100 && timeShown() == pausedAt; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_NE(timeShown(), pausedAt);
 
     // Save: the file is written and the session goes on from it with the same configuration.
     tmux({"send-keys", "-t", "play", "w"});

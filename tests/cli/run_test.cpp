@@ -348,3 +348,65 @@ TEST_F(CliTest, ARunWithoutDisplaysHasOneBlankLineBeforeItsTable) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "whenever it asks\n\nTanks from 0 s to 1.00 s:\n")) << r.out;
 }
+
+TEST_F(CliTest, AFocusSwitchOpensTheSameModesForTheNewFocusAndStopsTheTransfer) {
+    const Result r =
+        run({"run", scenario("load-running.scn"), "--no-pictures", "--script",
+             script("focus.script",
+                    "2 focus Depot\n2 show Left\n3 save focus.scn\n4 remove Depot\n5 show Left\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(
+        contains(r.out,
+                 "     2.00 s  focus Depot; the displays of Tanker closed and opened again for Depot "
+                 "(Left: Fuel Management, Right: off); the running transfer stopped: the module resets "
+                 "it when its display opens for another vessel\n"))
+        << r.out;
+    // The instrument was made for the new focus vessel, which the save names.
+    const std::vector<std::string> left = pages(r.out, "Left");
+    ASSERT_EQ(left.size(), 2u) << r.out;
+    EXPECT_EQ(lines(left[0]).front(), "Fuel Mgt Depot (ProjectAlpha_ISS)");
+    EXPECT_TRUE(contains(left[0], "Pump Rate: Off")) << left[0];
+    const std::string saved = readFile(work / "kestrane-out/focus.scn");
+    EXPECT_TRUE(contains(saved, "BEGIN_FOCUS\n  Ship Depot\nEND_FOCUS\n")) << saved;
+    EXPECT_FALSE(contains(saved, "BEGIN_MFD Right")) << saved;  // off: no block, as the simulator
+    // The focus vessel leaving: the focus and the cockpit go to another vessel first.
+    EXPECT_TRUE(contains(r.out,
+                         "     4.00 s  remove Depot: the focus goes to Tanker; the displays of Depot closed "
+                         "and opened again for Tanker (Left: Fuel Management, Right: off)\n"))
+        << r.out;
+    EXPECT_EQ(lines(left[1]).front(), "Fuel Mgt Tanker (DG-S)");
+    // Two seconds at Medium, then nothing.
+    EXPECT_NEAR(tankRow(r.out, "Tanker", 3).after, 470.0, 1e-9);
+    EXPECT_TRUE(contains(r.out, "Conservation check: passed")) << r.out;
+}
+
+TEST_F(CliTest, ADisplayTheScenarioHasNoBlockForStartsOffAndAScriptSwitchesItOn) {
+    // The shipped scenario without its Left block, as the simulator's Vessel-vessel.scn has none.
+    std::string text = readFile(scenario("docked-depot.scn"));
+    const size_t from = text.find("BEGIN_MFD Left"), to = text.find("END_MFD\n");
+    ASSERT_NE(to, std::string::npos);
+    text.erase(from, to + 8 - from);
+    std::ofstream(root / "nomfd.scn") << text;
+    const Result r = run({"run", (root / "nomfd.scn").string(), "--no-pictures", "--script",
+                          script("on.script",
+                                 "0 show\n1 key M Left\n1 power Left\n2 select Left\n2 key F Left\n"
+                                 "3 save on.scn\n4 power Left\n4 save off.scn\n5 power Left\n5 open Right\n"
+                                 "6 show\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* line :
+         {"     1.00 s  key M (M, 0x32) on Left: not consumed (no mode shown)\n",
+          "     1.00 s  power Left: on, Orbit (not emulated)\n",
+          "     2.00 s  key F (F, 0x21) on Left: selected Fuel Management\n",
+          "     4.00 s  power Left: off\n", "     5.00 s  power Left: on, Fuel Management\n"})
+        EXPECT_TRUE(contains(r.out, line)) << line << r.out;
+    // Nothing to show while both are off; both show the mode at 6 s.
+    ASSERT_EQ(pages(r.out, "Left").size(), 1u) << r.out;
+    ASSERT_EQ(pages(r.out, "Right").size(), 1u) << r.out;
+    EXPECT_EQ(lines(pages(r.out, "Right")[0]).front(), "Fuel Mgt Tanker (DG-S)");
+    // Saved as the simulator saves: a block for the display that is on, none for one that is off.
+    const std::string on = readFile(work / "kestrane-out/on.scn");
+    EXPECT_TRUE(contains(on, "BEGIN_MFD Left\n  TYPE User\n  MODE Fuel Management\n")) << on;
+    EXPECT_FALSE(contains(on, "BEGIN_MFD Right")) << on;
+    EXPECT_FALSE(contains(readFile(work / "kestrane-out/off.scn"), "BEGIN_MFD"))
+        << readFile(work / "kestrane-out/off.scn");
+}
