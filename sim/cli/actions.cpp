@@ -172,7 +172,9 @@ struct ScriptActions {
         const bool had = d->instrument() != nullptr;
         d->closeMode();
         r.log() << "close " << a.display
-                << (had ? ": left the mode (a running transfer goes on)" : ": showed no mode") << "\n";
+                << (had ? ": left the mode, the display is off (a running transfer goes on)"
+                        : ": showed no mode")
+                << "\n";
         return true;
     }
 
