@@ -1,9 +1,9 @@
 # Fails unless the simulator DLL is what the simulator can load: a PE32 (x86) or PE32+ (x64)
-# DLL that exports exactly the module's callbacks, undecorated; that imports only from the
-# system's DLLs and from the simulator's executable; and whose every import from the
-# executable is an MSVC-mangled name of a function the SDK declares. With STAND_IN, every one
-# of those must also be exported by the stand-in simulator, since Wine would bind a missing one
-# to a stub that fails only when called.
+# DLL whose export table holds exactly the module's callbacks, undecorated, and no other entry
+# (an unnamed one included); that imports only from the system's DLLs and from the simulator's
+# executable; and whose every import from the executable is an MSVC-mangled name of a function
+# the SDK declares. With STAND_IN, every one of those must also be exported by the stand-in
+# simulator, since Wine would bind a missing one to a stub that fails only when called.
 # Usage: cmake -DREADOBJ= -DUNDNAME= -DFILE= -DLIBRARY=<dll> -DBITS=32|64 -DSDK_INCLUDE=<folder>
 #              -DHOST=orbiter.exe [-DSTAND_IN=<exe>] -P check_simulator_dll.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/callback_exports.cmake)
@@ -15,6 +15,30 @@ set(system_dlls kernel32.dll gdi32.dll user32.dll ucrtbase.dll)
 function(exports_of image out)
   tool_names(names "^  Name: (.+)$" ${READOBJ} --coff-exports ${image})
   set(${out} "${names}" PARENT_SCOPE)
+endfunction()
+
+# Every entry of an image's export table, sorted: its name, or "(ordinal N, no name)" for an
+# entry without one, such as the empty slot a table numbered from ordinal 0 starts with.
+function(export_entries image out)
+  tool_lines(lines ${READOBJ} --coff-exports ${image})
+  set(entries)
+  set(ordinal "")
+  foreach(line IN LISTS lines ITEMS "  Ordinal: end")
+    if(line MATCHES "^  Ordinal: (.+)$")
+      if(NOT ordinal STREQUAL "")
+        if(name STREQUAL "")
+          set(name "(ordinal ${ordinal}, no name)")
+        endif()
+        list(APPEND entries "${name}")
+      endif()
+      set(ordinal "${CMAKE_MATCH_1}")
+      set(name "")
+    elseif(line MATCHES "^  Name: *(.*)$")
+      string(STRIP "${CMAKE_MATCH_1}" name)
+    endif()
+  endforeach()
+  list(SORT entries)
+  set(${out} "${entries}" PARENT_SCOPE)
 endfunction()
 
 set(checks 0)
@@ -35,7 +59,7 @@ if(NOT kind MATCHES "${expected}")
 endif()
 passed()
 
-exports_of(${LIBRARY} exports)
+export_entries(${LIBRARY} exports)
 require_exactly_the_callbacks(${LIBRARY} exports)
 passed()
 
