@@ -5,7 +5,7 @@ TransferState transferState;
 void clearTransferState() { transferState = TransferState{}; }
 
 void resetTransferState(VESSEL* vessel) {
-    OBJHANDLE handle = vessel ? vessel->GetHandle() : nullptr;
+    OBJHANDLE handle = vessel ? vesselHandle(vessel) : nullptr;
     transferState = TransferState{};
     transferState.setTarget(vessel, handle);
     transferState.setSource(vessel, handle);

@@ -219,6 +219,19 @@ OBJHANDLE oapiGetVesselByName(char* name) {
     return nullptr;
 }
 
+DWORD oapiGetVesselCount() {
+    DWORD count = 0;
+    for (int i = 0; i < vesselCount; ++i) count += vessels[i].alive;
+    return count;
+}
+
+OBJHANDLE oapiGetVesselByIndex(int index) {
+    for (int i = 0; i < vesselCount; ++i) {
+        if (vessels[i].alive && index-- == 0) return &vessels[i];
+    }
+    return nullptr;
+}
+
 bool oapiIsVessel(OBJHANDLE hVessel) {
     StandInVessel* v = vesselOfHandle(hVessel);
     return v && v->alive;
