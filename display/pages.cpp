@@ -65,10 +65,8 @@ void PumpMFD::Repaint(HDC surface) {
 
 void PumpMFD::drawStatusLines(HDC surface) {
     const TransferState& s = transferState;
-    // The state is the module's, so the last display opened may have set it up for another
-    // vessel than this one: the title names the vessel whose tanks the page shows.
-    VESSEL* titled = s.targetVessel ? s.targetVessel : pV;
-    if (titled) {
+    // The title names the vessel whose tanks and ports the page shows.
+    if (VESSEL* titled = shownVessel(pV)) {
         writeHereColor(surface, kNameColour, " %s (%s)", text(titled->GetName()),
                        text(titled->GetClassNameA()));
     }
@@ -135,7 +133,9 @@ void PumpMFD::drawSourceTank(HDC surface, uint32_t count) {
 
 void PumpMFD::drawDockingSection(HDC surface) {
     const TransferState& s = transferState;
-    const uint32_t ports = pV ? pV->DockCount() : 0;
+    // The ports of the vessel the title names, the one the docked source is looked up at.
+    VESSEL* vessel = shownVessel(pV);
+    const uint32_t ports = vessel ? vessel->DockCount() : 0;
     if (ports == 0) {
         writeAtOpaque(surface, 0, kDockPortRow, kWarningText, kAlertBackground, " NO DOCKING PORTS ");
         return;

@@ -107,7 +107,8 @@ void readLine(const char* line, VESSEL* own, BlockShape& shape) {
                 if (validRate(number)) s.pumpRate = number;
                 break;
             case ScenarioItem::DockPort:
-                if (number >= 0 && static_cast<uint32_t>(number) < portCount(own)) s.dockPort = number;
+                if (number >= 0 && static_cast<uint32_t>(number) < portCount(shownVessel(own)))
+                    s.dockPort = number;
                 break;
             case ScenarioItem::TargetTank:
                 if (number >= 0) s.targetTank = number;

@@ -7,6 +7,6 @@
 
 // Writes the items, then clears the state: the next block written carries nothing.
 void writeStatusBlock(FILEHANDLE scn);
-// Reads the block's lines into the state; `own` is the reading instrument's vessel, whose
-// docking ports a port number must name.
+// Reads the block's lines into the state; `own` is the reading instrument's vessel. A port
+// number must name a docking port of the target vessel (`own` while there is none).
 void readStatusBlock(FILEHANDLE scn, VESSEL* own);
