@@ -206,6 +206,12 @@ void VESSEL::SetPropellantMass(PROPELLANT_HANDLE ph, double mass) const {
     tank->mass = mass < 0 ? 0 : mass > tank->capacity ? tank->capacity : mass;
 }
 
+PROPELLANT_HANDLE VESSEL::GetPropellantHandleByIndex(DWORD idx) const {
+    StandInVessel* v = self(this, vessel);
+    if (!usable(v) || idx >= static_cast<DWORD>(v->tankCount)) return nullptr;
+    return &v->tanks[idx];
+}
+
 PROPELLANT_HANDLE oapiGetPropellantHandle(OBJHANDLE hVessel, DWORD idx) {
     StandInVessel* v = vesselOfHandle(hVessel);
     if (!usable(v) || idx >= static_cast<DWORD>(v->tankCount)) return nullptr;
