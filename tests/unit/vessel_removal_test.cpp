@@ -264,12 +264,12 @@ TEST_F(VesselRemovalTest, AScenarioWrittenAfterTheTargetWasRemovedCarriesNothing
     sim::Display& left = startTugVent();
     ASSERT_TRUE(sim.removeVessel(tug));
     const std::vector<std::string> block = write(left);
-    // The block of a cleared state: read back, it leaves the new instrument's own set-up.
+    // The block of a cleared state: read back, it changes nothing, and nothing pumps.
     EXPECT_EQ(block, (std::vector<std::string>{"PUMPMODE 0", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 0"}));
     sim::ScenarioBlock saved(block);
     left.readStatus(saved);
     EXPECT_EQ(transferState.targetVessel, nullptr);
-    EXPECT_EQ(transferState.pumpMode, CrossFeed);
+    EXPECT_EQ(transferState.pumpRate, 0);
     expectNoBadCall();
 }
 
