@@ -5,12 +5,9 @@
 #include "display/pump_mfd.h"
 #include "display/text_grid.h"
 
-// The help page shows the version the build gives, the one `kestrane-sim --version` prints.
-#ifndef KESTRANE_VERSION
-#error "KESTRANE_VERSION: the build defines it for every target that compiles the module's sources"
-#endif
-
 namespace {
+
+constexpr const char* kInstrumentVersion = "030109";
 
 constexpr COLORREF kNameColour = 0xc0c0c0;
 constexpr COLORREF kLabelColour = 0xc000;
@@ -68,10 +65,8 @@ void PumpMFD::Repaint(HDC surface) {
 
 void PumpMFD::drawStatusLines(HDC surface) {
     const TransferState& s = transferState;
-    // The state is the module's, so the last display opened may have set it up for another
-    // vessel than this one: the title names the vessel whose tanks the page shows.
-    VESSEL* titled = s.targetVessel ? s.targetVessel : pV;
-    if (titled) {
+    // The title names the vessel whose tanks and ports the page shows.
+    if (VESSEL* titled = shownVessel(pV)) {
         writeHereColor(surface, kNameColour, " %s (%s)", text(titled->GetName()),
                        text(titled->GetClassNameA()));
     }
@@ -138,7 +133,9 @@ void PumpMFD::drawSourceTank(HDC surface, uint32_t count) {
 
 void PumpMFD::drawDockingSection(HDC surface) {
     const TransferState& s = transferState;
-    const uint32_t ports = pV ? pV->DockCount() : 0;
+    // The ports of the vessel the title names, the one the docked source is looked up at.
+    VESSEL* vessel = shownVessel(pV);
+    const uint32_t ports = vessel ? vessel->DockCount() : 0;
     if (ports == 0) {
         writeAtOpaque(surface, 0, kDockPortRow, kWarningText, kAlertBackground, " NO DOCKING PORTS ");
         return;
@@ -174,7 +171,9 @@ void PumpMFD::drawHelpPage(HDC surface) {
         {15, nullptr, "emergency situations"},
     };
 
-    writeHere(surface, " Version %s", KESTRANE_VERSION);
+    // The instrument's own version number, as pilots know it from the page; the project's
+    // release is in the DLL's version resource and the package's name.
+    writeHere(surface, " Version %s", kInstrumentVersion);
     for (const Line& line : kHelp) {
         if (line.heading) {
             writeAtColor(surface, 0, line.row, kValueColour, "%s", line.heading);

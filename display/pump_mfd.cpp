@@ -103,8 +103,8 @@ bool PumpMFD::ConsumeKeyBuffered(DWORD key) {
             if (s.sourceVessel) changed |= stepIndex(s.sourceTank, propellantCount(s.sourceVessel));
             break;
         case kKeyDockPort:
-            // The ports of this display's vessel, whichever vessel the shared state names.
-            if (pV) changed |= stepIndex(s.dockPort, pV->DockCount());
+            // The ports of the vessel the title names, the ones the page counts.
+            if (VESSEL* vessel = shownVessel(pV)) changed |= stepIndex(s.dockPort, vessel->DockCount());
             break;
         default:
             break;

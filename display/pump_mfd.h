@@ -39,7 +39,7 @@ public:
 
 private:
     // Before the state is used: vessels the simulation removed are dropped, and when no target
-    // vessel is left (the state was cleared by a scenario write, or the target was removed)
+    // vessel is left (the state was cleared at a session's start, or the target was removed)
     // the state is set up for this instrument's vessel, as construction does. True when that
     // changed the state.
     bool prepareState();

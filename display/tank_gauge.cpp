@@ -37,8 +37,7 @@ void PumpMFD::drawTankGauge(HDC surface, int column, int row, const TankRef& tan
     double mass = 0.0;
     double capacity = 0.0;
     if (tank.vessel && tank.tank >= 0) {
-        const PROPELLANT_HANDLE ph =
-            oapiGetPropellantHandle(tank.vessel->GetHandle(), static_cast<DWORD>(tank.tank));
+        const PROPELLANT_HANDLE ph = tankHandle(tank.vessel, static_cast<DWORD>(tank.tank));
         if (ph) {
             mass = tank.vessel->GetPropellantMass(ph);
             capacity = tank.vessel->GetPropellantMaxMass(ph);

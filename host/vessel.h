@@ -29,3 +29,26 @@ protected:
     OBJHANDLE hVessel;
 };
 #endif
+
+// The vessel's handle and a tank's handle, as the module asks for them. The emulator answers
+// the calls it always has. The simulator's 2016 release exports GetHandle under another
+// decorated name than the 2024 SDK declares (its handle was not const), and Windows loads no
+// DLL with an import it cannot resolve: the simulator build asks through calls both export.
+#ifdef KESTRANE_SIMULATOR_SDK_BUILD
+inline OBJHANDLE vesselHandle(VESSEL* vessel) {
+    const DWORD count = oapiGetVesselCount();
+    for (DWORD i = 0; i < count; ++i) {
+        const OBJHANDLE handle = oapiGetVesselByIndex(static_cast<int>(i));
+        if (handle && oapiGetVesselInterface(handle) == vessel) return handle;
+    }
+    return nullptr;
+}
+inline PROPELLANT_HANDLE tankHandle(VESSEL* vessel, DWORD tank) {
+    return vessel->GetPropellantHandleByIndex(tank);
+}
+#else
+inline OBJHANDLE vesselHandle(VESSEL* vessel) { return vessel->GetHandle(); }
+inline PROPELLANT_HANDLE tankHandle(VESSEL* vessel, DWORD tank) {
+    return oapiGetPropellantHandle(vessel->GetHandle(), tank);
+}
+#endif

@@ -68,8 +68,12 @@ DLLCLBK void opcPreStep(double, double simdt, double) {
 
 DLLCLBK void opcDeleteVessel(OBJHANDLE vessel) { forgetVessel(vessel); }
 
-DLLCLBK void opcOpenRenderViewport(void*, DWORD, DWORD, BOOL) {}
-DLLCLBK void opcCloseRenderViewport() {}
+// A session's end and the next one's start. The simulator deletes its vessels without
+// opcDeleteVessel once the scenario is saved, then calls the first; the next session's vessels
+// may lie at the same addresses. The second comes before any display reads its block. Neither
+// may ask the simulator anything: the vessels are gone, or not yet shown.
+DLLCLBK void opcOpenRenderViewport(void*, DWORD, DWORD, BOOL) { clearTransferState(); }
+DLLCLBK void opcCloseRenderViewport() { clearTransferState(); }
 DLLCLBK void opcFocusChanged(OBJHANDLE, OBJHANDLE) {}
 DLLCLBK void opcTimeAccChanged(double, double) {}
 

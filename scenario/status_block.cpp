@@ -107,7 +107,8 @@ void readLine(const char* line, VESSEL* own, BlockShape& shape) {
                 if (validRate(number)) s.pumpRate = number;
                 break;
             case ScenarioItem::DockPort:
-                if (number >= 0 && static_cast<uint32_t>(number) < portCount(own)) s.dockPort = number;
+                if (number >= 0 && static_cast<uint32_t>(number) < portCount(shownVessel(own)))
+                    s.dockPort = number;
                 break;
             case ScenarioItem::TargetTank:
                 if (number >= 0) s.targetTank = number;
@@ -138,11 +139,12 @@ void formatSourceTank(char (&value)[kScenarioValueSize], int32_t tank, const cha
 }  // namespace
 
 void writeStatusBlock(FILEHANDLE scn) {
-    // A vessel the simulation removed must not be asked for its name. Without its target the
-    // state describes no vessel's transfer: its mode and tanks must not be saved as this one's.
+    // A vessel the simulation removed must not be asked for its name.
     dropRemovedVessels();
-    if (!transferState.targetVessel) clearTransferState();
-    const TransferState& s = transferState;
+    // Saving leaves the flight as it was: after a quicksave or a recorder start the pump runs
+    // on. Without its target the state describes no vessel's transfer: its mode and tanks must
+    // not be saved as this one's.
+    const TransferState s = transferState.targetVessel ? transferState : TransferState{};
     oapiWriteScenario_int(scn, hostText(kItemPumpMode), s.pumpMode);
     oapiWriteScenario_int(scn, hostText(kItemPumpRate), s.pumpRate);
     oapiWriteScenario_int(scn, hostText(kItemDockPort), s.dockPort);
@@ -152,15 +154,14 @@ void writeStatusBlock(FILEHANDLE scn) {
         formatSourceTank(value, s.sourceTank, s.sourceVessel->GetName());
         oapiWriteScenario_string(scn, hostText(kItemSourceTank), value);
     }
-    clearTransferState();
 }
 
 void readStatusBlock(FILEHANDLE scn, VESSEL* own) {
-    // When two displays show the mode, only the first block saved carries the configuration:
-    // writing clears the state, so the next block holds the cleared state's four zeros. Read
-    // after the first, that block would switch off a restored transfer and lose its settings.
-    // No configuration writes exactly that block (cross-feed always names its source), so
-    // such a block is taken as carrying nothing.
+    // Earlier versions cleared the state as they wrote, so with two displays in the mode the
+    // second block of their files holds the cleared state's four zeros. Read after the first,
+    // it would switch off a restored transfer and lose its settings. No configuration writes
+    // exactly that block (cross-feed always names its source), so it is taken as carrying
+    // nothing.
     const TransferState before = transferState;
     BlockShape shape;
     char* line = nullptr;

@@ -5,8 +5,8 @@
 
 #include "host/vessel.h"
 
-// Writes the items, then clears the state: the next block written carries nothing.
+// Writes the items; the state stays as it was, and every block written from it is the same.
 void writeStatusBlock(FILEHANDLE scn);
-// Reads the block's lines into the state; `own` is the reading instrument's vessel, whose
-// docking ports a port number must name.
+// Reads the block's lines into the state; `own` is the reading instrument's vessel. A port
+// number must name a docking port of the target vessel (`own` while there is none).
 void readStatusBlock(FILEHANDLE scn, VESSEL* own);

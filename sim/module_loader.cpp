@@ -57,6 +57,12 @@ bool ModuleLoader::load(const std::string& path) {
     if (step_) simulation_.addTimestepCallback(step_);
     deleteVessel_ = reinterpret_cast<OPC_DELETEVESSEL>(library::function(library_, "opcDeleteVessel"));
     if (deleteVessel_) simulation_.addDeleteVesselCallback(deleteVessel_);
+    // Found by name, as the simulator finds them for a module without a module class.
+    sessionStart_ =
+        reinterpret_cast<OPC_OPENRENDERVIEWPORT>(library::function(library_, "opcOpenRenderViewport"));
+    sessionEnd_ =
+        reinterpret_cast<OPC_CLOSERENDERVIEWPORT>(library::function(library_, "opcCloseRenderViewport"));
+    simulation_.addSessionCallbacks(sessionStart_, sessionEnd_);
     return true;
 }
 
@@ -74,8 +80,11 @@ bool ModuleLoader::unload() {
     }
     if (step_) simulation_.removeTimestepCallback(step_);
     if (deleteVessel_) simulation_.removeDeleteVesselCallback(deleteVessel_);
+    simulation_.removeSessionCallbacks(sessionStart_, sessionEnd_);
     step_ = nullptr;
     deleteVessel_ = nullptr;
+    sessionStart_ = nullptr;
+    sessionEnd_ = nullptr;
     closeLibrary();
     // A mode left behind would send the next display into code that is gone.
     std::string left;

@@ -2,7 +2,8 @@
 // library's own entry runs as it is loaded (callback table, then opcDLLInit); the loader then
 // fetches the table through __opcGetInterface and, as current simulators do, calls the
 // module's opcPreStep on every step (the table's time-step entry for a module without one)
-// and its opcDeleteVessel before a vessel is removed; at
+// and its opcDeleteVessel before a vessel is removed, and its opcOpenRenderViewport and
+// opcCloseRenderViewport at a session's start and end (Simulation::startSession, endSession); at
 // unload every display is closed first, since the instruments are the module's code, and the
 // library's entry runs opcDLLExit as it leaves.
 #pragma once
@@ -59,6 +60,8 @@ private:
     OPC_CALLBACK table_[OPC_ENTRY_COUNT] = {};
     OPC_TIMESTEP step_ = nullptr;
     OPC_DELETEVESSEL deleteVessel_ = nullptr;
+    OPC_OPENRENDERVIEWPORT sessionStart_ = nullptr;
+    OPC_CLOSERENDERVIEWPORT sessionEnd_ = nullptr;
 
     bool fail(std::string message);  // unloads what a failed load left; always false
     void closeLibrary();

@@ -763,6 +763,8 @@ bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, 
             if (!simulation.dock(a, link.port, b, link.otherPort)) return undo(link.line, "cannot dock");
         }
     }
+    // The vessels are there: the plug-ins hear of the session's start before any display opens.
+    simulation.startSession();
     for (const ScenarioDisplay& d : scenario.displays) {
         Display& display = simulation.addDisplay(d.name, *created[d.vessel], d.width, d.height);
         displays.push_back(&display);

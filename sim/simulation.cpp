@@ -20,13 +20,19 @@ Simulation::~Simulation() {
 Simulation* Simulation::current() { return currentSimulation; }
 
 VesselRecord& Simulation::addVessel(const VesselSpec& wanted) {
-    VesselRecord& r = records_.emplace_back();
+    VesselRecord* reused = nullptr;
+    if (!reusable_.empty()) {
+        reused = reusable_.front();
+        reusable_.pop_front();
+    }
+    VesselRecord& r = reused ? *reused : records_.emplace_back();
+    r.removed = false;
     r.name = wanted.name;
     r.className = wanted.className;
     r.tanks = wanted.tanks;
-    r.ports.resize(wanted.ports);
+    r.ports.assign(wanted.ports, DockPort{});
     for (DockPort& p : r.ports) p.owner = &r;
-    r.vessel = std::make_unique<VESSEL>(r.handle());
+    if (!r.vessel) r.vessel = std::make_unique<VESSEL>(r.handle());
     handles_.insert(r.handle());
     return r;
 }
@@ -134,6 +140,30 @@ void Simulation::removeDeleteVesselCallback(OPC_DELETEVESSEL callback) {
 }
 
 void Simulation::removeTimestepCallback(OPC_TIMESTEP callback) { std::erase(timestepCallbacks_, callback); }
+
+void Simulation::addSessionCallbacks(OPC_OPENRENDERVIEWPORT start, OPC_CLOSERENDERVIEWPORT end) {
+    if (start) sessionStartCallbacks_.push_back(start);
+    if (end) sessionEndCallbacks_.push_back(end);
+}
+
+void Simulation::removeSessionCallbacks(OPC_OPENRENDERVIEWPORT start, OPC_CLOSERENDERVIEWPORT end) {
+    std::erase(sessionStartCallbacks_, start);
+    std::erase(sessionEndCallbacks_, end);
+}
+
+void Simulation::startSession() {
+    for (OPC_OPENRENDERVIEWPORT callback : std::vector(sessionStartCallbacks_)) callback(nullptr, 0, 0, 0);
+}
+
+void Simulation::endSession() {
+    closeAllDisplays();
+    for (VesselRecord* r : vessels()) {
+        for (unsigned i = 0; i < r->ports.size(); ++i) undock(*r, i);
+        r->removed = true;  // its interface stays, for the vessel that takes its place
+        reusable_.push_back(r);
+    }
+    for (OPC_CLOSERENDERVIEWPORT callback : std::vector(sessionEndCallbacks_)) callback();
+}
 
 void Simulation::step(double dt) {
     simTime += dt;

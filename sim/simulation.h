@@ -29,8 +29,8 @@ struct DockPort {
     unsigned dockedPort = 0;         // its port that holds this one
 };
 
-// One vessel. The record outlives the vessel's removal, so that its handle is never reused
-// and a stale handle can be recognised.
+// One vessel. The record outlives the vessel's removal, so that within a session its handle
+// is never reused and a stale handle can be recognised; a session's end frees it for the next.
 struct VesselRecord {
     std::string name;
     std::string className;
@@ -94,6 +94,17 @@ public:
     void removeDeleteVesselCallback(OPC_DELETEVESSEL callback);
     void step(double dt);
 
+    // Sessions, in the simulator's order. A session starts with its vessels made, then
+    // startSession tells the plug-ins, then its displays open and read their blocks. At its end,
+    // after the save, endSession destroys the displays, deletes every vessel without telling
+    // the plug-ins (they hear of deletions only while a session runs), and then tells them. The
+    // next session's vessels take the deleted ones' records, handles and interfaces, as the
+    // simulator may hand a deleted vessel's memory to the next.
+    void addSessionCallbacks(OPC_OPENRENDERVIEWPORT start, OPC_CLOSERENDERVIEWPORT end);
+    void removeSessionCallbacks(OPC_OPENRENDERVIEWPORT start, OPC_CLOSERENDERVIEWPORT end);
+    void startSession();
+    void endSession();
+
     // Display modes registered by modules.
     int registerMode(const MFDMODESPEC& mode);
     bool unregisterMode(int id);
@@ -115,6 +126,9 @@ private:
     std::vector<std::unique_ptr<Display>> displays_;
     std::vector<OPC_TIMESTEP> timestepCallbacks_;
     std::vector<OPC_DELETEVESSEL> deleteVesselCallbacks_;
+    std::vector<OPC_OPENRENDERVIEWPORT> sessionStartCallbacks_;
+    std::vector<OPC_CLOSERENDERVIEWPORT> sessionEndCallbacks_;
+    std::deque<VesselRecord*> reusable_;  // deleted at a session's end, in the order they were made
     std::vector<RegisteredMode> modes_;
     int nextModeId_ = 1;
 };

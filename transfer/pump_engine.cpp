@@ -14,9 +14,7 @@ struct Tank {
     PROPELLANT_HANDLE handle;
 };
 
-Tank lookUp(const TankRef& ref) {
-    return {ref.vessel, oapiGetPropellantHandle(ref.vessel->GetHandle(), static_cast<DWORD>(ref.tank))};
-}
+Tank lookUp(const TankRef& ref) { return {ref.vessel, tankHandle(ref.vessel, static_cast<DWORD>(ref.tank))}; }
 
 OBJHANDLE vesselDockedAt(VESSEL* vessel, int32_t port) {
     if (static_cast<uint32_t>(port) >= vessel->DockCount()) return nullptr;

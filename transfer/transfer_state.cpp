@@ -5,7 +5,7 @@ TransferState transferState;
 void clearTransferState() { transferState = TransferState{}; }
 
 void resetTransferState(VESSEL* vessel) {
-    OBJHANDLE handle = vessel ? vessel->GetHandle() : nullptr;
+    OBJHANDLE handle = vessel ? vesselHandle(vessel) : nullptr;
     transferState = TransferState{};
     transferState.setTarget(vessel, handle);
     transferState.setSource(vessel, handle);
@@ -45,8 +45,8 @@ void resolveDockedSource() {
     TransferState& s = transferState;
     if (s.pumpMode != Load && s.pumpMode != Unload) return;
     if (!s.targetVessel) return;
-    // The port key steps through the ports of the display's own vessel, which need not be the
-    // target: a port the target does not have holds nothing.
+    // A port number read from a scenario or kept from an earlier target may name a port the
+    // target does not have: such a port holds nothing.
     const UINT ports = s.targetVessel->DockCount();
     if (ports == 0 || static_cast<uint32_t>(s.dockPort) >= ports) return dropSource();
     const DOCKHANDLE port = s.targetVessel->GetDockHandle(static_cast<UINT>(s.dockPort));

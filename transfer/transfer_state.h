@@ -63,6 +63,13 @@ extern TransferState transferState;
 void clearTransferState();
 void resetTransferState(VESSEL* vessel);
 
+// The vessel whose tanks and docking ports a display of `own` shows, and whose name its title
+// carries: the target vessel, or `own` while there is none. The state is the module's, so the
+// last display opened may have set it up for another vessel than this display's.
+inline VESSEL* shownVessel(VESSEL* own) {
+    return transferState.targetVessel ? transferState.targetVessel : own;
+}
+
 // Number of propellant resources of a vessel, asked afresh; 0 for no vessel.
 uint32_t propellantCount(VESSEL* vessel);
 

@@ -434,8 +434,8 @@ struct ScriptActions {
         saved.text = savedScenario(s, r.base_, "kestrane-sim", r.now_);
         r.files_.push_back({path, saved.text, std::nullopt});
         r.saved_[a.text] = std::move(saved);
-        r.log() << "save " << a.text << ": every display's instrument wrote its block, and writing cleared "
-                << "the module's transfer state, as in the simulator: the pump is off from here on\n";
+        r.log() << "save " << a.text << ": every display's instrument wrote its block; the flight goes on "
+                << "as it was\n";
         return true;
     }
 
@@ -476,7 +476,8 @@ struct ScriptActions {
         std::string why;
         if (!r.emulator_.resume(next, r.now_, r.ledger_, a.text, why)) return r.fail(a, "load: " + why);
         r.base_ = std::move(next);
-        r.log() << "load " << a.text << ": a fresh emulator with the module loaded anew, from "
+        r.log() << "load " << a.text
+                << ": the session ended and the next started, the module still loaded, from "
                 << (saved ? "the scenario saved at " + seconds(saved->time) : std::string("the file"))
                 << "\n";
         if (!saved) return true;

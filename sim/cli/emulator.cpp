@@ -115,14 +115,28 @@ Emulator::FocusSwitch Emulator::switchFocus(sim::VesselRecord& to) {
 
 bool Emulator::resume(const sim::ScenarioDescription& scenario, double time, TankLedger& ledger,
                       const std::string& file, std::string& error) {
+    if (!(error = emptyScenarioError(scenario)).empty()) return false;
+    if (!running()) {
+        error = "no session runs to go on from";
+        return false;
+    }
     ledger.leaving();
-    if (!start(scenario, error)) return false;
+    // The session ends and the next starts from the file, the module staying loaded, as when a
+    // pilot goes back to the Launchpad.
+    simulation_->endSession();
+    pages_.clear();
     simulation_->simTime = time;
+    if (!sim::applyScenario(scenario, *simulation_, error)) {
+        stop();
+        return false;
+    }
     ledger.loaded(*simulation_, file, time);
     return true;
 }
 
 void Emulator::stop() {
+    // The simulator ends the session before it unloads its plug-ins.
+    if (simulation_ && loader_ && loader_->loaded()) simulation_->endSession();
     // The loader unloads the module, which must happen while its simulation still exists.
     if (loader_ && !loader_->unload()) faults_.unloadErrors.push_back(loader_->error());
     loader_.reset();

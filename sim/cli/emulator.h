@@ -48,12 +48,13 @@ public:
     // scenario's vessels and displays. Whatever ran before is gone. On failure `error` is one
     // line and nothing runs.
     bool start(const sim::ScenarioDescription& scenario, std::string& error);
-    // Unloads the module (closing its instruments) and drops the simulation. What the module
-    // did wrong in it is added to faults().
+    // Ends the session, unloads the module and drops the simulation. What the module did wrong
+    // in it is added to faults().
     void stop();
-    // Goes on from a saved scenario as the simulator's next start from that file would: start()
-    // at the time `time`, the ledger carrying each tank on from the simulation that goes, with
-    // what differs counted as changed by loading `file`.
+    // Goes on from a scenario as the simulator's next session from that file would: the session
+    // ends, the module stays loaded, and the next starts at the time `time`, the ledger carrying
+    // each tank on from the session that ends, with what differs counted as changed by loading
+    // `file`. On failure nothing runs.
     bool resume(const sim::ScenarioDescription& scenario, double time, TankLedger& ledger,
                 const std::string& file, std::string& error);
 

@@ -152,18 +152,9 @@ void Player::save() {
         message_ = "Not saved: " + (ec ? options_.outDir.string() + ": " + ec.message() : error);
     } else {
         written.push_back(path.string());
-        message_ = "Saved " + path.string() + " and went on from it.";
+        // As the simulator's quicksave: the flight goes on as it was.
+        message_ = "Saved " + path.string() + "; the flight goes on.";
     }
-    // Saving has cleared the module's transfer state, as in the simulator; going on from the
-    // file gives back what it holds, as the simulator's next start from it would.
-    const std::optional<sim::ScenarioDescription> parsed =
-        sim::parseScenario(text, path.string(), error, options_.classes);
-    if (!parsed || !emulator_.resume(*parsed, now, ledger, path.filename().string(), error)) {
-        message_ = "Cannot continue from the saved scenario: " + error;
-        quit_ = true;
-        return;
-    }
-    pictures_.clear();
 }
 
 void Player::switchFocus() {

@@ -107,9 +107,9 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_NE(timeShown(), pausedAt);
 
-    // Save: the file is written and the session goes on from it with the same configuration.
+    // Save: the file is written and the flight goes on with the same configuration.
     tmux({"send-keys", "-t", "play", "w"});
-    ASSERT_TRUE(waitFor("and went on from it")) << screen();
+    ASSERT_TRUE(waitFor("the flight goes on")) << screen();
     EXPECT_TRUE(contains(screen(), "Pump Rate: Low"));
     const std::string saved = readFile(work / "saves/docked-depot-saved.scn");
     // The scenario's description stays, as a run's save keeps it, with a line on the save.

@@ -241,4 +241,30 @@ TEST_F(ModuleLoadTest, FailedLoadsSayWhyAndLeaveNothingBehind) {
     EXPECT_TRUE(loader.loaded());
 }
 
+// Two sessions in one loaded module, as when a pilot goes back to the Launchpad and starts
+// another. A transfer left running with no display open when the first ends must not reach the
+// second, whose vessels take the first one's records, handles and interfaces, as the simulator
+// may hand a deleted vessel's memory to the next.
+TEST_F(ModuleLoadTest, ATransferLeftRunningWhenASessionEndsDoesNotReachTheNext) {
+    ASSERT_TRUE(loader.load(kModulePath)) << loader.error();
+    sim.startSession();
+    sim::Display& display = sim.addDisplay("Left", ship, 512, 512);
+    ASSERT_TRUE(display.openMode("Fuel Management"));
+    EXPECT_TRUE(display.key(0x1F));  // SRC: cross-feed from the second tank
+    EXPECT_TRUE(display.key(0x0D));
+    EXPECT_TRUE(display.key(0x0D));  // Medium, 10 kg/s
+    sim.removeDisplay(display);
+    run(1);
+    EXPECT_DOUBLE_EQ(ship.tanks[0].mass, 110.0);  // runs on without its display
+
+    sim.endSession();
+    sim::VesselRecord& again = sim.addVessel({"Ship", "Shuttle", {{1000.0, 100.0}, {500.0, 20.0}}, 1});
+    ASSERT_EQ(&again, &ship);
+    sim.startSession();
+    run(10);
+    EXPECT_DOUBLE_EQ(again.tanks[0].mass, 100.0);
+    EXPECT_DOUBLE_EQ(again.tanks[1].mass, 20.0);
+    EXPECT_EQ(sim.calls.badCalls, 0u);
+}
+
 }  // namespace

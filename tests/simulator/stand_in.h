@@ -31,8 +31,11 @@ struct StandInVessel {
     int callsAfterDeletion;  // any host call about this vessel once it was deleted
     VESSEL* api;
 };
-// The vessels of this session; a new roster deletes every previous interface.
+// A new roster: every vessel deleted. The next roster's vessels take the same places, their
+// interfaces included, as the simulator's allocator may hand a deleted vessel's memory to the
+// next one: a handle or interface kept from before then names another vessel.
 void clearVessels();
+void freeVessels();  // at the end: the interfaces too
 StandInVessel* addVessel(const char* name, const char* className, int tankCount, const Tank* tanks,
                          int portCount);
 void dock(StandInVessel* a, int portA, StandInVessel* b, int portB);
@@ -171,12 +174,16 @@ constexpr const char* kModeName = "Fuel Management";
 typedef void (*InitFn)(HINSTANCE);
 typedef void (*StepFn)(double, double, double);
 typedef void (*DeleteVesselFn)(OBJHANDLE);
+typedef void (*OpenViewportFn)(HWND, DWORD, DWORD, BOOL);
+typedef void (*CloseViewportFn)();
 // What the simulator finds in a plug-in, by name.
 struct Plugin {
     HMODULE dll;
     InitFn init, exit;
     StepFn preStep, timestep;
     DeleteVesselFn deleteVessel;
+    OpenViewportFn openViewport;
+    CloseViewportFn closeViewport;
 };
 extern const char* dllPath;  // the plug-in's file
 // The Launchpad's view of the plug-in: its description, category and version resource.
@@ -185,6 +192,11 @@ bool loadPlugin(Plugin& p);
 void unloadPlugin(Plugin& p);
 // Opens the mode on a display of the vessel, as the simulator does; null (and a failed check)
 // when the module made no instrument.
+// A session as the simulator runs one: its vessels made, then startSession, then its
+// displays opened and their blocks read, then the steps. At its end the scenario is saved,
+// the displays closed, and endSession deletes the vessels and then tells the plug-in.
+void startSession(const Plugin& p);
+void endSession(const Plugin& p);
 MFD* openInstrument(StandInVessel* vessel, DWORD width = kDisplaySize, DWORD height = kDisplaySize);
 void closeInstrument(MFD* mfd);
 void press(MFD* mfd, DWORD key, int times = 1);

@@ -73,15 +73,26 @@ bool watchStatusLists(HMODULE module, char* error, int errorSize) {
 // ---- Vessels.
 
 void clearVessels() {
-    for (int i = 0; i < vesselCount; ++i) delete vessels[i].api;
+    VESSEL* interfaces[kMaxVessels];
+    for (int i = 0; i < kMaxVessels; ++i) interfaces[i] = vessels[i].api;
     memset(vessels, 0, sizeof vessels);
+    for (int i = 0; i < kMaxVessels; ++i) vessels[i].api = interfaces[i];
     vesselCount = 0;
+}
+
+void freeVessels() {
+    clearVessels();
+    for (StandInVessel& v : vessels) {
+        delete v.api;
+        v.api = nullptr;
+    }
 }
 
 StandInVessel* addVessel(const char* name, const char* className, int tankCount, const Tank* tanks,
                          int portCount) {
     if (vesselCount == kMaxVessels || tankCount > kMaxTanks || portCount > kMaxPorts) return nullptr;
     StandInVessel* v = &vessels[vesselCount++];
+    VESSEL* api = v->api;
     memset(v, 0, sizeof *v);
     copyText(v->name, sizeof v->name, name);
     copyText(v->className, sizeof v->className, className);
@@ -89,7 +100,7 @@ StandInVessel* addVessel(const char* name, const char* className, int tankCount,
     for (int i = 0; i < tankCount; ++i) v->tanks[i] = tanks[i];
     v->portCount = portCount;
     v->alive = true;
-    v->api = new VESSEL(v);
+    v->api = api ? api : new VESSEL(v);  // its handle is this place, the same as before
     return v;
 }
 
@@ -206,6 +217,12 @@ void VESSEL::SetPropellantMass(PROPELLANT_HANDLE ph, double mass) const {
     tank->mass = mass < 0 ? 0 : mass > tank->capacity ? tank->capacity : mass;
 }
 
+PROPELLANT_HANDLE VESSEL::GetPropellantHandleByIndex(DWORD idx) const {
+    StandInVessel* v = self(this, vessel);
+    if (!usable(v) || idx >= static_cast<DWORD>(v->tankCount)) return nullptr;
+    return &v->tanks[idx];
+}
+
 PROPELLANT_HANDLE oapiGetPropellantHandle(OBJHANDLE hVessel, DWORD idx) {
     StandInVessel* v = vesselOfHandle(hVessel);
     if (!usable(v) || idx >= static_cast<DWORD>(v->tankCount)) return nullptr;
@@ -215,6 +232,19 @@ PROPELLANT_HANDLE oapiGetPropellantHandle(OBJHANDLE hVessel, DWORD idx) {
 OBJHANDLE oapiGetVesselByName(char* name) {
     for (int i = 0; i < vesselCount; ++i) {
         if (vessels[i].alive && _stricmp(vessels[i].name, name) == 0) return &vessels[i];
+    }
+    return nullptr;
+}
+
+DWORD oapiGetVesselCount() {
+    DWORD count = 0;
+    for (int i = 0; i < vesselCount; ++i) count += vessels[i].alive;
+    return count;
+}
+
+OBJHANDLE oapiGetVesselByIndex(int index) {
+    for (int i = 0; i < vesselCount; ++i) {
+        if (vessels[i].alive && index-- == 0) return &vessels[i];
     }
     return nullptr;
 }

@@ -375,6 +375,7 @@ void playScenario(Display& display, const Try& t) {
     MFD* displays[kMaxDisplays] = {};
     StandInVessel* focus = makeShips(scenario, vessels);
     CHECK(focus != nullptr, "%s: the focus ship '%s' is not among the ships", t.file, scenario.focus);
+    startSession(p);
     const int opened = openDisplays(scenario, focus, displays);
     CHECK(opened == 1 && scenario.displayCount > 0 && strcmp(scenario.displays[0].id, "Left") == 0 &&
               displays[0],
@@ -407,23 +408,23 @@ void playScenario(Display& display, const Try& t) {
                   saved);
     }
     closeDisplays(displays, scenario.displayCount);
+    endSession(p);
 
-    // Loaded again from the saved file: saved at once, it is the same file; run a minute, the
-    // pump goes on as it was. (Saving ends the instrument's part in the transfer, as the
-    // simulator saves at the end of a session: each is a load of its own.)
+    // The next session from the saved file: saved at once, it is the same file; run a minute,
+    // the pump goes on as it was.
     const bool readAgain = readFile(savedPath, reread, sizeof reread) && strcmp(reread, saved) == 0 &&
                            parseScenario(reread, again);
     CHECK(readAgain, "%s: the saved file does not read back", savedPath);
-    for (int load = 0; readAgain && load < 2; ++load) {
+    if (readAgain) {
         focus = makeShips(again, vessels);
+        startSession(p);
         const bool reopened = openDisplays(again, focus, displays) == 1 && displays[0];
         CHECK(reopened, "%s: Fuel Management not reopened", savedPath);
-        if (reopened && load == 0) {
+        if (reopened) {
             static char resaved[kFileSize];
             writeScenario(again, displays, vessels, resaved, sizeof resaved);
             CHECK(strcmp(resaved, saved) == 0, "%s: loaded and saved again it differs:\n%s", savedPath,
                   resaved);
-        } else if (reopened) {
             const double before = totalOf(focus);
             step(p, 3000, 0.02);
             const double vented = before - totalOf(focus);
@@ -431,8 +432,8 @@ void playScenario(Display& display, const Try& t) {
                   "%s: %g kg vented in the minute after loading", savedPath, vented);
         }
         closeDisplays(displays, again.displayCount);
+        endSession(p);
     }
-    clearVessels();
     unloadPlugin(p);
 }
 

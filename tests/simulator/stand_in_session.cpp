@@ -3,7 +3,8 @@
 // message procedure; the buttons' labels and menu; keys, buttons and every page drawn through
 // Update, compared with the page files, with how GDI drew it down to the pixels; a transfer
 // pumped by opcPreStep to its clamp; the configuration written to a scenario and read back from a whole
-// file by fresh instruments; a vessel deleted mid-transfer; the unload.
+// file by fresh instruments in the next session; a vessel deleted mid-transfer; two sessions in
+// one loaded DLL; the unload.
 // Usage: orbiter.exe <Kestrane.dll> <folder of the page files>
 //        orbiter.exe --package <vessel classes file>, in the folder a package was unpacked into
 #include <stdarg.h>
@@ -100,15 +101,26 @@ bool loadPlugin(Plugin& p) {
     p.preStep = lookUp<StepFn>(p.dll, "opcPreStep");
     p.timestep = lookUp<StepFn>(p.dll, "opcTimestep");
     p.deleteVessel = lookUp<DeleteVesselFn>(p.dll, "opcDeleteVessel");
-    CHECK(p.init && p.exit && p.preStep && p.timestep && p.deleteVessel,
-          "a callback is not exported by name");
-    if (!p.init || !p.exit || !p.preStep || !p.timestep || !p.deleteVessel) return false;
+    p.openViewport = lookUp<OpenViewportFn>(p.dll, "opcOpenRenderViewport");
+    p.closeViewport = lookUp<CloseViewportFn>(p.dll, "opcCloseRenderViewport");
+    const bool all =
+        p.init && p.exit && p.preStep && p.timestep && p.deleteVessel && p.openViewport && p.closeViewport;
+    CHECK(all, "a callback is not exported by name");
+    if (!all) return false;
     char error[128];
     const bool intercepted =
         interceptGdi(p.dll, error, sizeof error) && watchStatusLists(p.dll, error, sizeof error);
     CHECK(intercepted, "%s", error);
     p.init(p.dll);
     return intercepted;
+}
+
+// The simulator calls the viewport callbacks of a plug-in without a module class by name.
+void startSession(const Plugin& p) { p.openViewport(nullptr, kDisplaySize, kDisplaySize, FALSE); }
+
+void endSession(const Plugin& p) {
+    clearVessels();
+    p.closeViewport();
 }
 
 void unloadPlugin(Plugin& p) {
@@ -461,6 +473,7 @@ void labelsAndMenu() {
     Plugin p;
     if (!loadPlugin(p)) return;
     Cockpit c = makeCockpit(false);
+    startSession(p);
     if (MFD* mfd = openInstrument(c.ship, 400, 300)) {
         HMODULE owner = nullptr;
         GetModuleHandleExA(
@@ -497,6 +510,7 @@ void everyPage(Display& display) {
         Plugin p;
         if (!loadPlugin(p)) return;
         Cockpit c = makeCockpit(strcmp(name, "status_load") == 0);
+        startSession(p);
         MFD* mfd = openInstrument(c.ship);
         if (mfd && strcmp(name, "status_crossfeed") == 0) {
             press(mfd, OAPI_KEY_S);
@@ -535,6 +549,7 @@ void transferToItsClamp(Display& display) {
     Plugin p;
     if (!loadPlugin(p)) return;
     Cockpit c = makeCockpit(false);
+    startSession(p);
     MFD* mfd = openInstrument(c.ship);
     if (!mfd) return unloadPlugin(p);
     press(mfd, OAPI_KEY_S);
@@ -559,6 +574,15 @@ void transferToItsClamp(Display& display) {
     const double perStep = before[source].mass - afterOne[source].mass;
     CHECK(perStep > 0 && fabs(total - totalMass(c.ship)) < 1e-9, "moved %g, total %g -> %g", perStep, total,
           totalMass(c.ship));
+
+    // A save (the quicksave key, the flight recorder) writes the block and changes nothing: the
+    // steps below go on moving the same mass each.
+    static ScenarioWriter saved;
+    memset(&saved, 0, sizeof saved);
+    mfd->WriteStatus(&saved);
+    CHECK(strcmp(saved.text,
+                 "  PUMPMODE 0\n  PUMPRATE 2\n  DOCKPORT 0\n  TARGETTANK 0\n  SOURCETANK 1:Kestrel-7\n") == 0,
+          "written mid-transfer:\n%s", saved.text);
 
     // A host of the transition period calls opcTimestep too: it must not pump again.
     simt += 1.0;
@@ -607,12 +631,13 @@ int blockStart(const char* file, const char* display) {
 }
 
 // A load from the docked depot, written by two displays into a scenario file with the ship
-// list after them and read back by fresh instruments as the simulator reads it; then the
-// depot deleted mid-transfer through opcDeleteVessel.
+// list after them and read back in the next session by fresh instruments as the simulator
+// reads it; then the depot deleted mid-transfer through opcDeleteVessel.
 void scenarioRoundTripAndDeletion(Display& display) {
     Plugin p;
     if (!loadPlugin(p)) return;
     Cockpit c = makeCockpit(true);
+    startSession(p);
     MFD* left = openInstrument(c.ship);
     MFD* right = openInstrument(c.ship);
     if (!left || !right) return unloadPlugin(p);
@@ -629,17 +654,17 @@ void scenarioRoundTripAndDeletion(Display& display) {
     left->WriteStatus(&written[0]);
     right->WriteStatus(&written[1]);
     // Load (1) at High (3) through the second port, the ship's third tank from the depot's second
-    // (the items and their order of tests/unit/status_block_test.cpp); the second instrument,
-    // written right after, finds nothing to carry.
-    static const char kLeftBlock[] =
+    // (the items and their order of tests/unit/status_block_test.cpp), written alike by both.
+    static const char kBlock[] =
         "  PUMPMODE 1\n  PUMPRATE 3\n  DOCKPORT 1\n  TARGETTANK 2\n  SOURCETANK 1:Depot%Alpha\n";
-    static const char kRightBlock[] = "  PUMPMODE 0\n  PUMPRATE 0\n  DOCKPORT 0\n  TARGETTANK 0\n";
-    CHECK(strcmp(written[0].text, kLeftBlock) == 0 && written[0].items == 5, "written by the left:\n%s",
-          written[0].text);
-    CHECK(strcmp(written[1].text, kRightBlock) == 0 && written[1].items == 4, "written by the right:\n%s",
-          written[1].text);
+    for (const ScenarioWriter& w : written)
+        CHECK(strcmp(w.text, kBlock) == 0 && w.items == 5, "written:\n%s", w.text);
+    // The session ends as the simulator ends it; the next one starts from the file.
     closeInstrument(left);
     closeInstrument(right);
+    endSession(p);
+    c = makeCockpit(true);
+    startSession(p);
 
     static char file[kScenarioSize * 2];
     snprintf(file, sizeof file,
@@ -671,14 +696,6 @@ void scenarioRoundTripAndDeletion(Display& display) {
     CHECK(strcmp(again.text, written[0].text) == 0, "read back:\n%s\nwritten:\n%s", again.text,
           written[0].text);
     closeInstrument(right);
-
-    // Saving ends the instrument's part in the transfer (one block per saved configuration):
-    // as after loading the scenario again, a fresh instrument reads the block and pumps.
-    closeInstrument(left);
-    left = openInstrument(c.ship);
-    if (!left) return unloadPlugin(p);
-    ScenarioReader reread = {file, blockStart(file, "Left"), {}, 0};
-    left->ReadStatus(&reread);
     checkPage(display, left, "status_load");
     const double shipBefore = totalMass(c.ship), depotBefore = totalMass(c.depot);
     // The restored load pumps at High until the ship's third tank (4999.96 of 5000 kg) is full,
@@ -716,6 +733,43 @@ void scenarioRoundTripAndDeletion(Display& display) {
     unloadPlugin(p);
 }
 
+// Two sessions in one loaded DLL, as when a pilot goes back to the Launchpad and starts
+// another: a transfer left running with no display open when the first ends must not reach the
+// second, whose vessels take the places of the first one's.
+void twoSessions(Display& display) {
+    Plugin p;
+    if (!loadPlugin(p)) return;
+    Cockpit c = makeCockpit(false);
+    startSession(p);
+    MFD* mfd = openInstrument(c.ship);
+    if (!mfd) return unloadPlugin(p);
+    press(mfd, OAPI_KEY_S);
+    press(mfd, OAPI_KEY_EQUALS, 2);
+    closeInstrument(mfd);
+    const double before = c.ship->tanks[0].mass;
+    step(p, 1);
+    CHECK(c.ship->tanks[0].mass > before, "the transfer stopped with its display");
+    endSession(p);
+
+    c = makeCockpit(false);
+    startSession(p);
+    Tank tanks[kMaxTanks];
+    memcpy(tanks, c.ship->tanks, sizeof tanks);
+    step(p, 10);
+    CHECK(memcmp(tanks, c.ship->tanks, sizeof tanks) == 0,
+          "the first session's transfer pumped in the second");
+    mfd = openInstrument(c.ship);
+    if (mfd) {
+        static char page[kPageSize];
+        drawPage(display, mfd, page, sizeof page);
+        CHECK(strstr(page, "Pump Rate: Off\n") && strstr(page, "Source Tank 1 (of 3)"),
+              "the second session's page:\n%s", page);
+        closeInstrument(mfd);
+    }
+    endSession(p);
+    unloadPlugin(p);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -745,10 +799,11 @@ int main(int argc, char** argv) {
             everyPage(display);
             transferToItsClamp(display);
             scenarioRoundTripAndDeletion(display);
+            twoSessions(display);
         }
     }
     if (opened) closeDisplay(display);
-    clearVessels();
+    freeVessels();
     printf("%d passed, %d failed\n", checksPassed, checksFailed);
     return checksFailed == 0 && checksPassed > 0 ? 0 : 1;
 }

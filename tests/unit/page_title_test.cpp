@@ -1,6 +1,7 @@
 // Displays on several vessels share the one transfer state, which the last display opened for
 // another vessel set up for its own. Whichever display draws it, a page's title names the
-// vessel whose tanks the page shows; the transfer goes on from any of the displays.
+// vessel whose tanks and docking ports the page shows; the transfer goes on from any of the
+// displays.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -141,6 +142,29 @@ TEST_F(PageTitleTest, AVesselWithoutAClassIsTitledWithItsNameOnAnotherVesselsDis
     open("Right", pod);
     EXPECT_EQ(test::redraw(left).row(0), "Fuel Mgt Pod (Pod)");
     expectEveryPageShows(pod);
+}
+
+// The docking rows count, and the port key steps, the ports of the vessel the title names, the
+// one whose ports the docked source is looked up at.
+TEST_F(PageTitleTest, TheDockingRowsAndThePortKeyFollowTheTitlesVessel) {
+    sim::VesselRecord& station = sim.addVessel({"Station", "Hub", {{5000, 888}}, 3});
+    sim::VesselRecord& tug = sim.addVessel({"Tug", "Tug", {{3000, 666}}, 1});
+    ASSERT_TRUE(sim.dock(station, 1, tug, 0));
+    sim::Display& left = open("Left", x);  // the hauler has one port
+    open("Right", station);                // the state is the station's
+    left.key(kKeyMode);                    // Load
+    test::Drawing page = test::redraw(left);
+    EXPECT_EQ(page.row(0), "Fuel Mgt Station (Hub)");
+    EXPECT_EQ(page.row(20), "Docking Port 1 (of 3)");
+
+    // The hauler's port key steps through the station's three ports, to the tug at the second.
+    EXPECT_TRUE(left.key(kKeyDockPort));
+    page = test::redraw(left);
+    EXPECT_EQ(page.row(20), "Docking Port 2 (of 3)");
+    EXPECT_EQ(page.row(21), "Docked To: Tug");
+    left.key(kKeyDockPort);
+    left.key(kKeyDockPort);
+    EXPECT_EQ(transferState.dockPort, 0);
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ TEST_F(PumpMfdTest, SourceTankKeyStepsTheDockedVesselsTanks) {
     EXPECT_EQ(redraws(), 0u);
 }
 
-TEST_F(PumpMfdTest, DockKeyStepsThroughTheOwnVesselsPorts) {
+TEST_F(PumpMfdTest, DockKeyStepsThroughThePortsOfTheVesselTheTitleNames) {
     // Ports of the vessel, and the port after each of four presses.
     const struct {
         unsigned ports;
@@ -204,18 +204,19 @@ TEST_F(PumpMfdTest, DockKeyStepsThroughTheOwnVesselsPorts) {
         }
     }
 
-    // The count comes from the display's own vessel even when the state was set up for
-    // another one; the source is left for the next redraw.
+    // The count comes from the vessel the state was set up for, which the title names, also on
+    // another vessel's display; the source is left for the next redraw.
     auto& portless = addVessel(sim, "Portless", {{100, 50}});
     auto& hub = addVessel(sim, "Hub", {{100, 50}}, 3);
-    PumpMFD hubMfd(400, 300, iface(hub));
     PumpMFD portlessMfd(400, 300, iface(portless));
-    ASSERT_EQ(transferState.targetVessel, iface(portless));
-    press(hubMfd, kKeyDockPort);
-    EXPECT_EQ(transferState.dockPort, 1);
-    EXPECT_EQ(transferState.sourceVessel, iface(portless));
+    PumpMFD hubMfd(400, 300, iface(hub));
+    ASSERT_EQ(transferState.targetVessel, iface(hub));
     press(portlessMfd, kKeyDockPort);
     EXPECT_EQ(transferState.dockPort, 1);
+    EXPECT_EQ(transferState.sourceVessel, iface(hub));
+    press(portlessMfd, kKeyDockPort);
+    press(portlessMfd, kKeyDockPort);
+    EXPECT_EQ(transferState.dockPort, 0);
 }
 
 TEST_F(PumpMfdTest, ModeKeyCyclesAndSetsTheSourceForCrossFeedAndVent) {

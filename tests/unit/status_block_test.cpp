@@ -1,5 +1,5 @@
-// The instrument's scenario block: what is written, that writing clears the state, and how
-// each kind of line is read back.
+// The instrument's scenario block: what is written, that writing leaves the state as it was,
+// and how each kind of line is read back.
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,19 +13,6 @@ using test::addVessel;
 using test::iface;
 
 namespace {
-
-void expectCleared() {
-    const TransferState& s = transferState;
-    EXPECT_EQ(s.targetVessel, nullptr);
-    EXPECT_EQ(s.sourceVessel, nullptr);
-    EXPECT_EQ(s.targetHandle, nullptr);
-    EXPECT_EQ(s.sourceHandle, nullptr);
-    EXPECT_EQ(s.targetTank, 0);
-    EXPECT_EQ(s.sourceTank, 0);
-    EXPECT_EQ(s.dockPort, 0);
-    EXPECT_EQ(s.pumpMode, 0);
-    EXPECT_EQ(s.pumpRate, 0);
-}
 
 using Lines = std::vector<std::string>;
 
@@ -78,15 +65,16 @@ protected:
     }
 };
 
-TEST_F(StatusBlockTest, WritesFourItemsWithoutSourceVesselFiveWithOneAndClearsTheState) {
+TEST_F(StatusBlockTest, WritesFourItemsWithoutSourceVesselFiveWithOneAndLeavesTheStateAsItWas) {
     transferState.pumpMode = Vent;
     transferState.setSource(nullptr, nullptr);
     transferState.pumpRate = 3;
     transferState.dockPort = 1;
     transferState.targetTank = 2;
     transferState.sourceTank = 1;
+    TransferState before = transferState;
     EXPECT_EQ(write(), (Lines{"PUMPMODE 3", "PUMPRATE 3", "DOCKPORT 1", "TARGETTANK 2"}));
-    expectCleared();
+    EXPECT_EQ(transferState, before);
 
     ASSERT_TRUE(sim.dock(ship, 1, depot, 0));
     test::setUpFor(ship);
@@ -100,11 +88,18 @@ TEST_F(StatusBlockTest, WritesFourItemsWithoutSourceVesselFiveWithOneAndClearsTh
               (Lines{"PUMPMODE 1", "PUMPRATE 2", "DOCKPORT 1", "TARGETTANK 0", "SOURCETANK 1:Depot"}));
     EXPECT_EQ(sim.calls.count(HostCall::WriteScenarioInt), 4u);
     EXPECT_EQ(sim.calls.count(HostCall::WriteScenarioString), 1u);
-    expectCleared();
 
-    // The next instrument's block, written right after, finds nothing to carry.
+    // The next instrument's block, written right after, carries the same.
+    before = transferState;
+    EXPECT_EQ(write(),
+              (Lines{"PUMPMODE 1", "PUMPRATE 2", "DOCKPORT 1", "TARGETTANK 0", "SOURCETANK 1:Depot"}));
+    EXPECT_EQ(transferState, before);
+
+    // Without a target vessel the state describes no vessel's transfer: nothing of it is saved.
+    clearTransferState();
+    transferState.pumpMode = Unload;
+    transferState.targetTank = 2;
     EXPECT_EQ(write(), (Lines{"PUMPMODE 0", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 0"}));
-    expectCleared();
 }
 
 TEST_F(StatusBlockTest, ANameTheBlockCouldNotCarryIsLeftOutRatherThanCut) {
@@ -137,7 +132,8 @@ TEST_F(StatusBlockTest, ARemovedSourceVesselIsNotAskedForItsName) {
     EXPECT_EQ(write(), (Lines{"PUMPMODE 1", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 0"}));
     EXPECT_EQ(sim.calls.count(HostCall::GetName), 0u);
     EXPECT_EQ(sim.calls.badCalls, 0u);
-    expectCleared();
+    EXPECT_EQ(transferState.targetVessel, iface(ship));
+    EXPECT_EQ(transferState.sourceVessel, nullptr);
 }
 
 TEST_F(StatusBlockTest, ReadsEachItemByTheScanRules) {
@@ -238,11 +234,11 @@ TEST_F(StatusBlockTest, AWrittenBlockReadsBackIntoANewInstrument) {
 }
 
 TEST_F(StatusBlockTest, TheBlockOfAClearedStateDoesNotUndoTheBlockReadBeforeIt) {
-    // Two displays of the mode on one vessel: the first block carries the configuration, the
-    // second the zeros written after the first had cleared the state.
+    // Two displays of the mode on one vessel, in a file of an earlier version, which cleared
+    // the state as it wrote: the first block carries the configuration, the second the zeros.
     transferState = {iface(ship), 0, iface(ship), 2, 0, CrossFeed, 2, ship.handle(), ship.handle()};
     const Lines first = write();
-    const Lines second = write();
+    const Lines second = {"PUMPMODE 0", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 0"};
     mfd = std::make_unique<PumpMFD>(512, 512, iface(ship));
     read(first);
     auto other = std::make_unique<PumpMFD>(400, 300, iface(ship));  // adopts the state
