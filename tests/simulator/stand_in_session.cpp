@@ -745,6 +745,7 @@ int main(int argc, char** argv) {
             everyPage(display);
             transferToItsClamp(display);
             scenarioRoundTripAndDeletion(display);
+            cockpitSession(display);
         }
     }
     if (opened) closeDisplay(display);
