@@ -100,7 +100,7 @@ bool clickButton(Cockpit& c, int side, int button) {
     return c.sides[side].mfd->ConsumeButton(button, PANEL_MOUSE_LBDOWN);
 }
 
-// The pause key: plug-ins that ask are told at the start of the next frame.
+// The pause key: a plug-in that exports opcPause is told (this module does not).
 void setPaused(Cockpit& c, bool paused) {
     c.paused = paused;
     if (PauseFn pause = exported<PauseFn>(*c.plugin, "opcPause")) pause(paused);
