@@ -208,3 +208,7 @@ void step(const Plugin& p, int steps, double dt = 1.0);
 // ---- The package as a pilot unzips it into the simulator's folder (stand_in_package.cpp):
 // run in that folder, with the vessel classes' tanks and ports from classesFile.
 void packageSession(Display& display, const char* classesFile);
+
+// ---- The cockpit's left and right displays through a focus switch and a pause
+// (stand_in_cockpit.cpp).
+void cockpitSession(Display& display);

@@ -800,6 +800,7 @@ int main(int argc, char** argv) {
             transferToItsClamp(display);
             scenarioRoundTripAndDeletion(display);
             twoSessions(display);
+            cockpitSession(display);
         }
     }
     if (opened) closeDisplay(display);
