@@ -144,10 +144,12 @@ struct ScriptActions {
                               a.height ? a.height : sim::kDefaultDisplaySize);
         }
         if (!d) return false;
+        const std::string elsewhere = r.emulator_.transferShownElsewhere(*d);
         if (!d->openMode(kModeName))
             return r.fail(a, "display " + sim::inQuotes(a.display) + ": the mode made no instrument");
         r.log() << "open " << a.display << ": switched to " << kModeName << " on "
-                << sim::printable(d->vessel().name) << "\n";
+                << sim::printable(d->vessel().name)
+                << sim::printable(r.emulator_.stoppedByOpening(*d, elsewhere)) << "\n";
         return true;
     }
 
@@ -349,7 +351,7 @@ struct ScriptActions {
             if (d->instrument()) saved.screens[d->name()] = paint(*d).surface->cells().text();
         }
         saved.text = savedScenario(s, r.base_, "kestrane-sim", r.now_);
-        r.files_.push_back({path, saved.text, std::nullopt});
+        r.files_.push_back({path, saved.text, std::nullopt, where(r.script_, a) + "save " + a.text + ": "});
         r.saved_[a.text] = std::move(saved);
         r.log() << "save " << a.text << ": every display's instrument wrote its block, and writing cleared "
                 << "the module's transfer state, as in the simulator: the pump is off from here on\n";

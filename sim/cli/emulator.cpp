@@ -12,6 +12,13 @@ namespace cli {
 
 std::string emptyScenarioError(const sim::ScenarioDescription& scenario) {
     if (!scenario.vessels.empty()) return {};
+    // Not one block begins: some other file, or no text at all.
+    const bool anyBlock = std::any_of(scenario.layout.begin(), scenario.layout.end(), [](const auto& e) {
+        return e.part != sim::ScenarioPart::Text || e.text.starts_with("BEGIN_");
+    });
+    if (!anyBlock)
+        return scenario.source +
+               ": not a scenario file: no line begins a block such as BEGIN_SHIPS (docs/scenario-format.md)";
     return scenario.source +
            ": the scenario has no ship; it needs a BEGIN_SHIPS block with at least one "
            "(docs/scenario-format.md)";
@@ -120,10 +127,43 @@ void Emulator::pumpStopped() {
     }
 }
 
+namespace {
+
+std::string rateShown(const std::string& page) {
+    for (const auto& [field, value] : pageFields(page))
+        if (field == "rate") return value;
+    return {};
+}
+
+}  // namespace
+
+std::string Emulator::transferShownElsewhere(const sim::Display& display) const {
+    if (!simulation_) return {};
+    for (const sim::Display* other : simulation_->displays()) {
+        if (other == &display || !other->instrument() || &other->vessel() == &display.vessel()) continue;
+        const std::string rate = rateShown(lastPage(*other));
+        if (!rate.empty() && rate != "Off")
+            return other->name() + " (" + other->vessel().name + ", rate " + rate + ")";
+    }
+    return {};
+}
+
+std::string Emulator::stoppedByOpening(sim::Display& display, const std::string& elsewhere) {
+    if (elsewhere.empty() || !display.instrument()) return {};
+    redraw(false);
+    if (rateShown(lastPage(display)) != "Off") return {};
+    pumpStopped();
+    // The module keeps one set of settings, for the vessel of the instrument made last.
+    return "; this stopped the transfer shown on " + elsewhere +
+           ": the mode keeps one configuration, and an instrument for another vessel sets it up for its "
+           "own with the pump off";
+}
+
 std::string Emulator::press(sim::Display& display, const std::function<bool()>& press,
                             const std::string& arrow) {
     const std::string before = lastPage(display);
     const std::string modeBefore = display.instrument() ? display.modeName() : std::string();
+    const std::string elsewhere = transferShownElsewhere(display);
     const bool consumed = press();
     if (!consumed)
         return display.instrument()  ? "not consumed"
@@ -131,7 +171,7 @@ std::string Emulator::press(sim::Display& display, const std::function<bool()>& 
                                      : "not consumed (no mode shown)";
     if (display.instrument() && display.modeName() != modeBefore) {
         redraw(false);
-        return "selected " + display.modeName();
+        return "selected " + display.modeName() + stoppedByOpening(display, elsewhere);
     }
     if (display.pendingRedraws <= 0) return "consumed, no change";
     redraw(false);

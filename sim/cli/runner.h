@@ -45,6 +45,7 @@ struct PendingFile {
     std::filesystem::path path;
     std::string text;                 // a scenario, or
     std::optional<sim::Image> image;  // a picture
+    std::string origin;               // for a save, "<script>:<line>: save FILE: ", before its errors
 };
 
 // Whether the folder for pictures and saves can be used: it is a folder that can be written

@@ -265,6 +265,18 @@ TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
         << removed.out;
     // With nothing docked the rate key cannot start a transfer.
     EXPECT_TRUE(contains(pages(removed.out, "Left").back(), "Pump Rate: Off"));
+
+    // The mode opened for the docked vessel: its configuration replaces the one that ran.
+    const Result opened = run({"run", scenario("load-running.scn"), "--no-pictures", "--script",
+                               script("open.script", "2 open 3 Depot\n3 show Left\n")});
+    ASSERT_EQ(opened.status, 0) << opened.err;
+    EXPECT_TRUE(contains(opened.out,
+                         "2.00 s  open 3: switched to Fuel Management on Depot; this stopped the "
+                         "transfer shown on Left (Tanker, rate Medium): "))
+        << opened.out;
+    EXPECT_NEAR(tankRow(opened.out, "Tanker", 3).after, 470.0, 1e-9);
+    EXPECT_TRUE(contains(pages(opened.out, "Left").back(), "Pump Rate: Off"));
+    EXPECT_FALSE(contains(opened.out, "switched itself off")) << opened.out;
 }
 
 TEST_F(CliTest, TwoDisplaysOfOneVesselShowOneConfigurationAlsoAfterSaveAndReload) {
