@@ -395,6 +395,7 @@ struct ScriptActions {
         std::string why;
         if (!r.emulator_.resume(next, r.now_, r.ledger_, a.text, why)) return r.fail(a, "load: " + why);
         r.base_ = std::move(next);
+        r.idleCheckDue_ = true;
         r.log() << "load " << a.text << ": a fresh emulator with the module loaded anew, from "
                 << (saved ? "the scenario saved at " + seconds(saved->time) : std::string("the file"))
                 << "\n";

@@ -1,6 +1,8 @@
 #include "sim/cli/emulator.h"
 
 #include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <string_view>
 
 #include "sim/cli/keys.h"
@@ -136,6 +138,32 @@ std::string rateShown(const std::string& page) {
 }
 
 }  // namespace
+
+std::vector<std::string> Emulator::idlePumps() const {
+    std::vector<std::string> lines;
+    if (!simulation_) return lines;
+    for (const sim::Display* display : simulation_->displays()) {
+        if (!display->instrument()) continue;
+        const auto fields = pageFields(lastPage(*display));
+        const std::string rate = rateShown(lastPage(*display));
+        if (rate.empty() || rate == "Off") continue;
+        for (const auto& [field, value] : fields) {
+            // The warnings that leave the pump nothing to pump between (a vent's is no fault).
+            static constexpr std::string_view kNothingToPump[] = {
+                "no target tank", "no source tank", "single tank only", "no docking ports", "not docked"};
+            if (std::find(std::begin(kNothingToPump), std::end(kNothingToPump), value) ==
+                std::end(kNothingToPump))
+                continue;
+            std::string shown = value;
+            for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            lines.push_back(display->name() + ": rate " + rate +
+                            ", but the pump cannot run: the page shows " + shown + " in place of the " +
+                            field);
+            break;
+        }
+    }
+    return lines;
+}
 
 std::string Emulator::transferShownElsewhere(const sim::Display& display) const {
     if (!simulation_) return {};

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #include "sim/files.h"
 #include "sim/font.h"
@@ -303,11 +304,17 @@ int Runner::run(std::string& error) {
     size_t next = 0;
     ProgressBar progress("kestrane-sim");
     const auto nearlyReached = [&](double t) { return t <= now_ + 1e-9 * std::max(1.0, std::fabs(t)); };
+    // A scenario's block may leave a rate with nothing to pump between: said once its pages are drawn.
+    const auto redraw = [&](bool all) {
+        emulator_.redraw(all);
+        if (!std::exchange(idleCheckDue_, false)) return;
+        for (const std::string& line : emulator_.idlePumps()) log() << sim::printable(line) << "\n";
+    };
     while (true) {
         while (next < script_.actions.size() && nearlyReached(script_.actions[next].time)) {
             // As in the simulator's frame loop, a display that asked for a redraw is drawn before
             // the next key, button or step reaches anything.
-            emulator_.redraw(false);
+            redraw(false);
             const Action& action = script_.actions[next];
             if (!action.type->run(*this, action)) {
                 error = error_;
@@ -315,7 +322,7 @@ int Runner::run(std::string& error) {
             }
             ++next;
         }
-        emulator_.redraw(frame % refreshFrames == 0);
+        redraw(frame % refreshFrames == 0);
         if (nearlyReached(end)) break;
         double dt = options_.step * accel_;
         // Steps end on the times of actions and of the end, so that they happen when written.

@@ -110,6 +110,7 @@ private:
     TankLedger ledger_;
     double now_ = 0.0;
     double accel_ = 1.0;
+    bool idleCheckDue_ = true;  // at the start and after a load, once the displays are drawn
     std::vector<PendingFile> files_;
     std::map<std::string, Saved> saved_;                         // by file name as the script gives it
     std::map<std::string, sim::ScenarioDescription> loadFiles_;  // read while checking the script

@@ -349,6 +349,30 @@ TEST_F(CliTest, ThePumpsOwnStopIsLoggedWhenItHappensAndNoLaterKeyTakesTheBlame) 
         << r.out;
 }
 
+TEST_F(CliTest, ARateTheBlockLeavesWithNothingToPumpBetweenIsLoggedAtEachLoad) {
+    // A pump mode out of range leaves Cross-Feed, on a vessel of one tank; a source vessel that
+    // is not there leaves no source tank. The module keeps the rates; the log says they are idle.
+    const std::string mfd = "BEGIN_MFD Left\n  TYPE User\n  MODE Fuel Management\n";
+    std::ofstream(root / "one.scn") << mfd +
+                                           "  PUMPMODE 7\n  PUMPRATE 3\nEND_MFD\n"
+                                           "BEGIN_SHIPS\nA:ShuttlePB\n  FUEL 0.5\nEND\nEND_SHIPS\n";
+    std::ofstream(root / "nobody.scn") << mfd +
+                                              "  SOURCETANK 1:Nobody\n  PUMPRATE 2\nEND_MFD\n"
+                                              "BEGIN_SHIPS\nG:DeltaGlider\nEND\nEND_SHIPS\n";
+    const Result r = run({"run", (root / "one.scn").string(), "--no-pictures", "--script",
+                          script("s.script", "1 load " + (root / "nobody.scn").string() + "\n2 note end\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out,
+                         "     0.00 s  Left: rate High, but the pump cannot run: the page shows SINGLE TANK "
+                         "ONLY in place of the source tank\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out,
+                         "     1.00 s  Left: rate Medium, but the pump cannot run: the page shows NO SOURCE "
+                         "TANK in place of the source tank\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "Conservation check: passed")) << r.out;
+}
+
 TEST_F(CliTest, TheTankTableLinesUpAnyMassAndNamesAreShownPrintable) {
     std::ofstream(root / "big.cfg") << "Big 0 1e15 1e15\nSmall 0 0.005\n";
     std::ofstream(root / "big.scn", std::ios::binary)
