@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
 
     std::string module, outDir = "kestrane-out", colour = "auto";
     app.add_option("--module", module,
-                   "The module library to load (default: the one installed with the program, or the one the "
-                   "build made)");
+                   "The module library to load (default: the one installed with the program; the program in "
+                   "the build folder takes the one the build made)");
     app.add_option("--out", outDir, "Folder for pictures and saved scenarios")->capture_default_str();
     std::string classesPath;
     app.add_option("--classes", classesPath,
