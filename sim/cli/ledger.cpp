@@ -201,8 +201,9 @@ void TankLedger::watchPump(bool moved) {
             return;
         }
         // Rounding in the steps before can leave a trace of propellant or room that takes one
-        // more step, so the stop comes a step later than rate x time says.
-        if (lastMoved_ < 1e-6 * movedBefore_)
+        // more step, so the stop comes a step later than rate x time says: a last step far
+        // smaller than the one before, and no more than the roundings so far can account for.
+        if (lastMoved_ < 1e-6 * movedBefore_ && lastMoved_ <= counts_.rounding)
             pumpStop_ +=
                 format(" (one step later than rate x time: rounding left %.2g kg for this step to move)",
                        lastMoved_);
