@@ -2,16 +2,15 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
-// One cell size for every instrument; each drawing sets its own in setupGrid, always at least 1.
+// One cell size for every instrument; each drawing sets its own in setupGrid.
 int32_t cellWidth = 1;
 int32_t cellHeight = 1;
 
 // Known positive, so that on 32-bit x86 the divisions below need no 64-bit division helper,
-// which the simulator build does not link.
+// which the simulator build does not link. The one place where sizes below 1 count as 1.
 int64_t width() { return cellWidth > 0 ? cellWidth : 1; }
 int64_t height() { return cellHeight > 0 ? cellHeight : 1; }
 int64_t halfWidth() { return width() / 2; }
@@ -33,15 +32,14 @@ void drawText(HDC surface, const char* text) { TextOutA(surface, 0, 0, text, lst
 
 }  // namespace
 
-size_t vformatInto(char (&text)[kTextBufferSize], const char* format, va_list args) {
+void vformatInto(char (&text)[kTextBufferSize], const char* format, va_list args) {
     // What does not fit is cut off; a format the C library refuses draws nothing.
     if (!format || std::vsnprintf(text, sizeof text, format, args) < 0) text[0] = '\0';
-    return std::strlen(text);  // a %c of 0 ends the text early
 }
 
 Cell setupGrid(HDC surface, int cellW, int cellH) {
-    cellWidth = cellW > 0 ? cellW : 1;
-    cellHeight = cellH > 0 ? cellH : 1;
+    cellWidth = cellW;
+    cellHeight = cellH;
     SetTextAlign(surface, TA_UPDATECP);
     return moveToCell(surface, 0, 0);
 }

@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <cstdarg>
-#include <cstddef>
 #include <cstdint>
 
 #include "host/gdi.h"
@@ -34,8 +33,8 @@ inline int clampToInt(int64_t value) {
 inline constexpr int kTextBufferSize = 252;
 
 // Formats into a writer's buffer with the C library (cut at the buffer's end, always
-// terminated). Returns the text's length.
-size_t vformatInto(char (&text)[kTextBufferSize], const char* format, va_list args);
+// terminated).
+void vformatInto(char (&text)[kTextBufferSize], const char* format, va_list args);
 
 // Stores the cell size (values below 1 count as 1), switches the surface to drawing at its
 // advancing current position and moves to cell (0, 0). Returns the cell before the move.

@@ -17,7 +17,40 @@ bool failed(std::string& error, int why, const std::string& what) {
 
 }  // namespace
 
+std::string notARegularFile(const std::string& path) {
+    std::error_code ec;
+    const char* what = nullptr;
+    switch (std::filesystem::status(path, ec).type()) {
+        case std::filesystem::file_type::directory:
+            what = "a folder";
+            break;
+        case std::filesystem::file_type::fifo:
+            what = "a FIFO";
+            break;
+        case std::filesystem::file_type::character:
+            what = "a character device";
+            break;
+        case std::filesystem::file_type::block:
+            what = "a block device";
+            break;
+        case std::filesystem::file_type::socket:
+            what = "a socket";
+            break;
+        case std::filesystem::file_type::regular:
+        case std::filesystem::file_type::not_found:
+        case std::filesystem::file_type::none:
+            return {};
+        default:
+            return "it is not a regular file";
+    }
+    return std::string("it is ") + what + ", not a regular file";
+}
+
 std::optional<std::string> readFile(const std::string& path, std::string& error, std::string_view kind) {
+    if (const std::string why = notARegularFile(path); !why.empty()) {
+        error = path + ": cannot open" + std::string(kind) + ": " + why;
+        return std::nullopt;
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         const int why = errno;

@@ -14,7 +14,13 @@ namespace sim {
 // runaway generator) must end in a message, not in all memory taken.
 inline constexpr size_t kMaxFileSize = size_t{16} << 20;
 
-// The file as bytes. On failure nothing, with `error` "<path>: cannot open<kind>: <reason>",
+// Why `path` cannot be read as a file without opening it, which for a FIFO would wait for a
+// writer: "it is a folder, not a regular file" (a FIFO, a device, a socket). Empty for a
+// regular file, and for a path that is not there, which opening then tells.
+std::string notARegularFile(const std::string& path);
+
+// The file as bytes. On failure nothing, with `error` "<path>: cannot open<kind>: <reason>"
+// (the reason from notARegularFile when there is one),
 // "<path>: cannot read<kind>: <reason>" or "<path>: cannot read<kind>: larger than 16 MiB",
 // where `kind` names the file for the reader (" the script") or is empty.
 std::optional<std::string> readFile(const std::string& path, std::string& error, std::string_view kind = {});

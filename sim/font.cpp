@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -66,8 +67,18 @@ std::shared_ptr<const Font> Font::forCell(int cellWidth, int cellHeight, const s
     Library library;
     if (FT_Init_FreeType(&library.handle)) return fail(error, "cannot start FreeType");
     Face face;
-    if (FT_New_Face(library.handle, path.c_str(), 0, &face.handle))
-        return fail(error, "cannot load the font " + path);
+    // FreeType would wait on a FIFO for a writer.
+    if (const std::string why = notARegularFile(path); !why.empty())
+        return fail(error, "cannot load the font " + path + ": " + why);
+    if (const FT_Error failed = FT_New_Face(library.handle, path.c_str(), 0, &face.handle)) {
+        std::error_code ec;
+        return fail(error, "cannot load the font " + path + ": " +
+                               (!std::filesystem::exists(path, ec) ? std::string("there is no such file")
+                                : failed == FT_Err_Cannot_Open_Resource
+                                    ? std::string("it cannot be opened")
+                                    : "it is no font FreeType can read (FreeType error " +
+                                          std::to_string(failed) + ")"));
+    }
     if (!FT_IS_SCALABLE(face.handle)) return fail(error, path + " is not a scalable font");
 
     // Unscaled advance of the (monospace) face and the vertical extent of the ASCII glyphs.

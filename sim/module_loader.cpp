@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "sim/display.h"
+#include "sim/files.h"
 
 namespace sim {
 
@@ -16,6 +17,11 @@ bool ModuleLoader::load(const std::string& path) {
     error_.clear();
     if (loaded()) {
         error_ = "a module is already loaded from '" + path_ + "'";
+        return false;
+    }
+    // A FIFO would not even be opened: the linker would wait for a writer.
+    if (const std::string why = notARegularFile(path); !why.empty()) {
+        error_ = "cannot load module '" + path + "': " + why;
         return false;
     }
     std::error_code ec;

@@ -157,10 +157,12 @@ struct ScriptActions {
             }
         }
         if (!d) return false;
+        const std::string elsewhere = r.emulator_.transferShownElsewhere(*d);
         if (!d->openMode(kModeName))
             return r.fail(a, "display " + sim::inQuotes(a.display) + ": the mode made no instrument");
         r.log() << "open " << a.display << ": switched to " << kModeName << " on "
-                << sim::printable(d->vessel().name) << "\n";
+                << sim::printable(d->vessel().name)
+                << sim::printable(r.emulator_.stoppedByOpening(*d, elsewhere)) << "\n";
         return true;
     }
 
@@ -432,7 +434,7 @@ struct ScriptActions {
             if (d->instrument()) saved.screens[d->name()] = paint(*d).surface->cells().text();
         }
         saved.text = savedScenario(s, r.base_, "kestrane-sim", r.now_);
-        r.files_.push_back({path, saved.text, std::nullopt});
+        r.files_.push_back({path, saved.text, std::nullopt, where(r.script_, a) + "save " + a.text + ": "});
         r.saved_[a.text] = std::move(saved);
         r.log() << "save " << a.text << ": every display's instrument wrote its block; the flight goes on "
                 << "as it was\n";
@@ -476,6 +478,7 @@ struct ScriptActions {
         std::string why;
         if (!r.emulator_.resume(next, r.now_, r.ledger_, a.text, why)) return r.fail(a, "load: " + why);
         r.base_ = std::move(next);
+        r.idleCheckDue_ = true;
         r.log() << "load " << a.text
                 << ": the session ended and the next started, the module still loaded, from "
                 << (saved ? "the scenario saved at " + seconds(saved->time) : std::string("the file"))

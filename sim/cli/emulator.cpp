@@ -1,7 +1,9 @@
 #include "sim/cli/emulator.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <iterator>
 #include <string_view>
 
 #include "sim/cli/keys.h"
@@ -14,6 +16,13 @@ namespace cli {
 
 std::string emptyScenarioError(const sim::ScenarioDescription& scenario) {
     if (!scenario.vessels.empty()) return {};
+    // Not one block begins: some other file, or no text at all.
+    const bool anyBlock = std::any_of(scenario.layout.begin(), scenario.layout.end(), [](const auto& e) {
+        return e.part != sim::ScenarioPart::Text || e.text.starts_with("BEGIN_");
+    });
+    if (!anyBlock)
+        return scenario.source +
+               ": not a scenario file: no line begins a block such as BEGIN_SHIPS (docs/scenario-format.md)";
     return scenario.source +
            ": the scenario has no ship; it needs a BEGIN_SHIPS block with at least one "
            "(docs/scenario-format.md)";
@@ -225,11 +234,60 @@ void Emulator::pumpStopped() {
     }
 }
 
+std::vector<std::string> Emulator::idlePumps() const {
+    std::vector<std::string> lines;
+    if (!simulation_) return lines;
+    for (const sim::Display* display : simulation_->displays()) {
+        if (!display->instrument()) continue;
+        const auto fields = pageFields(lastPage(*display));
+        const std::string rate = rateShown(lastPage(*display));
+        if (rate.empty() || rate == "Off") continue;
+        for (const auto& [field, value] : fields) {
+            // The warnings that leave the pump nothing to pump between (a vent's is no fault).
+            static constexpr std::string_view kNothingToPump[] = {
+                "no target tank", "no source tank", "single tank only", "no docking ports", "not docked"};
+            if (std::find(std::begin(kNothingToPump), std::end(kNothingToPump), value) ==
+                std::end(kNothingToPump))
+                continue;
+            std::string shown = value;
+            for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            lines.push_back(display->name() + ": rate " + rate +
+                            ", but the pump cannot run: the page shows " + shown + " in place of the " +
+                            field);
+            break;
+        }
+    }
+    return lines;
+}
+
+std::string Emulator::transferShownElsewhere(const sim::Display& display) const {
+    if (!simulation_) return {};
+    for (const sim::Display* other : simulation_->displays()) {
+        if (other == &display || !other->instrument() || &other->vessel() == &display.vessel()) continue;
+        const std::string rate = rateShown(lastPage(*other));
+        if (!rate.empty() && rate != "Off")
+            return other->name() + " (" + other->vessel().name + ", rate " + rate + ")";
+    }
+    return {};
+}
+
+std::string Emulator::stoppedByOpening(sim::Display& display, const std::string& elsewhere) {
+    if (elsewhere.empty() || !display.instrument()) return {};
+    redrawPending();
+    if (rateShown(lastPage(display)) != "Off") return {};
+    pumpStopped();
+    // The module keeps one set of settings, for the vessel of the instrument made last.
+    return "; this stopped the transfer shown on " + elsewhere +
+           ": the mode keeps one configuration, and an instrument for another vessel sets it up for its "
+           "own with the pump off";
+}
+
 std::string Emulator::press(sim::Display& display, const std::function<bool()>& press,
                             const std::string& arrow) {
     if (paused) return kPausedRefusal;
     const std::string before = lastPage(display);
     const std::string modeBefore = display.instrument() ? display.modeName() : std::string();
+    const std::string elsewhere = transferShownElsewhere(display);
     const bool consumed = press();
     if (!consumed)
         return display.instrument()  ? "not consumed"
@@ -237,7 +295,7 @@ std::string Emulator::press(sim::Display& display, const std::function<bool()>& 
                                      : "not consumed (no mode shown)";
     if (display.instrument() && display.modeName() != modeBefore) {
         redrawPending();
-        return "selected " + display.modeName();
+        return "selected " + display.modeName() + stoppedByOpening(display, elsewhere);
     }
     if (display.pendingRedraws <= 0) return "consumed, no change";
     redrawPending();

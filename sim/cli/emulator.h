@@ -101,6 +101,17 @@ public:
     // The pump switched itself off: the rate every display shows from its next drawing is Off,
     // so that a key pressed before that drawing is not taken for what switched it off.
     void pumpStopped();
+    // Displays whose last drawing shows the pump at a rate with nothing to pump between, one
+    // line each: "Left: rate High, but the pump cannot run: the page shows SINGLE TANK ONLY in
+    // place of the source tank". The module keeps such a rate as the block gave it.
+    std::vector<std::string> idlePumps() const;
+    // Before `display` opens the mode: a transfer that a display of another vessel showed
+    // running when it was last drawn, as "Left (GL-01, rate Medium)"; empty when there is none.
+    std::string transferShownElsewhere(const sim::Display& display) const;
+    // After `display` opened the mode, given what transferShownElsewhere() said before: when
+    // that transfer stopped, the words for the log ("; this stopped the transfer ...") and the
+    // pump counts as stopped; else empty.
+    std::string stoppedByOpening(sim::Display& display, const std::string& elsewhere);
 
 private:
     std::string modulePath_;

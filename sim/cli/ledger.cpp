@@ -17,6 +17,10 @@ double ulp(double x) {
     return std::nextafter(x, std::numeric_limits<double>::infinity()) - x;
 }
 
+// What one rounding of a mass can hide, taken for its value before and after a step: half an
+// ulp of each.
+double roundingOf(double before, double after) { return 0.5 * (ulp(before) + ulp(after)); }
+
 // printf formatting into a string of whatever length the text needs: the messages and the
 // numbers in them have no bound that a fixed buffer could keep.
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
@@ -42,6 +46,9 @@ void TankLedger::begin(sim::Simulation& simulation) {
     live_.clear();
     loadedChange_ = 0.0;
     counts_ = {};
+    giver_.reset();
+    receiver_.reset();
+    lastMoved_ = movedBefore_ = 0.0;
     track(simulation, true, "");
 }
 
@@ -96,51 +103,86 @@ void TankLedger::beforeStep() {
 
 void TankLedger::afterStep() {
     ++counts_.steps;
-    int gains = 0, losses = 0;
-    double gained = 0.0, lost = 0.0, scale = 0.0;
-    size_t giver = 0, receiver = 0;
+    struct Moved {
+        size_t live;
+        double before, after;
+    };
+    std::vector<Moved> gains, losses;
     for (size_t i = 0; i < live_.size(); ++i) {
         const double now = live_[i].tank->mass;
-        const double change = now - last_[i];
-        if (change > 0.0) {
-            ++gains;
-            gained += change;
-            receiver = i;
-        } else if (change < 0.0) {
-            ++losses;
-            lost -= change;
-            giver = i;
-        }
-        if (change != 0.0) scale = std::max({scale, std::fabs(now), std::fabs(last_[i])});
+        if (now > last_[i]) gains.push_back({i, last_[i], now});
+        if (now < last_[i]) losses.push_back({i, last_[i], now});
     }
     pumpStop_.clear();
-    if (gains == 0 && losses == 0) return watchPump(false);
+    if (gains.empty() && losses.empty()) return watchPump(false);
+    // A pump step whose amount is too small to change one of its two tanks' doubles: the other
+    // tank alone shows it. The hidden side is the running transfer's tank when it can be, else
+    // the largest unchanged tank, whose rounding hides the most.
+    const auto is = [&](size_t i, const std::optional<TankOf>& tank) {
+        return tank && tankOf(i).vessel == tank->vessel && tankOf(i).index == tank->index;
+    };
+    const auto hiddenPartner = [&](const Moved& seen,
+                                   const std::optional<TankOf>& running) -> std::optional<size_t> {
+        std::optional<size_t> best;
+        for (size_t i = 0; i < live_.size(); ++i) {
+            if (i == seen.live || live_[i].tank->mass != last_[i]) continue;
+            if (is(i, running)) return i;
+            if (!best || last_[i] > last_[*best]) best = i;
+        }
+        return best;
+    };
+    // What one tank showed is no more than one rounding of each of the two masses.
+    const auto hides = [&](size_t partner, const Moved& seen) {
+        return std::fabs(seen.after - seen.before) <=
+               roundingOf(last_[partner], last_[partner]) + roundingOf(seen.before, seen.after);
+    };
+    if (gains.size() == 1 && losses.empty()) {
+        // A gain from nowhere, unless a giving tank's rounding can hide what it gave.
+        if (const auto i = hiddenPartner(gains[0], giver_); i && hides(*i, gains[0]))
+            losses.push_back({*i, last_[*i], last_[*i]});
+    } else if (losses.size() == 1 && gains.empty()) {
+        // A vent, unless it is the last trace of the running transfer into a tank too large to
+        // show it.
+        if (const auto i = hiddenPartner(losses[0], receiver_);
+            i && is(*i, receiver_) && hides(*i, losses[0]))
+            gains.push_back({*i, last_[*i], last_[*i]});
+    }
     // One tank giving and nothing receiving is a vent; one giving and one receiving a transfer.
-    const bool vent = gains == 0 && losses == 1;
-    const bool transfer = gains == 1 && losses == 1;
+    const bool vent = gains.empty() && losses.size() == 1;
+    const bool transfer = gains.size() == 1 && losses.size() == 1;
     if (vent) ++counts_.ventSteps;
     if (transfer) ++counts_.transferSteps;
     if (!vent && !transfer) ++counts_.oddSteps;
+    // Each mass written rounds once: what arrived and what left differ by no more than that.
+    double rounding = 0.0;
+    for (const auto* moved : {&gains, &losses})
+        for (const Moved& m : *moved) rounding += roundingOf(m.before, m.after);
+    const double gained = transfer ? gains[0].after - gains[0].before : 0.0;
+    const double lost = vent || transfer ? losses[0].before - losses[0].after : 0.0;
     if (transfer) {
         const double imbalance = std::fabs(gained - lost);
         counts_.worstImbalance = std::max(counts_.worstImbalance, imbalance);
-        // Each of the two writes rounds once: half an ulp each, and the differences once more.
-        if (imbalance > 2.0 * ulp(scale)) ++counts_.unbalancedSteps;
+        if (imbalance > rounding) ++counts_.unbalancedSteps;
     }
+    counts_.rounding += rounding;
     for (size_t i = 0; i < live_.size(); ++i) {
         const double now = live_[i].tank->mass;
         const double change = now - last_[i];
         TankAccount& account = accounts_[live_[i].account];
         if (change < 0.0) (vent ? account.vented : account.out) -= change;
         if (change > 0.0) account.in += change;
+        // The running sum of what was vented rounds as well, and it is one term of the check.
+        if (change < 0.0 && vent) counts_.rounding += roundingOf(account.vented, account.vented);
         account.after = now;
         last_[i] = now;
     }
     giver_.reset();
     receiver_.reset();
-    if (vent || transfer) giver_ = tankOf(giver);
-    if (transfer) receiver_ = tankOf(receiver);
+    if (vent || transfer) giver_ = tankOf(losses[0].live);
+    if (transfer) receiver_ = tankOf(gains[0].live);
+    lastMoved_ = std::max(gained, lost);
     watchPump(true);
+    movedBefore_ = lastMoved_;
 }
 
 TankLedger::TankOf TankLedger::tankOf(size_t live) const {
@@ -158,6 +200,13 @@ void TankLedger::watchPump(bool moved) {
         } else {
             return;
         }
+        // Rounding in the steps before can leave a trace of propellant or room that takes one
+        // more step, so the stop comes a step later than rate x time says: a last step far
+        // smaller than the one before, and no more than the roundings so far can account for.
+        if (lastMoved_ < 1e-6 * movedBefore_ && lastMoved_ <= counts_.rounding)
+            pumpStop_ +=
+                format(" (one step later than rate x time: rounding left %.2g kg for this step to move)",
+                       lastMoved_);
         giver_.reset();
         receiver_.reset();
         return;
@@ -251,23 +300,23 @@ ConservationCheck TankLedger::check() const {
         largest = std::max({largest, a.before, a.after});
     }
     c.difference = c.before + c.loaded - c.removed - c.vented - c.after;
-    // A few ulps of the largest amount for every step that moved propellant and for every
-    // tank summed into the totals.
+    // What the steps' roundings can hide, and one rounding of the largest sum for each term
+    // summed: four totals and two changes by loading per tank, and the four operations above.
     const double scale = std::max({c.before, c.after, c.before + std::fabs(c.loaded), largest});
-    c.tolerance = 4.0 * ulp(scale) *
-                  static_cast<double>(c.transferSteps + c.ventSteps + c.oddSteps +
-                                      2 * static_cast<long long>(accounts_.size()) + 1);
+    c.tolerance = c.rounding + roundingOf(scale, scale) *
+                                   static_cast<double>(6 * static_cast<long long>(accounts_.size()) + 4);
     return c;
 }
 
 std::string formatTankTable(const std::vector<TankAccount>& accounts) {
     // Cells first, then each column as wide as its widest cell: masses of any size line up.
+    // Capacities have the masses' three decimals: a tank of 5 g is not one of 0 kg.
     std::vector<std::vector<std::string>> rows;
     rows.push_back(
         {"Vessel", "Tank", "Capacity kg", "Before kg", "After kg", "In kg", "Out kg", "Vented kg"});
     double before = 0, after = 0, in = 0, outTotal = 0, vented = 0;
     for (const TankAccount& a : accounts) {
-        rows.push_back({sim::printable(a.vessel), std::to_string(a.index + 1), format("%.1f", a.capacity),
+        rows.push_back({sim::printable(a.vessel), std::to_string(a.index + 1), format("%.3f", a.capacity),
                         a.fromLoad ? "-" : format("%.3f", a.before),
                         a.present ? format("%.3f", a.after) : "-", format("%.3f", a.in),
                         format("%.3f", a.out), format("%.3f", a.vented), sim::printable(a.note)});

@@ -32,6 +32,7 @@ struct ConservationCheck {
     long long unbalancedSteps = 0;  // what left one tank is not what arrived in the other
     long long outsideChanges = 0;   // masses that changed between time steps
     double worstImbalance = 0.0;    // kg, over the transfer steps
+    double rounding = 0.0;          // kg that rounding the masses of the steps can account for
     bool ok() const {
         return difference <= tolerance && difference >= -tolerance && oddSteps == 0 && unbalancedSteps == 0 &&
                outsideChanges == 0;
@@ -88,6 +89,7 @@ private:
     TankOf tankOf(size_t live) const;
     void watchPump(bool moved);
     double loadedChange_ = 0.0;
+    double lastMoved_ = 0.0, movedBefore_ = 0.0;  // kg moved by the last moving step, and the one before
     ConservationCheck counts_;
 };
 

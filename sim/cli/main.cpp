@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "demo_files.h"
 #include "sim/cli/play.h"
@@ -24,7 +25,8 @@ int failWith(const std::string& message, int status = cli::kExitError) {
 }
 
 // The module given; else the one installed with the program, under its prefix; else one beside
-// the program, where it has been copied; else the one the build made.
+// the program, where it has been copied; else, for the program in the build folder only, the
+// one the build made: an installed program never falls back on a build tree.
 std::optional<std::string> findModule(const std::string& given, std::string& error) {
     if (!given.empty()) return given;
     std::error_code ec;
@@ -33,12 +35,16 @@ std::optional<std::string> findModule(const std::string& given, std::string& err
         const std::filesystem::path installed =
             (self.parent_path() / KESTRANE_INSTALLED_MODULE).lexically_normal();
         const std::filesystem::path beside = self.parent_path() / KESTRANE_MODULE_FILE_NAME;
-        for (const std::filesystem::path& p :
-             {installed, beside, std::filesystem::path(KESTRANE_DEFAULT_MODULE)}) {
+        const bool inBuild = std::filesystem::equivalent(self.parent_path(), KESTRANE_BUILD_PROGRAM_DIR, ec);
+        std::vector<std::filesystem::path> candidates{installed, beside};
+        if (inBuild) candidates.emplace_back(KESTRANE_DEFAULT_MODULE);
+        for (const std::filesystem::path& p : candidates) {
             if (std::filesystem::is_regular_file(p, ec)) return p.string();
         }
-        error = "module not found: none of '" + installed.string() + "', '" + beside.string() + "' and '" +
-                KESTRANE_DEFAULT_MODULE + "' exists (build it, or name one with --module)";
+        error = "module not found: none of '" + installed.string() + "', '" + beside.string() +
+                (inBuild ? "' and '" + std::string(KESTRANE_DEFAULT_MODULE) + "' exists (build it"
+                         : "' exists (install it again") +
+                ", or name one with --module)";
         return std::nullopt;
     }
     if (std::filesystem::is_regular_file(KESTRANE_DEFAULT_MODULE, ec))
@@ -60,12 +66,6 @@ CLI::Validator within(double low, double high, const std::string& what) {
         "");
 }
 
-// Folders open as files on this system; say what is wrong before reading fails.
-bool isFolder(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_directory(path, ec);
-}
-
 std::string stemOf(const std::string& path) {
     const std::string stem = std::filesystem::path(path).stem().string();
     return stem.empty() ? "scenario" : stem;
@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
 
     std::string module, outDir = "kestrane-out", colour = "auto";
     app.add_option("--module", module,
-                   "The module library to load (default: the one installed with the program, or the one the "
-                   "build made)");
+                   "The module library to load (default: the one installed with the program; the program in "
+                   "the build folder takes the one the build made)");
     app.add_option("--out", outDir, "Folder for pictures and saved scenarios")->capture_default_str();
     std::string classesPath;
     app.add_option("--classes", classesPath,
@@ -138,6 +138,14 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) return app.exit(e);  // --help
+        // A word where the command goes is more likely a command mistyped than stray arguments.
+        if (const std::vector<std::string> rest = app.remaining();
+            dynamic_cast<const CLI::ExtrasError*>(&e) && app.get_subcommands().empty() && !rest.empty() &&
+            !rest.front().starts_with("-"))
+            return failWith("unknown command '" + rest.front() +
+                                "': the commands are run and play, and without one the demo runs (see "
+                                "kestrane-sim --help)",
+                            cli::kExitUsage);
         return failWith(std::string(e.what()) + " (see kestrane-sim --help)", cli::kExitUsage);
     }
 
@@ -148,9 +156,6 @@ int main(int argc, char** argv) {
                                      : colour == "never" ? cli::ColourChoice::Never
                                                          : cli::ColourChoice::Auto;
 
-    for (const std::string& path : {scenarioPath, scriptPath, playScenario}) {
-        if (!path.empty() && isFolder(path)) return failWith(path + ": is a folder, not a file");
-    }
     // A folder that cannot take the files is known now; the run would only find it at the end.
     if (!cli::checkOutFolder(outDir, error)) return failWith(error);
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #include "sim/files.h"
 #include "sim/font.h"
@@ -63,18 +64,22 @@ bool checkOutFolder(const std::filesystem::path& folder, std::string& error) {
 }
 
 bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
-    const auto noFolder = [&](const std::filesystem::path& folder, const std::string& why) {
-        error = folder.string() + ": cannot create the folder: " + why;
+    const PendingFile* current = nullptr;
+    // A save's errors begin with its script line, which names the file it was asked for.
+    const auto failed = [&](const std::string& what) {
+        error = current->origin + what;
         return false;
+    };
+    const auto noFolder = [&](const std::filesystem::path& folder, const std::string& why) {
+        return failed(folder.string() + ": cannot create the folder: " + why);
     };
     // What can be known before writing, for every file first.
     for (const PendingFile& f : files) {
+        current = &f;
         std::error_code ec;
         // The rename could not replace a folder.
-        if (std::filesystem::is_directory(f.path, ec)) {
-            error = f.path.string() + ": is a folder, not a file";
-            return false;
-        }
+        if (std::filesystem::is_directory(f.path, ec))
+            return failed(f.path.string() + ": is a folder, not a file");
         const std::filesystem::path folder = f.path.parent_path();
         if (folder.empty()) continue;
         const std::filesystem::path there = nearestThere(folder);
@@ -86,21 +91,19 @@ bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
     // Temporary names of this process alone, beside the files they become.
     const std::string suffix = ".kestrane-" + std::to_string(getpid()) + ".tmp";
     for (const PendingFile& f : files) {
+        current = &f;
         std::error_code ec;
         if (f.path.has_parent_path()) std::filesystem::create_directories(f.path.parent_path(), ec);
         if (ec) return noFolder(f.path.parent_path(), ec.message());
         sim::ReplacingFile file(f.path, suffix);
+        std::string why;
         if (f.image) {
-            std::string why;
-            if (!file.writeWith(
-                    [&](const std::string& name) { return sim::writePng(*f.image, name, &why); })) {
-                error = f.path.string() + ": cannot write the picture: " + why;
-                return false;
-            }
-        } else if (!file.write(f.text, error)) {
-            return false;
+            if (!file.writeWith([&](const std::string& name) { return sim::writePng(*f.image, name, &why); }))
+                return failed(f.path.string() + ": cannot write the picture: " + why);
+        } else if (!file.write(f.text, why)) {
+            return failed(why);
         }
-        if (!file.commit(error)) return false;
+        if (!file.commit(why)) return failed(why);
     }
     return true;
 }
@@ -216,7 +219,7 @@ void Runner::show(sim::Display& display, const std::string& tag) {
     for (int n = 2;
          std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path; }); ++n)
         path = options_.outDir / (base + "-" + std::to_string(n) + ".png");
-    files_.push_back({path, {}, sim::renderPanel(*painted.surface, painted.labels)});
+    files_.push_back({path, {}, sim::renderPanel(*painted.surface, painted.labels), {}});
 }
 
 std::string selectOutcome(sim::Display& display) {
@@ -281,13 +284,19 @@ int Runner::run(std::string& error) {
         error = text;
         return kExitError;
     }
+    // Pictures without text would pass for pictures of the pages.
+    if (options_.pictures && !sim::Font::forCell(8, 16, sim::defaultFontPath(), &error)) {
+        error += "; the pictures need it (or run with --no-pictures)";
+        return kExitError;
+    }
     if (!emulator_.start(scenario_, error)) return kExitError;
     ledger_.begin(emulator_.simulation());
 
     if (!options_.title.empty()) out_ << options_.title << "\n";
     for (const std::string& line : scenario_.description) out_ << "  " << sim::printable(line) << "\n";
     out_ << "Module:   " << emulator_.modulePath() << "\n";
-    out_ << "Font:     " << sim::defaultFontPath() << "\n";
+    out_ << "Font:     " << (options_.pictures ? sim::defaultFontPath() : "none, no pictures are drawn")
+         << "\n";
     out_ << "Classes:  " << sim::VesselCatalogue::defaultPath();
     if (options_.classes.path() != sim::VesselCatalogue::defaultPath())
         out_ << " and " << options_.classes.path();
@@ -303,6 +312,11 @@ int Runner::run(std::string& error) {
     size_t next = 0;
     ProgressBar progress("kestrane-sim");
     const auto nearlyReached = [&](double t) { return t <= now_ + 1e-9 * std::max(1.0, std::fabs(t)); };
+    // A scenario's block may leave a rate with nothing to pump between: said once its pages are drawn.
+    const auto reportIdlePumps = [&] {
+        if (!std::exchange(idleCheckDue_, false)) return;
+        for (const std::string& line : emulator_.idlePumps()) log() << sim::printable(line) << "\n";
+    };
     while (true) {
         while (next < script_.actions.size() && nearlyReached(script_.actions[next].time)) {
             // As in the simulator's frame loop, a display that asked for a redraw is drawn before
@@ -317,6 +331,7 @@ int Runner::run(std::string& error) {
         }
         // Frames are --step seconds of real time apart.
         emulator_.refresh(static_cast<double>(frame) * options_.step);
+        reportIdlePumps();
         if (nearlyReached(end)) break;
         double dt = options_.step * accel_;
         // Steps end on the times of actions and of the end, so that they happen when written.

@@ -45,6 +45,7 @@ struct PendingFile {
     std::filesystem::path path;
     std::string text;                 // a scenario, or
     std::optional<sim::Image> image;  // a picture
+    std::string origin;               // for a save, "<script>:<line>: save FILE: ", before its errors
 };
 
 // Whether the folder for pictures and saves can be used: it is a folder that can be written
@@ -110,6 +111,7 @@ private:
     TankLedger ledger_;
     double now_ = 0.0;
     double accel_ = 1.0;
+    bool idleCheckDue_ = true;  // at the start and after a load, once the displays are drawn
     std::vector<PendingFile> files_;
     std::map<std::string, Saved> saved_;                         // by file name as the script gives it
     std::map<std::string, sim::ScenarioDescription> loadFiles_;  // read while checking the script

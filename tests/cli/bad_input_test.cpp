@@ -1,5 +1,7 @@
 // Bad input of every kind: one line on stderr that names what is wrong and where, a non-zero exit
 // status, and no file written, not even the pictures and saves of a script that got part way.
+#include <sys/stat.h>
+
 #include "tests/cli/cli_support.h"
 
 using namespace clitest;
@@ -12,6 +14,11 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
     std::ofstream(root / "alien.scn") << "BEGIN_SHIPS\nZX-1:Saucer\nEND\nEND_SHIPS\n";
     const std::string depot = scenario("docked-depot.scn");
     std::ofstream(root / "empty.scn") << "BEGIN_DESC\nNothing here yet.\nEND_DESC\n";
+    // Not regular files: a FIFO would block the first open until a writer came.
+    ASSERT_EQ(mkfifo((root / "fifo").c_str(), 0600), 0);
+    const char binary[] = {'\x7f', 'E', 'L', 'F', '\x02', '\x01', '\0', '\0', '\x03', '\xfe', '\n', '\x01'};
+    std::ofstream(root / "binary.scn", std::ios::binary).write(binary, sizeof binary);
+    const std::string fifo = (root / "fifo").string();
     std::ofstream(root / "ghost.scn")
         << "BEGIN_MFD Left\nEND_MFD\n\nBEGIN_SHIPS\nTanker:DG-S\nEND\nEND_SHIPS\n"
            "BEGIN_KESTRANE_SIM\n  DISPLAY Left 512 512 Ghost\nEND\n";
@@ -40,9 +47,13 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
          "",
          1,
          {"no-such.cfg", "cannot open the vessel classes"}},
-        {"endless scenario", {"run", "/dev/zero"}, "", 1, {"/dev/zero", "larger than 16 MiB"}},
         // One case a line, as a table.
         // clang-format off
+        {"endless scenario", {"run", "/dev/zero"}, "", 1, {"/dev/zero", "a character device, not a regular file"}},
+        {"FIFO for a scenario", {"run", fifo}, "", 1, {"fifo: cannot open: it is a FIFO, not a regular file"}},
+        {"FIFO for the classes", {"--classes", fifo, "run", depot}, "", 1, {"fifo: cannot open the vessel classes: it is a FIFO, not a regular file"}},
+        {"FIFO for play", {"play", fifo}, "", 1, {"fifo: cannot open: it is a FIFO"}},
+        {"binary file for a scenario", {"run", (root / "binary.scn").string()}, "", 1, {"binary.scn: not a scenario file"}},
         {"missing script", {"run", depot, "--script", "no-such.script"}, "", 1, {"no-such.script", "cannot open the script"}},
         {"unknown action", {"run", depot}, "0 show\n1 kee M\n", 1, {"bad.script:2:", "unknown action 'kee'"}},
         {"no time", {"run", depot}, "soon key M\n", 1, {"bad.script:1:", "'soon' is not a time"}},
@@ -81,7 +92,16 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"unknown vessel of a display", {"run", (root / "ghost.scn").string()}, "", 1, {"ghost.scn:9:", "unknown ship 'Ghost'"}},
         {"scenario without a vessel", {"run", (root / "empty.scn").string()}, "", 1, {"empty.scn", "has no ship"}},
         {"loading a scenario without a vessel", {"run", depot}, "1 load empty.scn\n", 1, {"bad.script:1:", "has no ship"}},
-        {"endless script", {"run", depot, "--script", "/dev/zero"}, "", 1, {"/dev/zero", "larger than 16 MiB"}},
+        {"endless script", {"run", depot, "--script", "/dev/zero"}, "", 1, {"/dev/zero", "cannot open the script: it is a character device"}},
+        {"FIFO for a script", {"run", depot, "--script", fifo}, "", 1, {"fifo: cannot open the script: it is a FIFO, not a regular file"}},
+        {"FIFO to load", {"run", depot}, "1 load " + fifo + "\n", 1, {"bad.script:1:", "fifo: cannot open: it is a FIFO, not a regular file"}},
+        {"folder to load", {"run", depot}, "1 load " + (root / "a-folder").string() + "\n", 1, {"bad.script:1:", "a-folder: cannot open: it is a folder"}},
+        {"module that is a folder", {"--module", (root / "a-folder").string(), "run", depot}, "", 1,
+         {"cannot load module", "a-folder': it is a folder, not a regular file"}},
+        {"module that is a FIFO", {"--module", fifo, "run", depot}, "", 1, {"cannot load module", "fifo': it is a FIFO"}},
+        {"unknown command", {"fly", depot}, "", 2, {"unknown command 'fly'", "run and play"}},
+        {"save that fails to write", {"run", depot}, "1 save /proc/kestrane-test.scn\n", 1,
+         {"bad.script:1: save /proc/kestrane-test.scn: ", "cannot write"}},
         {"display the simulator has not", {"run", depot}, "1 open Aux Depot\n", 1, {"bad.script:1:", "Left, Right and 3 to 12"}},
         {"second save under one name", {"run", depot}, "1 save a.scn\n2 save a.scn\n", 1,
          {"bad.script:2:", "already saved by line 1"}},

@@ -253,6 +253,18 @@ TEST_F(DockedPumpTest, ARemovedSourceIsDroppedAndNeverTouched) {
     EXPECT_EQ(sim.calls.badCalls, 0u);
 }
 
+TEST_F(DockedPumpTest, AVentAtLowGoesOnAfterTheVesselNamedAsTheSourceWasRemoved) {
+    transferState.pumpMode = Vent;
+    transferState.pumpRate = 1;
+    sim.removeVessel(depot);
+    sim.calls.clear();
+    pumpStep(1.0);
+    EXPECT_EQ(transferState.pumpRate, 1);
+    EXPECT_EQ(transferState.sourceVessel, nullptr);
+    EXPECT_EQ(own.tanks[0].mass, 10.0 - kRateTable[1]);
+    EXPECT_EQ(sim.calls.badCalls, 0u);
+}
+
 TEST_F(DockedPumpTest, ARemovedTargetLeavesNoVesselToPumpFor) {
     sim.removeVessel(own);
     sim.calls.clear();

@@ -79,6 +79,13 @@ TEST_F(GridTest, CellSizesOfZeroOrBelowCountAsOnePixel) {
         moveToPoint(dc, 17, 13);
         EXPECT_EQ(getCurrentCell(dc), c.ofPoint17And13) << c.w << " x " << c.h;  // must not divide by zero
     }
+    // Drawn on a grid of 0 x 0 cells: the text lands on the pixel of its cell.
+    setupGrid(dc, 0, 0);
+    surface.texts.clear();
+    writeAt(dc, 5, 3, "x");
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].x, 5);
+    EXPECT_EQ(drawn[0].y, 3);
 }
 
 TEST_F(GridTest, CellOfAPointTruncatesTowardZeroAndDoesNotFloor) {
