@@ -55,14 +55,13 @@ void closeDisplays(Cockpit& c) {
     }
 }
 
-Cockpit makeCockpit(Display& display, const Plugin& p, StandInVessel* focus) {
-    Cockpit c;
+// Filled in place: large frames would need the stack probe the static MSVC runtime has.
+void makeCockpit(Cockpit& c, Display& display, const Plugin& p, StandInVessel* focus) {
     memset(&c, 0, sizeof c);
     c.display = &display;
     c.plugin = &p;
     c.focus = focus;
     openDisplays(c);
-    return c;
 }
 
 // One frame of the simulator: the plug-ins' step while the simulation runs, then each display
@@ -159,7 +158,8 @@ void focusSwitch(Display& display) {
     if (!loadPlugin(p)) return;
     Flight f = makeFlight();
     startSession(p);
-    Cockpit c = makeCockpit(display, p, f.glider);
+    static Cockpit c;
+    makeCockpit(c, display, p, f.glider);
     if (!c.sides[kLeft].mfd || !c.sides[kRight].mfd) {
         closeDisplays(c);
         return unloadPlugin(p);
@@ -202,7 +202,8 @@ void pauseDuringLoad(Display& display) {
     if (!loadPlugin(p)) return;
     Flight f = makeFlight();
     startSession(p);
-    Cockpit c = makeCockpit(display, p, f.glider);
+    static Cockpit c;
+    makeCockpit(c, display, p, f.glider);
     if (!c.sides[kLeft].mfd || !c.sides[kRight].mfd) {
         closeDisplays(c);
         return unloadPlugin(p);
