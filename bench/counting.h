@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "sim/simulation.h"
-#include "sim/surface.h"
+#include "sim/world/simulation.h"
+#include "sim/drawing/surface.h"
 #include "tests/support/alloc_counter.h"
 
 namespace bench {

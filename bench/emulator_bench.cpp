@@ -11,8 +11,8 @@
 #include "benchmarks.h"
 #include "module/module_entry.h"
 #include "scenes.h"
-#include "sim/raster_surface.h"
-#include "sim/scenario_file.h"
+#include "sim/drawing/raster_surface.h"
+#include "sim/scenario_apply/scenario_apply.h"
 #include "tests/support/module_session.h"
 #include "transfer/transfer_state.h"
 

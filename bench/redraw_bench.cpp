@@ -6,7 +6,7 @@
 #include "benchmarks.h"
 #include "counting.h"
 #include "replay.h"
-#include "sim/raster_surface.h"
+#include "sim/drawing/raster_surface.h"
 #include "trace.h"
 
 namespace bench {

@@ -7,8 +7,8 @@
 #include <cstddef>
 
 #include "display/pump_mfd.h"
-#include "sim/display.h"
-#include "sim/simulation.h"
+#include "sim/world/display.h"
+#include "sim/world/simulation.h"
 
 namespace bench {
 

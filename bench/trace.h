@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "scenes.h"
-#include "sim/call_record.h"
-#include "sim/surface.h"
+#include "sim/world/call_record.h"
+#include "sim/drawing/surface.h"
 
 namespace bench {
 

@@ -7,7 +7,7 @@
 #include "sim/cli/keys.h"
 #include "sim/cli/runner.h"
 #include "sim/cli/script.h"
-#include "sim/text.h"
+#include "sim/formats/text.h"
 
 namespace cli {
 

@@ -8,9 +8,9 @@
 
 #include "sim/cli/keys.h"
 #include "sim/cli/page_fields.h"
-#include "sim/display.h"
-#include "sim/raster_surface.h"
-#include "sim/text.h"
+#include "sim/drawing/raster_surface.h"
+#include "sim/formats/text.h"
+#include "sim/world/display.h"
 
 namespace cli {
 

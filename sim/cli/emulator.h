@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "sim/cli/ledger.h"
-#include "sim/module_loader.h"
-#include "sim/scenario_file.h"
-#include "sim/simulation.h"
+#include "sim/scenario_apply/scenario_apply.h"
+#include "sim/world/module_loader.h"
+#include "sim/world/simulation.h"
 
 namespace cli {
 

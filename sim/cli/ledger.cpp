@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "sim/text.h"
+#include "sim/formats/text.h"
 
 namespace cli {
 

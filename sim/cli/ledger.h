@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/simulation.h"
+#include "sim/world/simulation.h"
 
 namespace cli {
 

@@ -14,7 +14,7 @@
 #include "sim/cli/runner.h"
 #include "sim/cli/script.h"
 #include "sim/cli/terminal.h"
-#include "sim/text.h"
+#include "sim/formats/text.h"
 
 namespace {
 

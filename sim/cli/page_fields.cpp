@@ -5,7 +5,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "sim/text.h"
+#include "sim/formats/text.h"
 
 namespace cli {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/scenario_file.h"
+#include "sim/scenario_apply/scenario_apply.h"
 
 namespace cli {
 

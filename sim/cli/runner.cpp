@@ -10,10 +10,10 @@
 #include <system_error>
 #include <utility>
 
-#include "sim/files.h"
-#include "sim/font.h"
-#include "sim/panel.h"
-#include "sim/text.h"
+#include "sim/drawing/font.h"
+#include "sim/drawing/panel.h"
+#include "sim/formats/files.h"
+#include "sim/formats/text.h"
 
 namespace cli {
 

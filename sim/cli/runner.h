@@ -16,7 +16,7 @@
 #include "sim/cli/ledger.h"
 #include "sim/cli/script.h"
 #include "sim/cli/terminal.h"
-#include "sim/png_image.h"
+#include "sim/formats/png_image.h"
 
 namespace cli {
 

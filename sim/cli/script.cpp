@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "sim/files.h"
-#include "sim/text.h"
+#include "sim/formats/files.h"
+#include "sim/formats/text.h"
 
 namespace cli {
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "sim/cli/term_colours.h"
-#include "sim/display.h"
-#include "sim/raster_surface.h"
+#include "sim/drawing/raster_surface.h"
+#include "sim/world/display.h"
 
 namespace cli {
 

@@ -11,8 +11,8 @@
 #include "sim/cli/keys.h"
 #include "sim/cli/ledger.h"
 #include "sim/cli/script.h"
-#include "sim/display.h"
-#include "sim/simulation.h"
+#include "sim/world/display.h"
+#include "sim/world/simulation.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // prints (pages, tank table, conservation check), its exit status and the files it writes.
 #include <algorithm>
 
-#include "sim/png_image.h"
+#include "sim/formats/png_image.h"
 #include "tests/cli/cli_support.h"
 
 using namespace clitest;

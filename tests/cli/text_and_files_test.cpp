@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/files.h"
-#include "sim/text.h"
+#include "sim/formats/files.h"
+#include "sim/formats/text.h"
 #include "tests/support/read_file.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/scenario_file.h"
+#include "sim/scenario_apply/scenario_apply.h"
 #include "tests/fuzz/fuzz_world.h"
 
 namespace {

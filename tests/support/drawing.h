@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/cell_view.h"
-#include "sim/display.h"
-#include "sim/raster_surface.h"
+#include "sim/drawing/cell_view.h"
+#include "sim/world/display.h"
+#include "sim/drawing/raster_surface.h"
 
 namespace test {
 

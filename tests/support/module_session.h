@@ -5,8 +5,8 @@
 #pragma once
 
 #include "module/module_entry.h"
-#include "sim/display.h"
-#include "sim/simulation.h"
+#include "sim/world/display.h"
+#include "sim/world/simulation.h"
 
 namespace test {
 

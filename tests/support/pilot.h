@@ -2,7 +2,7 @@
 #pragma once
 
 #include "display/pump_mfd.h"
-#include "sim/display.h"
+#include "sim/world/display.h"
 #include "tests/support/drawing.h"
 
 namespace test {

@@ -8,7 +8,7 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
-#include "sim/display.h"
+#include "sim/world/display.h"
 #include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"

@@ -7,7 +7,7 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
-#include "sim/scenario_file.h"
+#include "sim/scenario_apply/scenario_apply.h"
 #include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"

@@ -7,7 +7,7 @@
 #include <tuple>
 #include <utility>
 
-#include "sim/display.h"
+#include "sim/world/display.h"
 #include "test_support.h"
 #include "tests/support/drawing.h"
 

@@ -3,7 +3,7 @@
 //
 // Not yet written: whole pages against reference pictures (once the pages draw), names in
 // Latin-1 through the terminal.
-#include "sim/raster_surface.h"
+#include "sim/drawing/raster_surface.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/panel.h"
+#include "sim/drawing/panel.h"
 
 namespace {
 

@@ -30,9 +30,9 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
-#include "sim/display.h"
-#include "sim/scenario_file.h"
-#include "sim/surface.h"
+#include "sim/world/display.h"
+#include "sim/scenario_apply/scenario_apply.h"
+#include "sim/drawing/surface.h"
 #include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "display/pump_mfd.h"
-#include "sim/scenario_block.h"
+#include "sim/world/scenario_block.h"
 #include "test_support.h"
 
 using sim::HostCall;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/simulation.h"
+#include "sim/world/simulation.h"
 #include "transfer/transfer_state.h"
 
 namespace test {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "sim/surface.h"
+#include "sim/drawing/surface.h"
 #include "tests/support/drawing.h"
 
 using sim::GdiCall;

@@ -6,8 +6,8 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
-#include "sim/display.h"
-#include "sim/scenario_block.h"
+#include "sim/world/display.h"
+#include "sim/world/scenario_block.h"
 #include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"

@@ -1,22 +1,7 @@
-#include "sim/scenario_block.h"
-
+// The simulator's scenario reading and writing calls, on the block a display hands its instrument.
 #include "host/oapi.h"
-#include "sim/simulation.h"
-#include "sim/text.h"
-
-namespace sim {
-
-bool ScenarioBlock::nextLine(char*& line) {
-    if (readPos_ >= lines.size()) return false;
-    const std::string_view text = trim(withoutComment(lines[readPos_]));
-    if (equalsIgnoringCase(text, "END")) return false;
-    ++readPos_;
-    current_ = text;
-    line = current_.data();
-    return true;
-}
-
-}  // namespace sim
+#include "sim/world/scenario_block.h"
+#include "sim/world/simulation.h"
 
 namespace {
 void record(sim::HostCall call) {

@@ -1,8 +1,8 @@
-#include "sim/simulation.h"
+#include "sim/world/simulation.h"
 
 #include <algorithm>
 
-#include "sim/display.h"
+#include "sim/world/display.h"
 
 namespace sim {
 
@@ -168,43 +168,6 @@ void Simulation::endSession() {
 void Simulation::step(double dt) {
     simTime += dt;
     for (OPC_TIMESTEP callback : timestepCallbacks_) callback(simTime, dt, 0.0);
-}
-
-int Simulation::registerMode(const MFDMODESPEC& mode) {
-    // The record is the caller's temporary: keep copies of what it points at.
-    const int id = nextModeId_++;
-    modes_.push_back({id, mode.name ? mode.name : "", mode.key, mode.msgproc});
-    if (onModeRegistered) onModeRegistered(modes_.back());
-    return id;
-}
-
-bool Simulation::unregisterMode(int id) {
-    const auto it =
-        std::find_if(modes_.begin(), modes_.end(), [id](const RegisteredMode& m) { return m.id == id; });
-    if (it == modes_.end()) return false;
-    modes_.erase(it);
-    return true;
-}
-
-const RegisteredMode* Simulation::findMode(const std::string& name) const {
-    for (const RegisteredMode& m : modes_) {
-        if (m.name == name) return &m;
-    }
-    return nullptr;
-}
-
-const RegisteredMode* Simulation::findMode(int id) const {
-    for (const RegisteredMode& m : modes_) {
-        if (m.id == id) return &m;
-    }
-    return nullptr;
-}
-
-const RegisteredMode* Simulation::findModeByKey(DWORD key) const {
-    for (const RegisteredMode& m : modes_) {
-        if (m.key == key) return &m;
-    }
-    return nullptr;
 }
 
 }  // namespace sim

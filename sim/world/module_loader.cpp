@@ -1,11 +1,11 @@
-#include "sim/module_loader.h"
+#include "sim/world/module_loader.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "sim/display.h"
-#include "sim/files.h"
+#include "sim/formats/files.h"
+#include "sim/world/display.h"
 
 namespace sim {
 

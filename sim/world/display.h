@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "host/host.h"
-#include "sim/simulation.h"
+#include "sim/world/modes.h"
+#include "sim/world/vessel.h"
 
 namespace sim {
 
 class ScenarioBlock;
 
-inline constexpr unsigned kDefaultDisplaySize = 512;
 // The character grid of a display: every text of the instrument's pages fits 38 columns and
 // 24 rows. Cells are at least one pixel.
 inline constexpr int kGridColumns = 38;
@@ -31,7 +31,7 @@ inline constexpr COLORREF kSelectionColour = 0xc0c0c0;
 
 class Display {
 public:
-    Display(Simulation& simulation, std::string name, VesselRecord& vessel,
+    Display(const ModeRegistry& modes, std::string name, VesselRecord& vessel,
             unsigned width = kDefaultDisplaySize, unsigned height = kDefaultDisplaySize);
     ~Display();  // leaves the mode first
     Display(const Display&) = delete;
@@ -84,6 +84,9 @@ public:
     void writeStatus(ScenarioBlock& block) const;
     void readStatus(ScenarioBlock& block);
 
+    // The display whose mode is making its instrument, for the MFD base to record; else null.
+    static Display* underConstruction();
+
     // Redraws the instrument asked for since the last repaint.
     int pendingRedraws = 0;
     int redrawRequests = 0;  // over the display's life
@@ -94,7 +97,7 @@ private:
     void drawSelection(HDC surface);
     void drawForeign(HDC surface);
 
-    Simulation& simulation_;
+    const ModeRegistry& modes_;
     std::string name_;
     VesselRecord* vessel_;
     unsigned width_, height_;

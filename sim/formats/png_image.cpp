@@ -1,4 +1,4 @@
-#include "sim/png_image.h"
+#include "sim/formats/png_image.h"
 
 #include <png.h>
 

@@ -2,7 +2,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include "sim/module_loader.h"
+#include "sim/world/module_loader.h"
 
 namespace sim::library {
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "sim/cell_view.h"
-#include "sim/font.h"
-#include "sim/png_image.h"
-#include "sim/surface.h"
+#include "sim/drawing/cell_view.h"
+#include "sim/drawing/font.h"
+#include "sim/drawing/surface.h"
+#include "sim/formats/png_image.h"
 
 namespace sim {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/oapi.h"
-#include "sim/call_list.h"
+#include "sim/world/call_list.h"
 
 namespace sim {
 

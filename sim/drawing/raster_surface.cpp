@@ -1,9 +1,9 @@
-#include "sim/raster_surface.h"
+#include "sim/drawing/raster_surface.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "sim/display.h"
+#include "sim/world/display.h"
 
 namespace sim {
 

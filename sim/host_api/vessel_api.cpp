@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sim/simulation.h"
+#include "sim/world/simulation.h"
 
 using sim::HostCall;
 using sim::Simulation;

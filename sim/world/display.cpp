@@ -1,9 +1,9 @@
-#include "sim/display.h"
+#include "sim/world/display.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "sim/scenario_block.h"
+#include "sim/world/scenario_block.h"
 
 namespace sim {
 
@@ -12,14 +12,16 @@ namespace {
 Display* displayUnderConstruction = nullptr;
 }  // namespace
 
-Display::Display(Simulation& simulation, std::string name, VesselRecord& vessel, unsigned width,
+Display::Display(const ModeRegistry& modes, std::string name, VesselRecord& vessel, unsigned width,
                  unsigned height)
-    : simulation_(simulation), name_(std::move(name)), vessel_(&vessel), width_(width), height_(height) {}
+    : modes_(modes), name_(std::move(name)), vessel_(&vessel), width_(width), height_(height) {}
 
 Display::~Display() { closeMode(); }
 
+Display* Display::underConstruction() { return displayUnderConstruction; }
+
 bool Display::openMode(const std::string& modeName) {
-    const RegisteredMode* mode = simulation_.findMode(modeName);
+    const RegisteredMode* mode = modes_.findMode(modeName);
     if (!mode || !mode->msgproc || !vessel_->vessel) return false;
     closeMode();
     // Width in the low 16 bits, height in the high 16 bits.
@@ -98,7 +100,7 @@ void Display::moveTo(VesselRecord& vessel) {
 
 bool Display::key(DWORD key) {
     if (selecting_) {
-        const RegisteredMode* mode = simulation_.findModeByKey(key);
+        const RegisteredMode* mode = modes_.findModeByKey(key);
         return mode && openMode(mode->name);
     }
     return instrument_ && instrument_->ConsumeKeyBuffered(key);
@@ -148,7 +150,7 @@ void Display::drawSelection(HDC surface) {
     line(0, "Mode selection");
     SetTextColor(surface, kSelectionColour);
     int row = 2;
-    for (const RegisteredMode& m : simulation_.modes()) {
+    for (const RegisteredMode& m : modes_.modes()) {
         char key[16];
         if (const char letter = letterOf(m.key))
             std::snprintf(key, sizeof key, "[%c]", letter);
@@ -156,7 +158,7 @@ void Display::drawSelection(HDC surface) {
             std::snprintf(key, sizeof key, "[0x%02X]", static_cast<unsigned>(m.key));
         line(row++, std::string(key) + " " + m.name);
     }
-    if (simulation_.modes().empty()) line(row, "No mode registered");
+    if (modes_.modes().empty()) line(row, "No mode registered");
 }
 
 void Display::drawForeign(HDC surface) {
@@ -178,40 +180,3 @@ void Display::readStatus(ScenarioBlock& block) {
 }
 
 }  // namespace sim
-
-// The MFD base, as the host provides it.
-
-MFD::MFD(DWORD w, DWORD h, VESSEL* vessel)
-    : W(w),
-      H(h),
-      cw(sim::cellWidthFor(w)),
-      ch(sim::cellHeightFor(h)),
-      pV(vessel),
-      hostDisplay(sim::displayUnderConstruction) {}
-
-MFD::~MFD() = default;
-
-bool MFD::ConsumeKeyBuffered(DWORD) { return false; }
-bool MFD::ConsumeKeyImmediate(char*) { return false; }
-bool MFD::ConsumeButton(int, int) { return false; }
-char* MFD::ButtonLabel(int) { return nullptr; }
-int MFD::ButtonMenu(const MFDBUTTONMENU**) const { return 0; }
-void MFD::WriteStatus(FILEHANDLE) const {}
-void MFD::ReadStatus(FILEHANDLE) {}
-void MFD::StoreStatus() const {}
-void MFD::RecallStatus() {}
-
-void MFD::InvalidateDisplay() {
-    if (sim::Simulation* s = sim::Simulation::current()) s->calls.add(sim::HostCall::InvalidateDisplay);
-    if (auto* display = static_cast<sim::Display*>(hostDisplay)) {
-        ++display->pendingRedraws;
-        ++display->redrawRequests;
-    }
-}
-
-void MFD::Title(HDC hDC, const char* title) const {
-    if (sim::Simulation* s = sim::Simulation::current()) s->calls.add(sim::HostCall::Title);
-    SetBkMode(hDC, TRANSPARENT);
-    SetTextColor(hDC, sim::kTitleColour);
-    TextOutA(hDC, 0, 0, title, lstrlenA(title));
-}

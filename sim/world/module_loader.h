@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "sim/simulation.h"
+#include "sim/world/simulation.h"
 
 namespace sim {
 

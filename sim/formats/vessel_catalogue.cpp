@@ -1,10 +1,10 @@
-#include "sim/vessel_catalogue.h"
+#include "sim/formats/vessel_catalogue.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "sim/files.h"
-#include "sim/text.h"
+#include "sim/formats/files.h"
+#include "sim/formats/text.h"
 
 namespace sim {
 

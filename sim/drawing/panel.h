@@ -5,8 +5,8 @@
 #include <array>
 #include <string>
 
-#include "sim/png_image.h"
-#include "sim/raster_surface.h"
+#include "sim/drawing/raster_surface.h"
+#include "sim/formats/png_image.h"
 
 namespace sim {
 

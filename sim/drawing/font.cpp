@@ -1,4 +1,4 @@
-#include "sim/font.h"
+#include "sim/drawing/font.h"
 
 #include <ft2build.h>
 
@@ -12,7 +12,7 @@
 #include <mutex>
 #include <tuple>
 
-#include "sim/files.h"
+#include "sim/formats/files.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "sim/cell_view.h"
+#include "sim/drawing/cell_view.h"
 
 #include <algorithm>
 

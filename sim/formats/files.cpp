@@ -1,4 +1,4 @@
-#include "sim/files.h"
+#include "sim/formats/files.h"
 
 #include <cerrno>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <memory>
 #include <unordered_set>
 
-#include "sim/surface.h"
+#include "sim/drawing/surface.h"
 
 namespace {
 int64_t brushesCreated = 0;

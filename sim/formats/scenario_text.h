@@ -3,12 +3,8 @@
 // everything else (environment, camera, other modules' blocks, a ship's own lines) kept as it
 // stood and written back in its place. The format is described in docs/scenario-format.md.
 //
-// Loading is in two steps so that a bad file changes nothing: parseScenario turns the text
-// into a plain description and checks everything the file alone decides; applyScenario checks
-// what depends on the simulation (names in use) and only then creates the vessels, dock links
-// and displays. Saving asks every instrument for its block, lays the simulation out as the
-// file it was loaded from, and replaces the old file only once the new one is completely
-// written.
+// Here the text becomes plain records and records become text; nothing here knows the world.
+// Applying records to a simulation and capturing them back is sim/scenario_apply's.
 #pragma once
 
 #include <optional>
@@ -16,9 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/display.h"
-#include "sim/simulation.h"
-#include "sim/vessel_catalogue.h"
+#include "sim/formats/records.h"
+#include "sim/formats/vessel_catalogue.h"
 
 namespace sim {
 
@@ -31,6 +26,8 @@ inline constexpr std::string_view kEmulatorBlock = "BEGIN_KESTRANE_SIM";
 
 // The simulator's display ids: "Left", "Right", then "3" to "12".
 bool isDisplayId(std::string_view name);
+// A name the file gives back as it is: one word, without ':' and ';'.
+bool isOneWordName(std::string_view name);
 
 struct ScenarioDockLink {
     unsigned port = 0;       // this ship's port
@@ -100,21 +97,9 @@ std::optional<ScenarioDescription> readScenarioFile(
     const std::string& path, std::string& error,
     const VesselCatalogue& classes = VesselCatalogue::standard());
 
-// Creates the vessels, dock links and displays of a parsed scenario in the simulation, switches
-// each display to its mode and hands the instrument its items. A display of a mode that is not
-// registered, or of one of the simulator's own types, shows what it is and keeps its block.
-// On an error nothing has been created.
-bool applyScenario(const ScenarioDescription& scenario, Simulation& simulation, std::string& error);
-
-// readScenarioFile and applyScenario.
-bool loadScenario(const std::string& path, Simulation& simulation, std::string& error,
-                  const VesselCatalogue& classes = VesselCatalogue::standard());
-
-// The simulation as a scenario laid out as `base` (the file it was loaded from, with its
-// description as the caller wants it saved): every present vessel with its current levels and
-// docking, every display, and the block each instrument writes (which, as in the simulator,
-// clears the module's transfer state). What the emulator does not model comes from `base`.
-ScenarioDescription captureScenario(Simulation& simulation, const ScenarioDescription& base = {});
+// The layout of `base` (the file a scenario was loaded from; empty: the simulator's order) for
+// the displays `now` has: gone ones out, new ones after the last display (or before the ships).
+std::vector<ScenarioLayoutEntry> layoutFor(const ScenarioDescription& base, const ScenarioDescription& now);
 
 // The text of a scenario file.
 std::string formatScenario(const ScenarioDescription& scenario);
@@ -126,12 +111,5 @@ std::string formatLevel(double mass, double capacity);
 // Writes the text to a temporary file beside `path` and renames it over `path`: a failed write
 // leaves the old file as it was.
 bool writeScenarioFile(const std::string& path, std::string_view text, std::string& error);
-
-// Captures the simulation and writes it to `path`. Refused when the file would not load as
-// saved (a vessel name that is not one word or holds ':' or ';', a display that is not one of
-// the simulator's), and when the file cannot be written at all; then the instruments are not
-// asked for their blocks, so the running state is left alone.
-bool saveScenario(Simulation& simulation, const std::string& path, std::string& error,
-                  const ScenarioDescription& base = {});
 
 }  // namespace sim

@@ -11,52 +11,16 @@
 #include <vector>
 
 #include "host/host.h"
-#include "sim/call_record.h"
+#include "sim/world/call_record.h"
+#include "sim/world/modes.h"
+#include "sim/world/vessel.h"
 
 namespace sim {
 
-struct Tank {
-    double capacity = 0.0;  // kg
-    double mass = 0.0;      // kg
-};
-
-struct VesselRecord;
 class Display;
 
-struct DockPort {
-    VesselRecord* owner = nullptr;
-    VesselRecord* docked = nullptr;  // the vessel docked here, or null
-    unsigned dockedPort = 0;         // its port that holds this one
-};
-
-// One vessel. The record outlives the vessel's removal, so that within a session its handle
-// is never reused and a stale handle can be recognised; a session's end frees it for the next.
-struct VesselRecord {
-    std::string name;
-    std::string className;
-    std::vector<Tank> tanks;         // fixed at creation: tank handles point into it
-    std::vector<DockPort> ports;     // fixed at creation: dock handles point into it
-    std::unique_ptr<VESSEL> vessel;  // null once removed
-    bool removed = false;
-
-    OBJHANDLE handle() { return this; }
-};
-
-struct VesselSpec {
-    std::string name;
-    std::string className;
-    std::vector<Tank> tanks;
-    unsigned ports = 0;
-};
-
-struct RegisteredMode {
-    int id;
-    std::string name;
-    DWORD key;
-    MFD_MSGPROC msgproc;
-};
-
-class Simulation {
+// A simulation is where modules register their display modes: a display sees only those.
+class Simulation : public ModeRegistry {
 public:
     Simulation();  // becomes the current simulation
     ~Simulation();
@@ -105,18 +69,6 @@ public:
     void startSession();
     void endSession();
 
-    // Display modes registered by modules.
-    int registerMode(const MFDMODESPEC& mode);
-    bool unregisterMode(int id);
-    const RegisteredMode* findMode(const std::string& name) const;
-    const RegisteredMode* findMode(int id) const;
-    // The mode a key selects on the mode selection page: the first registered with that key.
-    const RegisteredMode* findModeByKey(DWORD key) const;
-    const std::vector<RegisteredMode>& modes() const { return modes_; }
-    // Told of each mode as it is registered, while the module is still inside its call (tests
-    // use it to see what a module has done by the time it registers).
-    std::function<void(const RegisteredMode&)> onModeRegistered;
-
     CallRecord calls;
     double simTime = 0.0;  // s
 
@@ -129,8 +81,6 @@ private:
     std::vector<OPC_OPENRENDERVIEWPORT> sessionStartCallbacks_;
     std::vector<OPC_CLOSERENDERVIEWPORT> sessionEndCallbacks_;
     std::deque<VesselRecord*> reusable_;  // deleted at a session's end, in the order they were made
-    std::vector<RegisteredMode> modes_;
-    int nextModeId_ = 1;
 };
 
 }  // namespace sim

@@ -1,4 +1,4 @@
-#include "sim/panel.h"
+#include "sim/drawing/panel.h"
 
 #include <algorithm>
 

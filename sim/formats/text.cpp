@@ -1,4 +1,4 @@
-#include "sim/text.h"
+#include "sim/formats/text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "sim/call_record.h"
+#include "sim/world/call_record.h"
 
 #include <algorithm>
 

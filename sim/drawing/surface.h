@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/gdi.h"
-#include "sim/call_list.h"
+#include "sim/world/call_list.h"
 
 struct HBRUSH__ {
     COLORREF colour;

@@ -1,0 +1,15 @@
+// Plain values that files and the world share.
+#pragma once
+
+namespace sim {
+
+// A tank as a scenario file gives it and a vessel holds it.
+struct Tank {
+    double capacity = 0.0;  // kg
+    double mass = 0.0;      // kg
+};
+
+// A display's size in pixels when a file names none.
+inline constexpr unsigned kDefaultDisplaySize = 512;
+
+}  // namespace sim
