@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "display/cell_grid.h"
+
 namespace {
 
 // One cell size for every instrument; each drawing sets its own in setupGrid.
@@ -61,8 +63,8 @@ POINT moveToPoint(HDC surface, int x, int y) {
 
 Cell moveToCell(HDC surface, int column, int row) {
     const POINT old = getCurrentPoint(surface);
-    const int x = column >= 0 ? clampToInt(column * width() + halfWidth()) : old.x;
-    const int y = row >= 0 ? clampToInt(row * height()) : old.y;
+    const int x = column >= 0 ? clampToInt(grid::columnX<int64_t>(column, width())) : old.x;
+    const int y = row >= 0 ? clampToInt(grid::rowY<int64_t>(row, height())) : old.y;
     MoveToEx(surface, x, y, nullptr);
     return cellOf(old);
 }

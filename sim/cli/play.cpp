@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "display/cell_grid.h"
 #include "sim/cli/emulator.h"
 #include "sim/cli/keys.h"
 #include "sim/cli/ledger.h"
@@ -379,8 +380,8 @@ void Player::draw() {
     size_t labelWidth = 3;
     for (const std::string& l : picture().labels) labelWidth = std::max(labelWidth, l.size());
     const int left = static_cast<int>(labelWidth) + 2;
-    const int columns = picture().surface ? picture().surface->cells().columns() : sim::kGridColumns;
-    const int rows = picture().surface ? picture().surface->cells().rows() : sim::kGridRows;
+    const int columns = picture().surface ? picture().surface->cells().columns() : grid::kColumns;
+    const int rows = picture().surface ? picture().surface->cells().rows() : grid::kRows;
     const int sideLeft = left + columns + 4 + static_cast<int>(labelWidth) + 2;
     int tanks = 0;
     for (sim::VesselRecord* v : emulator_.simulation().vessels()) tanks += static_cast<int>(v->tanks.size());

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
+#include "display/cell_grid.h"
+
 namespace sim {
 
 namespace {
-// Division rounding toward minus infinity, for cell ranges that may start left of the grid.
-int floorDiv(int a, int b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-int ceilDiv(int a, int b) { return -floorDiv(-a, b); }
-
 const Cell kBlank{};
 }  // namespace
 
@@ -19,8 +17,8 @@ CellView::CellView(int width, int height, int cellWidth, int cellHeight)
       cellHeight_(std::max(cellHeight, 1)),
       half_(cellWidth_ / 2),
       // Every cell of which some part is on the picture.
-      columns_(std::max(ceilDiv(width_ - half_, cellWidth_), 1)),
-      rows_(ceilDiv(height_, cellHeight_)),
+      columns_(std::max(grid::ceilDiv(width_ - half_, cellWidth_), 1)),
+      rows_(grid::ceilDiv(height_, cellHeight_)),
       cells_(static_cast<size_t>(columns_) * rows_) {}
 
 void CellView::clear() {
@@ -41,13 +39,13 @@ const Cell& CellView::cell(int column, int row) const {
 
 void CellView::addText(int x, int y, const char* text, int length, COLORREF colour, bool opaque,
                        COLORREF background) {
-    const int row = floorDiv(y, cellHeight_);
+    const int row = grid::rowOfText(y, cellHeight_);
     for (int i = 0; i < length; ++i) {
         const int left = x + i * cellWidth_;
         if (left < 0 || y < 0 || left + cellWidth_ > width_ || y + cellHeight_ > height_) ++clipped_;
         // Rounded down left of the picture, so that what starts outside stays outside; the
         // margin before the first anchor still belongs to column 0.
-        const int column = left < 0 ? floorDiv(left - half_, cellWidth_) : (left - half_) / cellWidth_;
+        const int column = grid::columnOfText(left, cellWidth_);
         Cell* cell = at(column, row);
         if (!cell) continue;
         const char ch = text[i];
@@ -66,12 +64,10 @@ void CellView::addText(int x, int y, const char* text, int length, COLORREF colo
 }
 
 void CellView::addRectangle(int left, int top, int right, int bottom, COLORREF fill) {
-    // Cell centres: x = c*cw + h + cw/2, y = r*ch + ch/2.
-    const int centreX = half_ + cellWidth_ / 2, centreY = cellHeight_ / 2;
-    const int firstColumn = std::max(ceilDiv(left - centreX, cellWidth_), 0);
-    const int lastColumn = std::min(floorDiv(right - 1 - centreX, cellWidth_), columns_ - 1);
-    const int firstRow = std::max(ceilDiv(top - centreY, cellHeight_), 0);
-    const int lastRow = std::min(floorDiv(bottom - 1 - centreY, cellHeight_), rows_ - 1);
+    const int firstColumn = std::max(grid::firstColumnCovered(left, cellWidth_), 0);
+    const int lastColumn = std::min(grid::lastColumnCovered(right, cellWidth_), columns_ - 1);
+    const int firstRow = std::max(grid::firstRowCovered(top, cellHeight_), 0);
+    const int lastRow = std::min(grid::lastRowCovered(bottom, cellHeight_), rows_ - 1);
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = firstColumn; column <= lastColumn; ++column) {
             Cell& cell = *at(column, row);

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "sim/world/display.h"
+#include "display/cell_grid.h"
 
 namespace sim {
 
 namespace {
-int cellWidthOf(int width) { return cellWidthFor(static_cast<DWORD>(std::max(width, 1))); }
-int cellHeightOf(int height) { return cellHeightFor(static_cast<DWORD>(std::max(height, 1))); }
+int cellWidthOf(int width) { return grid::cellWidthFor(static_cast<DWORD>(std::max(width, 1))); }
+int cellHeightOf(int height) { return grid::cellHeightFor(static_cast<DWORD>(std::max(height, 1))); }
 }  // namespace
 
 CellSurface::CellSurface(int width, int height)

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "display/cell_grid.h"
 #include "host/host.h"
 #include "sim/world/modes.h"
 #include "sim/world/vessel.h"
@@ -13,16 +14,9 @@ namespace sim {
 
 class ScenarioBlock;
 
-// The character grid of a display: every text of the instrument's pages fits 38 columns and
-// 24 rows. Cells are at least one pixel.
-inline constexpr int kGridColumns = 38;
-inline constexpr int kGridRows = 24;
-inline int cellWidthFor(DWORD width) {
-    return width / kGridColumns > 0 ? static_cast<int>(width / kGridColumns) : 1;
-}
-inline int cellHeightFor(DWORD height) {
-    return height / kGridRows > 0 ? static_cast<int>(height / kGridRows) : 1;
-}
+// The cell size of a display's character grid.
+using grid::cellHeightFor;
+using grid::cellWidthFor;
 
 // The colour and background in which the host draws an instrument's title.
 inline constexpr COLORREF kTitleColour = 0xffffff;

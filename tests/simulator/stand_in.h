@@ -8,6 +8,8 @@
 #include <VesselAPI.h>
 #include <stdio.h>
 
+#include "display/cell_grid.h"
+
 // ---- Checks: each counted; the summary line "N passed, M failed" closes the run.
 extern int checksPassed, checksFailed;
 void checkFailed(const char* file, int line, const char* condition, const char* format, ...);
@@ -100,8 +102,9 @@ struct ScenarioReader {
 
 // ---- The display: a GDI memory DC on a DIB section, and the cells the instrument's texts and
 // rectangles land in (the grid of the project's page files).
-constexpr int kDisplaySize = 512, kCellWidth = 512 / 38, kCellHeight = 512 / 24;
-constexpr int kColumns = 38, kRows = 24;
+constexpr int kDisplaySize = 512, kCellWidth = grid::cellWidthFor(kDisplaySize),
+              kCellHeight = grid::cellHeightFor(kDisplaySize);
+constexpr int kColumns = grid::kColumns, kRows = grid::kRows;
 struct Cell {
     char ch;
     bool drawn, bar;

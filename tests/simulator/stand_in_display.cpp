@@ -44,9 +44,6 @@ void describeBrush(HGDIOBJ brush, GdiEvent* e) {
     }
 }
 
-int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-int ceilDiv(int a, int b) { return -floorDiv(-a, b); }
-
 // A text at GDI's current position when the DC updates it, else at (x, y); one cell per
 // character. A blank drawn without background leaves what the cell showed.
 void addText(HDC dc, int x, int y, const char* text, int length) {
@@ -58,14 +55,13 @@ void addText(HDC dc, int x, int y, const char* text, int length) {
         y = p.y;
     }
     const bool opaque = GetBkMode(dc) == OPAQUE;
-    const int half = kCellWidth / 2;
-    const int row = floorDiv(y, kCellHeight);
+    const int row = grid::rowOfText(y, kCellHeight);
     for (int i = 0; i < length; ++i) {
         const int left = x + i * kCellWidth;
         if (left < 0 || y < 0 || left + kCellWidth > kDisplaySize || y + kCellHeight > kDisplaySize) {
             ++current->clipped;
         }
-        const int column = left < 0 ? floorDiv(left - half, kCellWidth) : (left - half) / kCellWidth;
+        const int column = grid::columnOfText(left, kCellWidth);
         if (column < 0 || row < 0 || column >= kColumns || row >= kRows) continue;
         Cell& cell = current->cells[row][column];
         const bool shows = cell.drawn && cell.ch != ' ';
@@ -113,11 +109,10 @@ BOOL WINAPI recordRectangle(HDC dc, int left, int top, int right, int bottom) {
             brush.lbStyle == BS_SOLID) {
             fill = brush.lbColor;
         }
-        const int centreX = kCellWidth / 2 + kCellWidth / 2, centreY = kCellHeight / 2;
-        int firstColumn = ceilDiv(left - centreX, kCellWidth),
-            lastColumn = floorDiv(right - 1 - centreX, kCellWidth);
-        int firstRow = ceilDiv(top - centreY, kCellHeight),
-            lastRow = floorDiv(bottom - 1 - centreY, kCellHeight);
+        int firstColumn = grid::firstColumnCovered(left, kCellWidth),
+            lastColumn = grid::lastColumnCovered(right, kCellWidth);
+        int firstRow = grid::firstRowCovered(top, kCellHeight),
+            lastRow = grid::lastRowCovered(bottom, kCellHeight);
         if (firstColumn < 0) firstColumn = 0;
         if (firstRow < 0) firstRow = 0;
         if (lastColumn >= kColumns) lastColumn = kColumns - 1;
