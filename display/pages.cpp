@@ -2,6 +2,7 @@
 // no longer name a tank, and switches the pump off when it does.
 #include <cstdint>
 
+#include "display/page_words.h"
 #include "display/pump_mfd.h"
 #include "display/text_grid.h"
 
@@ -23,6 +24,16 @@ constexpr int kSourceRow = 17;
 constexpr int kDockPortRow = 20;
 constexpr int kDockedRow = 21;
 
+static_assert(sizeof kModeNames / sizeof *kModeNames == kModeCount &&
+              sizeof kModeDirections / sizeof *kModeDirections == kModeCount &&
+              sizeof kRateNames / sizeof *kRateNames == kRateCount);
+
+// Mode and rate values reach the state from scenario files too; nothing indexes a table with a
+// value outside it.
+const char* modeName(int32_t mode) { return validMode(mode) ? kModeNames[mode] : "?"; }
+const char* modeDirection(int32_t mode) { return validMode(mode) ? kModeDirections[mode] : ""; }
+const char* rateName(int32_t rate) { return validRate(rate) ? kRateNames[rate] : "?"; }
+
 const char* text(const char* s) { return s ? s : ""; }
 
 // An index at or above its vessel's tank count is set back to the first tank; a pump that was
@@ -43,9 +54,12 @@ void drawTankLine(HDC surface, int row, const char* label, int32_t tank, uint32_
     writeHereColor(surface, kLabelColour, " (of %u)", count);
 }
 
-void drawNoSourceTank(HDC surface) {
-    writeAtOpaque(surface, 0, kSourceRow, kWarningText, kAlertBackground, " NO SOURCE TANK ");
+// A warning in a setting's place, a blank on either side.
+void drawWarning(HDC surface, int row, COLORREF background, const char* warning) {
+    writeAtOpaque(surface, 0, row, kWarningText, background, " %s ", warning);
 }
+
+void drawNoSourceTank(HDC surface) { drawWarning(surface, kSourceRow, kAlertBackground, kNoSourceTank); }
 
 }  // namespace
 
@@ -71,11 +85,11 @@ void PumpMFD::drawStatusLines(HDC surface) {
                        text(titled->GetClassNameA()));
     }
 
-    writeAtColor(surface, 0, kModeRow, kLabelColour, "Pump Mode: ");
+    writeAtColor(surface, 0, kModeRow, kLabelColour, "%s", kPumpModeLabel);
     writeHereColor(surface, kValueColour, "%s", modeName(s.pumpMode));
     writeHereColor(surface, kLabelColour, "%s", modeDirection(s.pumpMode));
 
-    writeAtColor(surface, 0, kRateRow, kLabelColour, "Pump Rate: ");
+    writeAtColor(surface, 0, kRateRow, kLabelColour, "%s", kPumpRateLabel);
     writeHereColor(surface, kValueColour, "%s", rateName(s.pumpRate));
 }
 
@@ -84,11 +98,11 @@ void PumpMFD::drawTargetSection(HDC surface) {
     // No target vessel counts as one without tanks: it is not asked, and nothing is repaired.
     const uint32_t count = propellantCount(s.targetVessel);
     if (count == 0) {
-        writeAtOpaque(surface, 0, kTargetRow, kWarningText, kAlertBackground, " NO TARGET TANK ");
+        drawWarning(surface, kTargetRow, kAlertBackground, kNoTargetTank);
         return;
     }
     repairIndex(s.targetTank, count);
-    drawTankLine(surface, kTargetRow, "Target Tank ", s.targetTank, count);
+    drawTankLine(surface, kTargetRow, kTargetTankLabel, s.targetTank, count);
     drawTankGauge(surface, 0, kTargetRow + 1, s.target());
 }
 
@@ -100,14 +114,14 @@ void PumpMFD::drawSourceSection(HDC surface) {
             const uint32_t count = propellantCount(s.sourceVessel);
             repairIndex(s.sourceTank, count);
             if (count == 1) {
-                writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " SINGLE TANK ONLY ");
+                drawWarning(surface, kSourceRow, kNoticeBackground, kSingleTankOnly);
             } else {
                 drawSourceTank(surface, count);
             }
             return;
         }
         case Vent:
-            writeAtOpaque(surface, 0, kSourceRow, kWarningText, kNoticeBackground, " OVERBOARD VENT ");
+            drawWarning(surface, kSourceRow, kNoticeBackground, kOverboardVent);
             return;
         case Load:
         case Unload: {
@@ -127,7 +141,7 @@ void PumpMFD::drawSourceSection(HDC surface) {
 // The source tank's line and gauge; a source vessel without tanks has none to show.
 void PumpMFD::drawSourceTank(HDC surface, uint32_t count) {
     if (count == 0) return drawNoSourceTank(surface);
-    drawTankLine(surface, kSourceRow, "Source Tank ", transferState.sourceTank, count);
+    drawTankLine(surface, kSourceRow, kSourceTankLabel, transferState.sourceTank, count);
     drawTankGauge(surface, 0, kSourceRow + 1, transferState.source());
 }
 
@@ -137,17 +151,17 @@ void PumpMFD::drawDockingSection(HDC surface) {
     VESSEL* vessel = shownVessel(pV);
     const uint32_t ports = vessel ? vessel->DockCount() : 0;
     if (ports == 0) {
-        writeAtOpaque(surface, 0, kDockPortRow, kWarningText, kAlertBackground, " NO DOCKING PORTS ");
+        drawWarning(surface, kDockPortRow, kAlertBackground, kNoDockingPorts);
         return;
     }
-    writeAtColor(surface, 0, kDockPortRow, kLabelColour, "Docking Port ");
+    writeAtColor(surface, 0, kDockPortRow, kLabelColour, "%s", kDockingPortLabel);
     writeHereColor(surface, kValueColour, "%lld", shown(s.dockPort));
     writeHereColor(surface, kLabelColour, " (of %u)", ports);
     if (s.sourceVessel) {
-        writeAt(surface, 0, kDockedRow, "Docked To: ");
+        writeAt(surface, 0, kDockedRow, "%s", kDockedToLabel);
         writeHereColor(surface, kValueColour, "%s", text(s.sourceVessel->GetName()));
     } else {
-        writeAtOpaque(surface, 0, kDockedRow, kWarningText, kNoticeBackground, " NOT DOCKED ");
+        drawWarning(surface, kDockedRow, kNoticeBackground, kNotDocked);
     }
 }
 
@@ -173,7 +187,7 @@ void PumpMFD::drawHelpPage(HDC surface) {
 
     // The instrument's own version number, as pilots know it from the page; the project's
     // release is in the DLL's version resource and the package's name.
-    writeHere(surface, " Version %s", kInstrumentVersion);
+    writeHere(surface, " %s %s", kVersionWord, kInstrumentVersion);
     for (const Line& line : kHelp) {
         if (line.heading) {
             writeAtColor(surface, 0, line.row, kValueColour, "%s", line.heading);

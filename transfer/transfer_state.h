@@ -9,19 +9,12 @@ enum PumpMode : int32_t { CrossFeed = 0, Load = 1, Unload = 2, Vent = 3 };
 
 inline constexpr int kModeCount = 4;
 inline constexpr int kRateCount = 4;
-inline constexpr const char* kModeNames[kModeCount] = {"Cross-Feed", "Load", "Unload", "Vent"};
-inline constexpr const char* kModeDirections[kModeCount] = {" (SRC => TGT)", " (SRC => TGT)", " (TGT => SRC)",
-                                                            " (TGT => VENT)"};
-inline constexpr const char* kRateNames[kRateCount] = {"Off", "Low", "Medium", "High"};
 inline constexpr double kRateTable[kRateCount] = {0.0, 1.0, 10.0, 100.0};  // kg/s
 
 // Mode and rate values reach the state from scenario files too; nothing indexes a table
 // with a value outside it.
 constexpr bool validMode(int32_t mode) { return mode >= 0 && mode < kModeCount; }
 constexpr bool validRate(int32_t rate) { return rate >= 0 && rate < kRateCount; }
-constexpr const char* modeName(int32_t mode) { return validMode(mode) ? kModeNames[mode] : "?"; }
-constexpr const char* modeDirection(int32_t mode) { return validMode(mode) ? kModeDirections[mode] : ""; }
-constexpr const char* rateName(int32_t rate) { return validRate(rate) ? kRateNames[rate] : "?"; }
 
 struct TankRef {
     VESSEL* vessel;

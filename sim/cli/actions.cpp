@@ -158,9 +158,10 @@ struct ScriptActions {
         }
         if (!d) return false;
         const std::string elsewhere = r.emulator_.transferShownElsewhere(*d);
-        if (!d->openMode(kModeName))
+        const std::string& mode = r.emulator_.modeName();
+        if (!d->openMode(mode))
             return r.fail(a, "display " + sim::inQuotes(a.display) + ": the mode made no instrument");
-        r.log() << "open " << a.display << ": switched to " << kModeName << " on "
+        r.log() << "open " << a.display << ": switched to " << mode << " on "
                 << sim::printable(d->vessel().name)
                 << sim::printable(r.emulator_.stoppedByOpening(*d, elsewhere)) << "\n";
         return true;

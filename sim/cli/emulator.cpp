@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "display/page_words.h"
 #include "sim/cli/keys.h"
 #include "sim/cli/page_fields.h"
 #include "sim/drawing/raster_surface.h"
@@ -42,11 +43,15 @@ bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& erro
         stop();
         return false;
     }
-    if (!simulation_->findMode(kModeName)) {
-        error = "module '" + modulePath_ + "' registered no display mode \"" + kModeName + "\"";
+    // The simulator knows a module's mode only by what the module registers.
+    const std::vector<int> modes = loader_->modes();
+    const sim::RegisteredMode* mode = modes.empty() ? nullptr : simulation_->findMode(modes.front());
+    if (!mode) {
+        error = "module '" + modulePath_ + "' registered no display mode";
         stop();
         return false;
     }
+    modeName_ = mode->name;
     if (!sim::applyScenario(scenario, *simulation_, error)) {
         stop();
         return false;
@@ -67,9 +72,12 @@ bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& erro
 sim::VesselRecord* Emulator::focus() { return simulation_ ? simulation_->findVessel(focus_) : nullptr; }
 
 namespace {
-// The rate a Fuel Management page shows ("Off", "Low" ...); empty when it shows none.
+// The rate the pump is off at.
+const std::string_view kRateOff = kRateNames[0];
+
+// The rate a page of the module shows ("Off", "Low" ...); empty when it shows none.
 std::string rateShown(const std::string& page) {
-    static constexpr std::string_view kRate = "Pump Rate: ";
+    static constexpr std::string_view kRate = kPumpRateLabel;
     const size_t at = page.find(kRate);
     if (at == std::string::npos) return {};
     const size_t from = at + kRate.size();
@@ -94,7 +102,7 @@ Emulator::FocusSwitch Emulator::switchFocus(sim::VesselRecord& to) {
     for (sim::Display* d : cockpit) {
         modes.push_back(d->instrument() ? d->modeName() : std::string());
         const std::string rate = d->instrument() ? rateShown(lastPage(*d)) : std::string();
-        wasRunning = wasRunning || (!rate.empty() && rate != "Off");
+        wasRunning = wasRunning || (!rate.empty() && rate != kRateOff);
     }
     // As the simulator's pane does: every instrument goes before any is made anew.
     for (sim::Display* d : cockpit) {
@@ -115,7 +123,7 @@ Emulator::FocusSwitch Emulator::switchFocus(sim::VesselRecord& to) {
     redrawPending();
     bool nowOff = wasRunning;
     for (sim::Display* d : cockpit) {
-        if (d->instrument() && !rateShown(lastPage(*d)).empty() && rateShown(lastPage(*d)) != "Off")
+        if (d->instrument() && !rateShown(lastPage(*d)).empty() && rateShown(lastPage(*d)) != kRateOff)
             nowOff = false;
     }
     result.stoppedTransfer = wasRunning && nowOff;
@@ -225,12 +233,12 @@ void Emulator::remember(const sim::Display& display, std::string page) {
 }
 
 void Emulator::pumpStopped() {
-    static constexpr std::string_view kRate = "Pump Rate: ";  // as rateShown() reads it
+    static constexpr std::string_view kRate = kPumpRateLabel;  // as rateShown() reads it
     for (auto& [name, page] : pages_) {
         const size_t at = page.find(kRate);
         if (at == std::string::npos) continue;
         const size_t from = at + kRate.size();
-        page.replace(from, std::min(page.find('\n', from), page.size()) - from, "Off");
+        page.replace(from, std::min(page.find('\n', from), page.size()) - from, kRateOff);
     }
 }
 
@@ -241,16 +249,16 @@ std::vector<std::string> Emulator::idlePumps() const {
         if (!display->instrument()) continue;
         const auto fields = pageFields(lastPage(*display));
         const std::string rate = rateShown(lastPage(*display));
-        if (rate.empty() || rate == "Off") continue;
+        if (rate.empty() || rate == kRateOff) continue;
         for (const auto& [field, value] : fields) {
             // The warnings that leave the pump nothing to pump between (a vent's is no fault).
             static constexpr std::string_view kNothingToPump[] = {
-                "no target tank", "no source tank", "single tank only", "no docking ports", "not docked"};
-            if (std::find(std::begin(kNothingToPump), std::end(kNothingToPump), value) ==
-                std::end(kNothingToPump))
-                continue;
+                kNoTargetTank, kNoSourceTank, kSingleTankOnly, kNoDockingPorts, kNotDocked};
             std::string shown = value;
             for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (std::find(std::begin(kNothingToPump), std::end(kNothingToPump), shown) ==
+                std::end(kNothingToPump))
+                continue;
             lines.push_back(display->name() + ": rate " + rate +
                             ", but the pump cannot run: the page shows " + shown + " in place of the " +
                             field);
@@ -265,7 +273,7 @@ std::string Emulator::transferShownElsewhere(const sim::Display& display) const 
     for (const sim::Display* other : simulation_->displays()) {
         if (other == &display || !other->instrument() || &other->vessel() == &display.vessel()) continue;
         const std::string rate = rateShown(lastPage(*other));
-        if (!rate.empty() && rate != "Off")
+        if (!rate.empty() && rate != kRateOff)
             return other->name() + " (" + other->vessel().name + ", rate " + rate + ")";
     }
     return {};
@@ -274,7 +282,7 @@ std::string Emulator::transferShownElsewhere(const sim::Display& display) const 
 std::string Emulator::stoppedByOpening(sim::Display& display, const std::string& elsewhere) {
     if (elsewhere.empty() || !display.instrument()) return {};
     redrawPending();
-    if (rateShown(lastPage(display)) != "Off") return {};
+    if (rateShown(lastPage(display)) != kRateOff) return {};
     pumpStopped();
     // The module keeps one set of settings, for the vessel of the instrument made last.
     return "; this stopped the transfer shown on " + elsewhere +

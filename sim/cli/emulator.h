@@ -15,8 +15,6 @@
 
 namespace cli {
 
-inline constexpr const char* kModeName = "Fuel Management";
-
 // What the module did against the host's rules, over every simulation of a run.
 struct ModuleFaults {
     uint64_t badCalls = 0;
@@ -61,6 +59,8 @@ public:
     bool running() const { return simulation_ != nullptr; }
     sim::Simulation& simulation() { return *simulation_; }
     const std::string& modulePath() const { return modulePath_; }
+    // The display mode the loaded module registered (its first), as `open` switches to it.
+    const std::string& modeName() const { return modeName_; }
     const ModuleFaults& faults() const { return faults_; }
 
     // The focus vessel: its cockpit always has a Left and a Right display (one the scenario
@@ -115,6 +115,7 @@ public:
 
 private:
     std::string modulePath_;
+    std::string modeName_;
     std::unique_ptr<sim::Simulation> simulation_;
     std::unique_ptr<sim::ModuleLoader> loader_;
     ModuleFaults faults_;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "display/page_words.h"
 #include "sim/formats/text.h"
 
 namespace cli {
@@ -17,15 +18,18 @@ struct Label {
 };
 
 constexpr Label kLabels[] = {
-    {"Pump Mode: ", "mode"},         {"Pump Rate: ", "rate"},           {"Target Tank ", "target tank"},
-    {"Source Tank ", "source tank"}, {"Docking Port ", "docking port"}, {"Docked To: ", "docked to"},
+    {kPumpModeLabel, "mode"},
+    {kPumpRateLabel, "rate"},
+    {kTargetTankLabel, "target tank"},
+    {kSourceTankLabel, "source tank"},
+    {kDockingPortLabel, "docking port"},
+    {kDockedToLabel, "docked to"},
 };
 
 // Warnings stand where a setting would be.
 constexpr Label kWarnings[] = {
-    {"NO TARGET TANK", "target tank"},    {"NO SOURCE TANK", "source tank"},
-    {"SINGLE TANK ONLY", "source tank"},  {"OVERBOARD VENT", "source tank"},
-    {"NO DOCKING PORTS", "docking port"}, {"NOT DOCKED", "docked to"},
+    {kNoTargetTank, "target tank"},  {kNoSourceTank, "source tank"},    {kSingleTankOnly, "source tank"},
+    {kOverboardVent, "source tank"}, {kNoDockingPorts, "docking port"}, {kNotDocked, "docked to"},
 };
 
 std::string lower(std::string s) {
@@ -53,7 +57,8 @@ std::vector<std::pair<std::string, std::string>> pageFields(const std::string& p
     while (std::getline(in, row)) {
         if (first) {
             // The help page carries the version on the title row.
-            fields.emplace_back("page", row.find(" Version ") != std::string::npos ? "help" : "status");
+            static const std::string kVersion = std::string(" ") + kVersionWord + " ";
+            fields.emplace_back("page", row.find(kVersion) != std::string::npos ? "help" : "status");
             first = false;
             continue;
         }
@@ -100,7 +105,9 @@ std::string describeChange(const std::string& before, const std::string& after, 
     // Cross-Feed opens with tank 1 as both source and target: say why the rate stays Off.
     const std::string *mode = find(now, "mode"), *rate = find(now, "rate");
     const std::string *target = find(now, "target tank"), *source = find(now, "source tank");
-    if (mode && *mode == "Cross-Feed" && rate && *rate == "Off" && target && source && *target == *source)
+    // The mode tables are in the order of the pump's modes and rates: Cross-Feed and Off first.
+    if (mode && *mode == kModeNames[0] && rate && *rate == kRateNames[0] && target && source &&
+        *target == *source)
         return "consumed, no change: the pump cannot run with one tank (" + *target +
                ") as both source and target";
     return "consumed, no change";

@@ -8,7 +8,7 @@
 
 namespace cli {
 
-// The settings a page of "Fuel Management" shows, in the order of the page: page (status or
+// The settings a page of the module shows, in the order of the page: page (status or
 // help), mode, rate, target tank, source tank, docking port, docked to. A setting the page does
 // not show is left out; a warning in its place ("NOT DOCKED") is its value, in small letters.
 std::vector<std::pair<std::string, std::string>> pageFields(const std::string& pageText);

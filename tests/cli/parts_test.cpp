@@ -271,7 +271,7 @@ TEST(Emulator, RedrawsEveryHalfSecondAtMostTenTimesASecondAtOnceWhenAskedAndNoth
     EXPECT_FALSE(left->power());
     EXPECT_TRUE(left->off());
     EXPECT_TRUE(left->power());
-    EXPECT_EQ(left->modeName(), cli::kModeName);
+    EXPECT_EQ(left->modeName(), "Fuel Management");
     EXPECT_TRUE(right->power());
     EXPECT_EQ(right->foreign(), "Orbit");  // never shown a mode: the simulator's default
     e.stop();

@@ -28,11 +28,12 @@
 #include <string>
 #include <vector>
 
+#include "display/page_words.h"
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
-#include "sim/world/display.h"
-#include "sim/scenario_apply/scenario_apply.h"
 #include "sim/drawing/surface.h"
+#include "sim/scenario_apply/scenario_apply.h"
+#include "sim/world/display.h"
 #include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
