@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "sim/world/simulation.h"
 #include "sim/drawing/surface.h"
+#include "sim/world/simulation.h"
 #include "tests/support/alloc_counter.h"
 
 namespace bench {

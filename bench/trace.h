@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "scenes.h"
-#include "sim/world/call_record.h"
 #include "sim/drawing/surface.h"
+#include "sim/world/call_record.h"
 
 namespace bench {
 

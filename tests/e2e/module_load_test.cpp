@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "sim/drawing/surface.h"
 #include "sim/world/display.h"
 #include "sim/world/module_loader.h"
 #include "sim/world/simulation.h"
-#include "sim/drawing/surface.h"
 #include "tests/support/drawing.h"
 #include "tests/support/mfd_fields.h"
 

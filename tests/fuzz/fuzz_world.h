@@ -13,10 +13,10 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
-#include "sim/world/display.h"
 #include "sim/drawing/raster_surface.h"
-#include "sim/world/scenario_block.h"
 #include "sim/drawing/surface.h"
+#include "sim/world/display.h"
+#include "sim/world/scenario_block.h"
 #include "tests/fuzz/invariants.h"
 #include "tests/support/module_session.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/world/simulation.h"
 #include "sim/drawing/surface.h"
+#include "sim/world/simulation.h"
 #include "transfer/transfer_state.h"
 
 namespace invariants {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "sim/drawing/cell_view.h"
-#include "sim/world/display.h"
 #include "sim/drawing/raster_surface.h"
+#include "sim/world/display.h"
 
 namespace test {
 

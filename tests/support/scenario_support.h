@@ -3,9 +3,9 @@
 
 #include <string>
 
+#include "sim/formats/vessel_catalogue.h"
 #include "sim/scenario_apply/scenario_apply.h"
 #include "sim/world/simulation.h"
-#include "sim/formats/vessel_catalogue.h"
 
 namespace test {
 

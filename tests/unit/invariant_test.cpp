@@ -23,10 +23,10 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
+#include "sim/drawing/surface.h"
+#include "sim/scenario_apply/scenario_apply.h"
 #include "sim/world/display.h"
 #include "sim/world/scenario_block.h"
-#include "sim/scenario_apply/scenario_apply.h"
-#include "sim/drawing/surface.h"
 #include "test_support.h"
 #include "tests/fuzz/invariants.h"
 #include "tests/support/drawing.h"

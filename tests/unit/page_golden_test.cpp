@@ -8,8 +8,8 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
-#include "sim/world/display.h"
 #include "sim/drawing/raster_surface.h"
+#include "sim/world/display.h"
 #include "test_support.h"
 #include "tests/support/module_session.h"
 #include "tests/support/read_file.h"

@@ -11,8 +11,8 @@
 
 #include "display/pump_mfd.h"
 #include "display/text_grid.h"
-#include "sim/world/display.h"
 #include "sim/drawing/surface.h"
+#include "sim/world/display.h"
 #include "test_support.h"
 #include "tests/support/alloc_counter.h"
 #include "tests/support/drawing.h"

@@ -1,8 +1,6 @@
 // Scenario files in the simulator's format, and a transfer that runs on across a save and a load.
 //
 // Test ideas not yet written: a file that is not valid UTF-8 or holds NUL bytes.
-#include "sim/scenario_apply/scenario_apply.h"
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -14,8 +12,9 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
-#include "sim/world/display.h"
 #include "sim/formats/files.h"
+#include "sim/scenario_apply/scenario_apply.h"
+#include "sim/world/display.h"
 #include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"

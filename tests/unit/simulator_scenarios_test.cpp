@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "module/module_entry.h"
-#include "sim/world/scenario_block.h"
-#include "sim/scenario_apply/scenario_apply.h"
 #include "sim/formats/text.h"
+#include "sim/scenario_apply/scenario_apply.h"
+#include "sim/world/scenario_block.h"
 #include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
