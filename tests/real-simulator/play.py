@@ -119,7 +119,7 @@ def check_state(path, figures, label):
     for display, block in figures.blocks.items():
         written = displays.get(display, [])
         expected = ['TYPE User', 'MODE Fuel Management'] + block
-        checks.check(written == expected, f'{label}: the {display} display\'s block is\n  ' +
+        checks.check(written == expected, f'{label}: the {display} display\'s block is ' +
                      ' | '.join(written) + ', not ' + ' | '.join(expected))
     checks.check(not figures.ships or sorted(ships) == sorted(figures.ships),
                  f'{label}: ships saved {sorted(ships)}, not {sorted(figures.ships)}')
