@@ -365,6 +365,9 @@ def main():
     mode.add_argument('--case')
     mode.add_argument('--prepare', action='store_true')
     args = parser.parse_args()
+    for name in ('installed', 'work', 'pictures', 'references', 'figures', 'classes', 'case'):
+        if getattr(args, name):
+            setattr(args, name, os.path.abspath(getattr(args, name)))
     if args.prepare:
         prepare(args)
     elif args.pilot:
