@@ -1,14 +1,17 @@
-# The package as a pilot installs it: the zip the `package` target makes (CPack with the build's
-# configuration), unzipped into a fresh copy of the real simulator's run folder.
-# Usage: cmake -DCPACK=<cpack> -DCONFIG=<CPackConfig.cmake> -DOUT=<folder for the zip>
-#              -DNAME=<the zip's name without .zip> -DKIT_RUN=<the kit's run folder>
-#              -DROOT=<the simulator folder to make> -DSTAMP=<file touched when done>
+# The package as a pilot installs it: the zip the `package` target makes, unzipped into a fresh
+# copy of the real simulator's run folder.
+# Usage: cmake -DBUILD=<the build folder> -DNAME=<the zip's name without .zip>
+#              -DKIT_RUN=<the kit's run folder> -DROOT=<the simulator folder to make>
 #              -P install_package.cmake
-set(ZIP ${OUT}/${NAME}.zip)
-file(REMOVE ${ZIP} ${STAMP})
-execute_process(COMMAND ${CPACK} --config ${CONFIG} -B ${OUT} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+set(ZIP ${BUILD}/${NAME}.zip)
+file(REMOVE ${ZIP})
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD} --target package
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0 OR NOT EXISTS ${ZIP})
-  message(FATAL_ERROR "cpack made no ${ZIP}:\n${out}")
+  message(FATAL_ERROR "the package target made no ${ZIP}:\n${out}")
+endif()
+if(NOT EXISTS ${KIT_RUN}/Orbiter.exe)
+  message(FATAL_ERROR "no real simulator in ${KIT_RUN}: build the real_simulator_kit target")
 endif()
 file(REMOVE_RECURSE ${ROOT})
 # Writable, though the kit's folder may be read-only.
@@ -17,9 +20,12 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${RO
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cannot unzip ${ZIP} into ${ROOT}")
 endif()
-foreach(installed IN ITEMS Modules/Plugin/Kestrane.dll Doc/Kestrane Scenarios/Kestrane/Description.txt)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP} OUTPUT_VARIABLE listing)
+string(REGEX MATCHALL "[^\n]+" files "${listing}")
+foreach(installed IN ITEMS Modules/Plugin/Kestrane.dll Scenarios/Kestrane/Description.txt)
   if(NOT EXISTS ${ROOT}/${installed})
     message(FATAL_ERROR "${ZIP} put no ${installed} into the simulator's folder")
   endif()
 endforeach()
-file(TOUCH ${STAMP})
+list(LENGTH files count)
+message("installed: ${count} entries of ${NAME}.zip in ${ROOT}")
