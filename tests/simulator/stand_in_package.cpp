@@ -17,34 +17,6 @@ constexpr int kFileSize = 16384;
 constexpr int kMaxClasses = 32, kMaxClassTanks = 16, kMaxDisplays = 12, kMaxScenarios = 8;
 constexpr int kLine = 256;
 
-// What a pilot tries in each scenario, and lines its saved file must then hold.
-struct Try {
-    const char* file;
-    DWORD keys[6];  // a redraw after each, ended by 0
-    const char* saved[3];
-    double ventedInTheNextMinute;  // by the focus ship, after loading the saved file
-};
-const Try kTries[] = {
-    {"Delta-glider refuels at the ISS.scn",
-     {OAPI_KEY_M, OAPI_KEY_EQUALS, OAPI_KEY_EQUALS, OAPI_KEY_EQUALS},
-     {"GL-01:DeltaGlider\n  PRPLEVEL 0:0.737597 1:0.500000\n  DOCKINFO 0:0,ISS\nEND\n",
-      "ISS:ProjectAlpha_ISS\n  DOCKINFO 0:0,GL-01\nEND\n", "  PUMPRATE 0\n"},
-     0},
-    {"Delta-glider cross-feeds its RCS tank.scn",
-     {OAPI_KEY_T, OAPI_KEY_EQUALS, OAPI_KEY_EQUALS},
-     {"GL-01:DeltaGlider\n  PRPLEVEL 0:0.858140 1:1.000000\nEND\n", "  PUMPRATE 0\n"},
-     0},
-    {"Shuttle-A unloads to the ISS.scn",
-     {OAPI_KEY_M, OAPI_KEY_M, OAPI_KEY_EQUALS, OAPI_KEY_EQUALS, OAPI_KEY_EQUALS},
-     {"SH-15:ShuttleA\n  PRPLEVEL 0:0.929070 1:0.983000\n  DOCKINFO 0:0,ISS\nEND\n",
-      "ISS:ProjectAlpha_ISS\n  PRPLEVEL 0:1.000000\n  DOCKINFO 0:0,SH-15\nEND\n", "  PUMPRATE 0\n"},
-     0},
-    {"Delta-glider vents its main tank.scn",
-     {OAPI_KEY_EQUALS, OAPI_KEY_EQUALS},
-     {"GL-01:DeltaGlider\n  PRPLEVEL 0:0.953488 1:1.000000\nEND\n", "  PUMPMODE 3\n  PUMPRATE 2\n"},
-     600},
-};
-
 // ---- The vessel classes: what the simulator's vessel modules would give of each.
 struct VesselClass {
     char name[32];
@@ -78,6 +50,91 @@ char* cleaned(char* line) {
 
 bool startsWith(const char* line, const char* keyword) {
     return _strnicmp(line, keyword, strlen(keyword)) == 0;
+}
+
+// What a pilot tries in each scenario and what the saved file then holds: the list every host is
+// held to (tests/data/pilot-figures.txt).
+struct Try {
+    char file[MAX_PATH];
+    DWORD keys[8];          // a redraw after each, ended by 0
+    char block[kLine * 2];  // the Left display's, as written
+    struct {
+        char name[32], entry[kLine];  // the lines between the ship's name and its END
+    } ships[kMaxVessels];
+    int shipCount;
+    double ventedInTheNextMinute;  // by the focus ship, after loading the saved file
+};
+Try tries[kMaxScenarios];
+int tryCount = 0;
+
+DWORD keyNamed(const char* name) {
+    static const struct {
+        const char* name;
+        DWORD key;
+    } keys[] = {{"M", OAPI_KEY_M},      {"T", OAPI_KEY_T},     {"S", OAPI_KEY_S},    {"D", OAPI_KEY_D},
+                {"+", OAPI_KEY_EQUALS}, {"-", OAPI_KEY_MINUS}, {"?", OAPI_KEY_SLASH}};
+    for (const auto& k : keys) {
+        if (strcmp(k.name, name) == 0) return k.key;
+    }
+    return 0;
+}
+
+bool readTries(const char* path) {
+    static char text[kFileSize];
+    if (!readFile(path, text, sizeof text)) return false;
+    tryCount = 0;
+    char raw[kLine];
+    for (int at = 0; text[at];) {
+        at = lineAt(text, at, raw);
+        if (char* hash = strchr(raw, '#')) *hash = '\0';
+        char word[16] = "", name[32] = "";
+        int used = 0, more = 0;
+        if (sscanf(raw, "%15s %n", word, &used) != 1) continue;
+        char* rest = cleaned(raw + used);
+        if (strcmp(word, "scenario") == 0) {
+            if (tryCount == kMaxScenarios) return false;
+            Try& t = tries[tryCount++];
+            memset(&t, 0, sizeof t);
+            snprintf(t.file, sizeof t.file, "%s", rest);
+            snprintf(t.block, sizeof t.block, "BEGIN_MFD Left\n  TYPE User\n  MODE %s\n", kModeName);
+            continue;
+        }
+        if (tryCount == 0) return false;
+        Try& t = tries[tryCount - 1];
+        if (strcmp(word, "keys") == 0) {
+            for (int k = 0; k < 7 && sscanf(rest, "%31s%n", name, &more) == 1; ++k, rest += more)
+                if (!(t.keys[k] = keyNamed(name))) return false;
+        } else if (strcmp(word, "block") == 0) {
+            snprintf(t.block + strlen(t.block), sizeof t.block - strlen(t.block), "  %s\n", rest);
+        } else if (strcmp(word, "ship") == 0 && t.shipCount < kMaxVessels &&
+                   sscanf(rest, "%31s%n", name, &more) == 1) {
+            auto& ship = t.ships[t.shipCount++];
+            snprintf(ship.name, sizeof ship.name, "%s", name);
+            if (*cleaned(rest + more))
+                snprintf(ship.entry, sizeof ship.entry, "  PRPLEVEL %s\n", cleaned(rest + more));
+        } else if (strcmp(word, "dock") == 0 && sscanf(rest, "%31s%n", name, &more) == 1) {
+            for (int i = 0; i < t.shipCount; ++i) {
+                if (strcmp(t.ships[i].name, name) == 0)
+                    snprintf(t.ships[i].entry + strlen(t.ships[i].entry), kLine - strlen(t.ships[i].entry),
+                             "  DOCKINFO %s\n", cleaned(rest + more));
+            }
+        } else if (strcmp(word, "vented") == 0) {
+            t.ventedInTheNextMinute = atof(rest);
+        }
+    }
+    for (int i = 0; i < tryCount; ++i)
+        strncat(tries[i].block, "END_MFD\n", sizeof tries[i].block - strlen(tries[i].block) - 1);
+    return tryCount > 0;
+}
+
+// Whether the saved file has the ship's entry with exactly these lines between its name and END.
+bool hasShipEntry(const char* saved, const char* name, const char* entry) {
+    char header[40];
+    snprintf(header, sizeof header, "\n%s:", name);
+    const char* at = strstr(saved, header);
+    if (!at || !(at = strchr(at + 1, '\n'))) return false;
+    const size_t n = strlen(entry);
+    return strncmp(at + 1, entry, n) == 0 && strncmp(at + 1 + n, "END\n", 4) == 0;
 }
 
 bool readClasses(const char* path) {
@@ -388,6 +445,7 @@ void playScenario(Display& display, const Try& t) {
     for (int k = 0; t.keys[k]; ++k) {
         press(displays[0], t.keys[k]);
         drawPage(display, displays[0], page, sizeof page);
+        if (t.keys[k + 1]) step(p, 25, 0.02);  // half a second to the next key, as a pilot presses them
     }
     step(p, 3000, 0.02);
 
@@ -402,11 +460,12 @@ void playScenario(Display& display, const Try& t) {
         fputs(saved, f);
         fclose(f);
     }
-    for (const char* line : t.saved) {
-        if (line)
-            CHECK(strstr(saved, line) != nullptr, "%s: the saved file has no\n%s--- saved\n%s", t.file, line,
-                  saved);
-    }
+    CHECK(strstr(saved, t.block) != nullptr, "%s: the saved file has no\n%s--- saved\n%s", t.file, t.block,
+          saved);
+    for (int i = 0; i < t.shipCount; ++i)
+        CHECK(hasShipEntry(saved, t.ships[i].name, t.ships[i].entry),
+              "%s: the saved file has no\n%s:\n%sEND\n--- saved\n%s", t.file, t.ships[i].name,
+              t.ships[i].entry, saved);
     closeDisplays(displays, scenario.displayCount);
     endSession(p);
 
@@ -469,12 +528,12 @@ void packageSession(Display& display, const char* classesFile) {
          more = FindNextFileA(listing, &found))
         snprintf(names[scenarios++], MAX_PATH, "%s", found.cFileName);
     if (listing != INVALID_HANDLE_VALUE) FindClose(listing);
-    constexpr int kTryCount = sizeof kTries / sizeof kTries[0];
-    CHECK(scenarios == kTryCount, "%d scenarios in Scenarios\\Kestrane, %d to try", scenarios, kTryCount);
+    CHECK(readTries(KESTRANE_PILOT_FIGURES), "cannot read what to try from %s", KESTRANE_PILOT_FIGURES);
+    CHECK(scenarios == tryCount, "%d scenarios in Scenarios\\Kestrane, %d to try", scenarios, tryCount);
     for (int i = 0; i < scenarios; ++i) {
         const Try* t = nullptr;
-        for (const Try& each : kTries) {
-            if (strcmp(each.file, names[i]) == 0) t = &each;
+        for (int k = 0; k < tryCount; ++k) {
+            if (strcmp(tries[k].file, names[i]) == 0) t = &tries[k];
         }
         CHECK(t != nullptr, "nothing to try in %s", names[i]);
         if (t) playScenario(display, *t);
