@@ -145,6 +145,24 @@ void startLoad(Cockpit& c) {
     CHECK(mode && rate, "the keys of the load were not taken");
 }
 
+void tearDown(Plugin& p, Cockpit& c) {
+    closeDisplays(c);
+    endSession(p);
+    unloadPlugin(p);
+}
+
+// The plug-in loaded, the flight made and its session started, both displays open in the mode on
+// the glider; false, with all of it undone, when a display did not open.
+bool setUp(Plugin& p, Flight& f, Cockpit& c, Display& display) {
+    if (!loadPlugin(p)) return false;
+    f = makeFlight();
+    startSession(p);
+    makeCockpit(c, display, p, f.glider);
+    if (c.sides[kLeft].mfd && c.sides[kRight].mfd) return true;
+    tearDown(p, c);
+    return false;
+}
+
 bool titled(const char* page, const char* title) {
     const size_t n = strlen(title);
     return strncmp(page, title, n) == 0 && page[n] == '\n';
@@ -155,15 +173,9 @@ bool titled(const char* page, const char* title) {
 // afresh for that vessel; the load stops and nothing pumps after either switch.
 void focusSwitch(Display& display) {
     Plugin p;
-    if (!loadPlugin(p)) return;
-    Flight f = makeFlight();
-    startSession(p);
+    Flight f;
     static Cockpit c;
-    makeCockpit(c, display, p, f.glider);
-    if (!c.sides[kLeft].mfd || !c.sides[kRight].mfd) {
-        closeDisplays(c);
-        return unloadPlugin(p);
-    }
+    if (!setUp(p, f, c, display)) return;
     startLoad(c);
     frames(c, 4);
     CHECK(f.glider->tanks[0].mass == 4000 + 4 * kFrame * kMediumRate &&
@@ -190,24 +202,16 @@ void focusSwitch(Display& display) {
                   "%s display after the switch:\n%s", &s == &c.sides[kLeft] ? "left" : "right", s.page);
         }
     }
-    closeDisplays(c);
-    endSession(p);
-    unloadPlugin(p);
+    tearDown(p, c);
 }
 
 // A load paused for a while: no step, no redraw, and the keys and clicks of the pause never reach
 // a display, so the load goes on as it was and moves the rate times the time the simulation ran.
 void pauseDuringLoad(Display& display) {
     Plugin p;
-    if (!loadPlugin(p)) return;
-    Flight f = makeFlight();
-    startSession(p);
+    Flight f;
     static Cockpit c;
-    makeCockpit(c, display, p, f.glider);
-    if (!c.sides[kLeft].mfd || !c.sides[kRight].mfd) {
-        closeDisplays(c);
-        return unloadPlugin(p);
-    }
+    if (!setUp(p, f, c, display)) return;
     startLoad(c);
     const double glider = f.glider->tanks[0].mass, station = f.station->tanks[0].mass;
     frames(c, 3);
@@ -241,9 +245,7 @@ void pauseDuringLoad(Display& display) {
     frame(c);
     CHECK(down && strstr(c.sides[kLeft].page, "Pump Rate: Low\n"), "after the pause, the rate key:\n%s",
           c.sides[kLeft].page);
-    closeDisplays(c);
-    endSession(p);
-    unloadPlugin(p);
+    tearDown(p, c);
 }
 
 }  // namespace
