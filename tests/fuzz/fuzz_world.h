@@ -17,7 +17,7 @@
 #include "sim/drawing/surface.h"
 #include "sim/world/display.h"
 #include "sim/world/scenario_block.h"
-#include "tests/fuzz/invariants.h"
+#include "tests/support/invariants.h"
 #include "tests/support/module_session.h"
 
 namespace fuzz {

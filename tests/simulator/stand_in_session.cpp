@@ -460,7 +460,7 @@ void loadRegistersTheModeOnce() {
 }
 
 // The buttons' labels and menu as the pilot sees them (the README's MOD ... HLP, the menu of
-// tests/unit/pump_mfd_test.cpp); an instrument of a display that is not square, made by the
+// tests/module/pump_mfd_test.cpp); an instrument of a display that is not square, made by the
 // DLL (its virtual table lies there).
 void labelsAndMenu() {
     static const char* const kLabels[] = {"MOD", "PR+", "PR-", "TGT", "SRC", "DCK", "HLP"};
@@ -654,7 +654,7 @@ void scenarioRoundTripAndDeletion(Display& display) {
     left->WriteStatus(&written[0]);
     right->WriteStatus(&written[1]);
     // Load (1) at High (3) through the second port, the ship's third tank from the depot's second
-    // (the items and their order of tests/unit/status_block_test.cpp), written alike by both.
+    // (the items and their order of tests/module/status_block_test.cpp), written alike by both.
     static const char kBlock[] =
         "  PUMPMODE 1\n  PUMPRATE 3\n  DOCKPORT 1\n  TARGETTANK 2\n  SOURCETANK 1:Depot%Alpha\n";
     for (const ScenarioWriter& w : written)

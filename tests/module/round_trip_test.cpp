@@ -16,6 +16,8 @@
 // loaded. The run prints its seed. KESTRANE_ROUNDTRIP_SEED repeats a run,
 // KESTRANE_ROUNDTRIP_CONFIGURATIONS sets how many run (KESTRANE_ROUNDTRIP_FIRST from which one);
 // without a seed the ordinary run takes a fixed one.
+#include <gtest/gtest.h>
+
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -34,11 +36,13 @@
 #include "sim/drawing/surface.h"
 #include "sim/scenario_apply/scenario_apply.h"
 #include "sim/world/display.h"
-#include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
 #include "tests/support/pilot.h"
 #include "tests/support/scenario_support.h"
+#include "tests/support/seeded_run.h"
+#include "tests/support/vessels.h"
+#include "transfer/transfer_state.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "display/pump_mfd.h"
 #include "sim/world/scenario_block.h"
-#include "test_support.h"
+#include "tests/module/module_test.h"
 
 using sim::HostCall;
 using test::addVessel;

@@ -1,6 +1,8 @@
 // Scenario files in the simulator's format, and a transfer that runs on across a save and a load.
 //
 // Test ideas not yet written: a file that is not valid UTF-8 or holds NUL bytes.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -15,11 +17,12 @@
 #include "sim/formats/files.h"
 #include "sim/scenario_apply/scenario_apply.h"
 #include "sim/world/display.h"
-#include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
 #include "tests/support/read_file.h"
 #include "tests/support/scenario_support.h"
+#include "tests/support/vessels.h"
+#include "transfer/transfer_state.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "test_support.h"
+#include "tests/module/module_test.h"
 
 using sim::HostCall;
 using test::addVessel;

@@ -1,6 +1,8 @@
 // Vessels that leave while the shared state names them: removed from the simulation, or
 // undocked while no display redraws. Everything runs as in the emulator: the module's mode
 // registered, its time step called, instruments on displays.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -8,9 +10,10 @@
 #include "module/module_entry.h"
 #include "sim/world/display.h"
 #include "sim/world/scenario_block.h"
-#include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
+#include "tests/support/vessels.h"
+#include "transfer/transfer_state.h"
 
 using test::iface;
 

@@ -13,7 +13,7 @@
 #include "display/text_grid.h"
 #include "sim/drawing/surface.h"
 #include "sim/world/display.h"
-#include "test_support.h"
+#include "tests/module/module_test.h"
 #include "tests/support/alloc_counter.h"
 #include "tests/support/drawing.h"
 

@@ -2,6 +2,8 @@
 // its tanks and ports from its class, its docking and the focus ship's displays; saved with
 // nothing changed it differs only where the simulator writes differently; and with Fuel
 // Management on the left display each transfer the file allows runs, saves and loads again.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -14,10 +16,11 @@
 #include "sim/formats/text.h"
 #include "sim/scenario_apply/scenario_apply.h"
 #include "sim/world/scenario_block.h"
-#include "test_support.h"
+#include "sim/world/simulation.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
 #include "tests/support/read_file.h"
+#include "transfer/transfer_state.h"
 
 namespace fs = std::filesystem;
 

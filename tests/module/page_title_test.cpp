@@ -2,6 +2,8 @@
 // another vessel set up for its own. Whichever display draws it, a page's title names the
 // vessel whose tanks and docking ports the page shows; the transfer goes on from any of the
 // displays.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,9 +11,10 @@
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
 #include "sim/world/display.h"
-#include "test_support.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
+#include "tests/support/vessels.h"
+#include "transfer/transfer_state.h"
 
 using test::iface;
 

@@ -2,6 +2,8 @@
 // compared, as text, with the expected page kept in tests/data/pages. The picture of every page,
 // and on a mismatch (or a missing expected page) the actual page as <name>_actual.txt, are
 // written to the build folder's pages/ for a person to look at: the source tree stays as it is.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,9 +12,10 @@
 #include "module/module_entry.h"
 #include "sim/drawing/raster_surface.h"
 #include "sim/world/display.h"
-#include "test_support.h"
 #include "tests/support/module_session.h"
 #include "tests/support/read_file.h"
+#include "tests/support/vessels.h"
+#include "transfer/transfer_state.h"
 
 namespace {
 

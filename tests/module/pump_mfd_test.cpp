@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "sim/world/display.h"
-#include "test_support.h"
+#include "tests/module/module_test.h"
 #include "tests/support/drawing.h"
 
 using sim::HostCall;

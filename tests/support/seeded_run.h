@@ -1,4 +1,5 @@
-// Vessels and state for tests that run the module's code over the emulator.
+// The seed and the cases of a randomised test, taken from the environment so that a run can be
+// repeated or lengthened.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,22 +8,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
 #include <string>
-#include <vector>
-
-#include "sim/world/simulation.h"
-#include "transfer/transfer_state.h"
 
 namespace test {
-
-inline sim::VesselRecord& addVessel(sim::Simulation& s, const std::string& name,
-                                    std::initializer_list<sim::Tank> tanks, unsigned ports = 0,
-                                    const std::string& className = "Tanker") {
-    return s.addVessel({name, className, std::vector<sim::Tank>(tanks), ports});
-}
-
-inline VESSEL* iface(sim::VesselRecord& r) { return r.vessel.get(); }
 
 // A number from the environment (decimal, or hexadecimal with 0x), for runs that repeat or
 // lengthen a randomised test; the fallback when the variable is unset or empty.
@@ -50,21 +38,5 @@ inline SeededRun seededRun(const char* title, const std::string& prefix, const s
     ::testing::Test::RecordProperty("seed", std::to_string(run.seed));
     return run;
 }
-
-// The state set up for a vessel, as an instrument's construction leaves it, without host calls
-// being recorded.
-inline void setUpFor(sim::VesselRecord& r) {
-    clearTransferState();
-    transferState.setTarget(r.vessel.get(), r.handle());
-    transferState.setSource(r.vessel.get(), r.handle());
-}
-
-// Every test starts from a cleared state and a fresh simulation.
-class SimTest : public ::testing::Test {
-protected:
-    SimTest() { clearTransferState(); }
-    ~SimTest() override { clearTransferState(); }
-    sim::Simulation sim;
-};
 
 }  // namespace test

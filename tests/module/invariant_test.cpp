@@ -27,12 +27,13 @@
 #include "sim/scenario_apply/scenario_apply.h"
 #include "sim/world/display.h"
 #include "sim/world/scenario_block.h"
-#include "test_support.h"
-#include "tests/fuzz/invariants.h"
+#include "tests/module/module_test.h"
 #include "tests/support/drawing.h"
+#include "tests/support/invariants.h"
 #include "tests/support/module_session.h"
 #include "tests/support/pilot.h"
 #include "tests/support/scenario_support.h"
+#include "tests/support/seeded_run.h"
 #include "transfer/pump_engine.h"
 
 namespace {

@@ -1,5 +1,7 @@
 // The scenarios for pilots (scenarios/pilot): each opens with Fuel Management on the left display,
 // and the transfer its description tells a pilot to try does what it says, saves and loads again.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -10,11 +12,12 @@
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
 #include "sim/scenario_apply/scenario_apply.h"
-#include "test_support.h"
+#include "sim/world/simulation.h"
 #include "tests/support/drawing.h"
 #include "tests/support/module_session.h"
 #include "tests/support/pilot_figures.h"
 #include "tests/support/read_file.h"
+#include "transfer/transfer_state.h"
 
 namespace fs = std::filesystem;
 

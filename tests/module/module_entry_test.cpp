@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "display/pump_mfd.h"
-#include "test_support.h"
+#include "tests/module/module_test.h"
 #include "tests/support/mfd_fields.h"
 
 using sim::HostCall;

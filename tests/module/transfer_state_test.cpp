@@ -2,7 +2,7 @@
 // vessels the simulation removes.
 #include <utility>
 
-#include "test_support.h"
+#include "tests/module/module_test.h"
 
 using sim::HostCall;
 using test::addVessel;
