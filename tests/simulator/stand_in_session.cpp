@@ -542,18 +542,31 @@ void everyPage(Display& display) {
     }
 }
 
+// The plug-in loaded and its session started with the undocked ship, an instrument open on it and
+// a cross-feed from tank 2 into tank 1 at the medium rate; null, the plug-in unloaded, when either
+// failed.
+MFD* startCrossFeed(Plugin& p, Cockpit& c) {
+    if (!loadPlugin(p)) return nullptr;
+    c = makeCockpit(false);
+    startSession(p);
+    MFD* mfd = openInstrument(c.ship);
+    if (!mfd) {
+        unloadPlugin(p);
+        return nullptr;
+    }
+    press(mfd, OAPI_KEY_S);
+    press(mfd, OAPI_KEY_EQUALS, 2);
+    return mfd;
+}
+
 // Cross-feed at the medium rate: nothing moves through opcTimestep once opcPreStep has come;
 // every step moves the same mass from one tank to another, conserving the total, until the
 // source is empty or the target full; then nothing moves.
 void transferToItsClamp(Display& display) {
     Plugin p;
-    if (!loadPlugin(p)) return;
-    Cockpit c = makeCockpit(false);
-    startSession(p);
-    MFD* mfd = openInstrument(c.ship);
-    if (!mfd) return unloadPlugin(p);
-    press(mfd, OAPI_KEY_S);
-    press(mfd, OAPI_KEY_EQUALS, 2);
+    Cockpit c;
+    MFD* mfd = startCrossFeed(p, c);
+    if (!mfd) return;
     Tank before[kMaxTanks];
     memcpy(before, c.ship->tanks, sizeof before);
     const double total = totalMass(c.ship);
@@ -738,13 +751,9 @@ void scenarioRoundTripAndDeletion(Display& display) {
 // second, whose vessels take the places of the first one's.
 void twoSessions(Display& display) {
     Plugin p;
-    if (!loadPlugin(p)) return;
-    Cockpit c = makeCockpit(false);
-    startSession(p);
-    MFD* mfd = openInstrument(c.ship);
-    if (!mfd) return unloadPlugin(p);
-    press(mfd, OAPI_KEY_S);
-    press(mfd, OAPI_KEY_EQUALS, 2);
+    Cockpit c;
+    MFD* mfd = startCrossFeed(p, c);
+    if (!mfd) return;
     closeInstrument(mfd);
     const double before = c.ship->tanks[0].mass;
     step(p, 1);
