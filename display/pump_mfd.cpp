@@ -131,7 +131,12 @@ int PumpMFD::ButtonMenu(const MFDBUTTONMENU** menu) const {
 }
 
 void PumpMFD::WriteStatus(FILEHANDLE scn) const { writeStatusBlock(scn); }
-void PumpMFD::ReadStatus(FILEHANDLE scn) { readStatusBlock(scn, pV); }
+void PumpMFD::ReadStatus(FILEHANDLE scn) {
+    // The block is read into a state set up as construction leaves it: a target the simulation
+    // removed since must not be asked for its ports.
+    prepareState();
+    readStatusBlock(scn, pV);
+}
 
 void PumpMFD::StoreStatus() const {}
 void PumpMFD::RecallStatus() {}

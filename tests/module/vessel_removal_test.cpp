@@ -267,12 +267,25 @@ TEST_F(VesselRemovalTest, AScenarioWrittenAfterTheTargetWasRemovedCarriesNothing
     sim::Display& left = startTugVent();
     ASSERT_TRUE(sim.removeVessel(tug));
     const std::vector<std::string> block = write(left);
-    // The block of a cleared state: read back, it changes nothing, and nothing pumps.
+    // The block of a cleared state: read back by Ship's display, the state is Ship's own as its
+    // construction sets it up, and nothing pumps.
     EXPECT_EQ(block, (std::vector<std::string>{"PUMPMODE 0", "PUMPRATE 0", "DOCKPORT 0", "TARGETTANK 0"}));
     sim::ScenarioBlock saved(block);
     left.readStatus(saved);
-    EXPECT_EQ(transferState.targetVessel, nullptr);
+    EXPECT_EQ(transferState.targetVessel, iface(ship));
     EXPECT_EQ(transferState.pumpRate, 0);
+    expectNoBadCall();
+}
+
+TEST_F(VesselRemovalTest, ABlockReadAfterTheTargetWasRemovedAsksNothingOfIt) {
+    sim::Display& left = startTugVent();
+    ASSERT_TRUE(sim.removeVessel(tug));
+    // Read into the state set up for the own vessel, whose second port the block names.
+    sim::ScenarioBlock block(std::vector<std::string>{"PUMPMODE 1", "DOCKPORT 1"});
+    left.readStatus(block);
+    EXPECT_EQ(transferState.targetVessel, iface(ship));
+    EXPECT_EQ(transferState.pumpMode, Load);
+    EXPECT_EQ(transferState.dockPort, 1);
     expectNoBadCall();
 }
 
