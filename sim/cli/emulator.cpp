@@ -5,6 +5,7 @@
 #include <cmath>
 #include <iterator>
 #include <string_view>
+#include <utility>
 
 #include "display/page_words.h"
 #include "sim/cli/keys.h"
@@ -75,15 +76,29 @@ namespace {
 // The rate the pump is off at.
 const std::string_view kRateOff = kRateNames[0];
 
-// The rate a page of the module shows ("Off", "Low" ...); empty when it shows none.
-std::string rateShown(const std::string& page) {
+// Where a page of the module shows its rate: the value's position and length; npos when the
+// page shows none.
+std::pair<size_t, size_t> rateValue(const std::string& page) {
     static constexpr std::string_view kRate = kPumpRateLabel;
     const size_t at = page.find(kRate);
-    if (at == std::string::npos) return {};
+    if (at == std::string::npos) return {std::string::npos, 0};
     const size_t from = at + kRate.size();
-    std::string rate = page.substr(from, std::min(page.find('\n', from), page.size()) - from);
+    return {from, std::min(page.find('\n', from), page.size()) - from};
+}
+
+// The rate a page of the module shows ("Off", "Low" ...); empty when it shows none.
+std::string rateShown(const std::string& page) {
+    const auto [from, length] = rateValue(page);
+    if (from == std::string::npos) return {};
+    std::string rate = page.substr(from, length);
     rate.erase(rate.find_last_not_of(' ') + 1);
     return rate;
+}
+
+// The rate a page shows the pump running at; empty when it shows it off, or no rate.
+std::string runningRate(const std::string& page) {
+    std::string rate = rateShown(page);
+    return rate == kRateOff ? std::string() : rate;
 }
 }  // namespace
 
@@ -101,8 +116,7 @@ Emulator::FocusSwitch Emulator::switchFocus(sim::VesselRecord& to) {
     std::vector<std::string> modes;
     for (sim::Display* d : cockpit) {
         modes.push_back(d->instrument() ? d->modeName() : std::string());
-        const std::string rate = d->instrument() ? rateShown(lastPage(*d)) : std::string();
-        wasRunning = wasRunning || (!rate.empty() && rate != kRateOff);
+        wasRunning = wasRunning || (d->instrument() && !runningRate(lastPage(*d)).empty());
     }
     // As the simulator's pane does: every instrument goes before any is made anew.
     for (sim::Display* d : cockpit) {
@@ -123,8 +137,7 @@ Emulator::FocusSwitch Emulator::switchFocus(sim::VesselRecord& to) {
     redrawPending();
     bool nowOff = wasRunning;
     for (sim::Display* d : cockpit) {
-        if (d->instrument() && !rateShown(lastPage(*d)).empty() && rateShown(lastPage(*d)) != kRateOff)
-            nowOff = false;
+        if (d->instrument() && !runningRate(lastPage(*d)).empty()) nowOff = false;
     }
     result.stoppedTransfer = wasRunning && nowOff;
     return result;
@@ -233,12 +246,9 @@ void Emulator::remember(const sim::Display& display, std::string page) {
 }
 
 void Emulator::pumpStopped() {
-    static constexpr std::string_view kRate = kPumpRateLabel;  // as rateShown() reads it
     for (auto& [name, page] : pages_) {
-        const size_t at = page.find(kRate);
-        if (at == std::string::npos) continue;
-        const size_t from = at + kRate.size();
-        page.replace(from, std::min(page.find('\n', from), page.size()) - from, kRateOff);
+        const auto [from, length] = rateValue(page);
+        if (from != std::string::npos) page.replace(from, length, kRateOff);
     }
 }
 
@@ -248,8 +258,8 @@ std::vector<std::string> Emulator::idlePumps() const {
     for (const sim::Display* display : simulation_->displays()) {
         if (!display->instrument()) continue;
         const auto fields = pageFields(lastPage(*display));
-        const std::string rate = rateShown(lastPage(*display));
-        if (rate.empty() || rate == kRateOff) continue;
+        const std::string rate = runningRate(lastPage(*display));
+        if (rate.empty()) continue;
         for (const auto& [field, value] : fields) {
             // The warnings that leave the pump nothing to pump between (a vent's is no fault).
             static constexpr std::string_view kNothingToPump[] = {
@@ -272,9 +282,8 @@ std::string Emulator::transferShownElsewhere(const sim::Display& display) const 
     if (!simulation_) return {};
     for (const sim::Display* other : simulation_->displays()) {
         if (other == &display || !other->instrument() || &other->vessel() == &display.vessel()) continue;
-        const std::string rate = rateShown(lastPage(*other));
-        if (!rate.empty() && rate != kRateOff)
-            return other->name() + " (" + other->vessel().name + ", rate " + rate + ")";
+        const std::string rate = runningRate(lastPage(*other));
+        if (!rate.empty()) return other->name() + " (" + other->vessel().name + ", rate " + rate + ")";
     }
     return {};
 }
