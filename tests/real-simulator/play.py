@@ -18,6 +18,7 @@ import os
 import re
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -228,12 +229,16 @@ class Simulator:
             print(text)
         return process.returncode
 
-    def picture(self, label, bmp, name):
+    def picture(self, label, bmp, name, moving=()):
         """The picture the driver saved, as PNG in the build folder, compared with the
-        committed one."""
+        committed one. `moving` are rows of pixels (first, last) left out of the comparison:
+        figures of a running pump move every step, and the simulator redraws a display on real
+        time as well as simulation time, so which step a picture shows varies by a few."""
         source = os.path.join(self.run_folder, bmp)
         if not checks.check(os.path.isfile(source), f'{label}: the driver saved no picture {bmp}'):
             return
+        if moving:
+            source = blank_rows(source, moving)
         os.makedirs(self.args.pictures, exist_ok=True)
         png = os.path.join(self.args.pictures, name + '.png')
         subprocess.run([sys.executable, os.path.join(self.kit, 'source', 'tools', 'bmp2png.py'), source, png],
@@ -243,6 +248,24 @@ class Simulator:
         checks.check(same, f'{label}: the display differs from {reference}; the new picture is {png}'
                      if os.path.isfile(reference) else f'{label}: no reference picture {reference}; the new '
                      f'picture is {png}')
+
+
+def blank_rows(bmp, rows):
+    """A copy of a 24-bit BMP with the given rows of pixels (counted from the top, inclusive)
+    painted grey, so that the picture shows what was left out."""
+    data = bytearray(open(bmp, 'rb').read())
+    offset, = struct.unpack_from('<I', data, 10)
+    width, height, _, bits = struct.unpack_from('<iiHH', data, 18)
+    if data[:2] != b'BM' or bits != 24:
+        sys.exit(f'{bmp}: not a 24-bit BMP')
+    stride = (width * 3 + 3) & ~3
+    for first, last in rows:
+        for y in range(max(first, 0), min(last, abs(height) - 1) + 1):
+            start = offset + stride * (abs(height) - 1 - y if height > 0 else y)
+            data[start:start + width * 3] = b'\x80' * (width * 3)
+    blanked = bmp[:-4] + '.blanked.bmp'
+    open(blanked, 'wb').write(data)
+    return blanked
 
 
 def slug(text):
@@ -314,13 +337,30 @@ def play_pilot(sim, args):
                      f'{label}, reloaded: {ship} lost {lost:.3f} kg in the minute, not {vented:g}')
 
 
+def picture_line(rest, case):
+    """`<mfd> [<t>] [moving <first>-<last> ...]`: the display, when (default half a second
+    before the session's end), and the rows of pixels whose figures move."""
+    words = rest.split()
+    t = float(words[1]) if len(words) > 1 and words[1] != 'moving' else None
+    moving = []
+    if 'moving' in words:
+        for span in words[words.index('moving') + 1:]:
+            first, _, last = span.partition('-')
+            if not (first.isdigit() and last.isdigit() and int(first) <= int(last)):
+                sys.exit(f'{case}: "{span}" is not a span of pixel rows <first>-<last>')
+            moving.append((int(first), int(last)))
+        if not moving:
+            sys.exit(f'{case}: "moving" names no rows')
+    return words[0], t, moving
+
+
 def play_case(sim, args):
     """A case: `session <scenario> <until>` lines each start a session; inside one, `act <t>
-    <driver action>`, `option <simulator option>`, `picture <mfd> [<t>]`, `state <saved scenario>`
-    (the file the figures after it check; default the session's end state), `display <id>`
-    (the display the block lines after it are of; default Left), `log <text>` (text the log
-    must hold), `end <t>` (the time the last step must reach; default just before the end), and
-    the figure lines of the shared list."""
+    <driver action>`, `option <simulator option>`, `picture <mfd> [<t>] [moving <rows>]`,
+    `state <saved scenario>` (the file the figures after it check; default the session's end
+    state), `display <id>` (the display the block lines after it are of; default Left), `log
+    <text>` (text the log must hold), `end <t>` (the time the last step must reach; default just
+    before the end), and the figure lines of the shared list."""
     name = os.path.splitext(os.path.basename(args.case))[0]
     folder = sim.fresh_folder(name)
     scenarios = os.path.join(os.path.dirname(args.case), '..', 'scenarios')
@@ -339,10 +379,11 @@ def play_case(sim, args):
             elif word == 'end':
                 end_mark = float(rest)
             elif word == 'picture':
-                mfd, _, t = rest.partition(' ')
+                mfd, t, moving = picture_line(rest, args.case)
                 bmp = f'KestraneTest/{name}-{number}-{mfd}.bmp'
-                actions.append((float(t) if t else float(until) - 0.5, f'save {mfd} {bmp}'))
-                pictures.append((bmp, name + (f'-{number}' if number > 1 else '') + ('-right' if mfd == '1' else '')))
+                actions.append((t if t is not None else float(until) - 0.5, f'save {mfd} {bmp}'))
+                pictures.append((bmp, name + (f'-{number}' if number > 1 else '') + ('-right' if mfd == '1' else ''),
+                                 moving))
             else:
                 checks_after.append((word, rest))
         actions.sort(key=lambda a: a[0])
@@ -362,8 +403,8 @@ def play_case(sim, args):
         for state, figures in groups:
             if figures.blocks or figures.ships:
                 check_state(os.path.join(folder, 'Scenarios', state + '.scn'), figures, f'{label} ({state})')
-        for bmp, picture in pictures:
-            sim.picture(label, bmp, picture)
+        for bmp, picture, moving in pictures:
+            sim.picture(label, bmp, picture, moving)
 
 
 def prepare(args):
