@@ -27,6 +27,8 @@ import time
 KEYS = {'M': 0x32, 'T': 0x14, 'S': 0x1F, 'D': 0x20, '+': 0x0D, '-': 0x0C, '?': 0x35}
 STEP = 0.05
 STATE = '(Current state)'
+# Rows of pixels (first, last, from the top) of the target and source gauges.
+GAUGE_ROWS = ((145, 159), (185, 199))
 
 
 class Checks:
@@ -229,16 +231,16 @@ class Simulator:
             print(text)
         return process.returncode
 
-    def picture(self, label, bmp, name, moving=()):
+    def picture(self, label, bmp, name, moving=False):
         """The picture the driver saved, as PNG in the build folder, compared with the
-        committed one. `moving` are rows of pixels (first, last) left out of the comparison:
-        figures of a running pump move every step, and the simulator redraws a display on real
-        time as well as simulation time, so which step a picture shows varies by a few."""
+        committed one. With `moving` the gauges are left out: while the pump runs their figures
+        change every step, and the simulator redraws a display on real time as well as
+        simulation time, so which step a picture shows varies by a few."""
         source = os.path.join(self.run_folder, bmp)
         if not checks.check(os.path.isfile(source), f'{label}: the driver saved no picture {bmp}'):
             return
         if moving:
-            source = blank_rows(source, moving)
+            source = blank_gauges(source)
         os.makedirs(self.args.pictures, exist_ok=True)
         png = os.path.join(self.args.pictures, name + '.png')
         subprocess.run([sys.executable, os.path.join(self.kit, 'source', 'tools', 'bmp2png.py'), source, png],
@@ -250,18 +252,18 @@ class Simulator:
                      f'picture is {png}')
 
 
-def blank_rows(bmp, rows):
-    """A copy of a 24-bit BMP with the given rows of pixels (counted from the top, inclusive)
-    painted grey, so that the picture shows what was left out."""
+def blank_gauges(bmp):
+    """A copy of the picture with the gauges' rows of pixels painted grey, so that it shows
+    what was left out. The rows are those of the cockpit's 232-pixel displays."""
     data = bytearray(open(bmp, 'rb').read())
     offset, = struct.unpack_from('<I', data, 10)
     width, height, _, bits = struct.unpack_from('<iiHH', data, 18)
-    if data[:2] != b'BM' or bits != 24:
-        sys.exit(f'{bmp}: not a 24-bit BMP')
+    if data[:2] != b'BM' or bits != 24 or (width, abs(height)) != (232, 232):
+        sys.exit(f'{bmp}: the gauges\' rows are known for 24-bit pictures of 232 x 232 pixels only')
     stride = (width * 3 + 3) & ~3
-    for first, last in rows:
-        for y in range(max(first, 0), min(last, abs(height) - 1) + 1):
-            start = offset + stride * (abs(height) - 1 - y if height > 0 else y)
+    for first, last in GAUGE_ROWS:
+        for y in range(first, last + 1):
+            start = offset + stride * (height - 1 - y if height > 0 else y)
             data[start:start + width * 3] = b'\x80' * (width * 3)
     blanked = bmp[:-4] + '.blanked.bmp'
     open(blanked, 'wb').write(data)
@@ -321,7 +323,9 @@ def play_pilot(sim, args):
     actions.append((end - 0.5, f'save 0 KestraneTest/{slug(label)}.bmp'))
     sim.session(label, 'Kestrane/' + label, end, actions)
     saved = check_state(os.path.join(folder, 'Scenarios', STATE + '.scn'), figures, label)
-    sim.picture(label, f'KestraneTest/{slug(label)}.bmp', slug(label))
+    running = any(line.startswith('PUMPRATE ') and line != 'PUMPRATE 0'
+                  for line in figures.blocks.get('Left', []))
+    sim.picture(label, f'KestraneTest/{slug(label)}.bmp', slug(label), moving=running)
     if saved is None:
         return
     # The saved state loaded again: the same figures at once, and the next minute as it was.
@@ -338,25 +342,20 @@ def play_pilot(sim, args):
 
 
 def picture_line(rest, case):
-    """`<mfd> [<t>] [moving <first>-<last> ...]`: the display, when (default half a second
-    before the session's end), and the rows of pixels whose figures move."""
+    """`<mfd> [<t>] [moving]`: the display, when (default half a second before the session's
+    end), and whether the pump runs then."""
     words = rest.split()
-    t = float(words[1]) if len(words) > 1 and words[1] != 'moving' else None
-    moving = []
-    if 'moving' in words:
-        for span in words[words.index('moving') + 1:]:
-            first, _, last = span.partition('-')
-            if not (first.isdigit() and last.isdigit() and int(first) <= int(last)):
-                sys.exit(f'{case}: "{span}" is not a span of pixel rows <first>-<last>')
-            moving.append((int(first), int(last)))
-        if not moving:
-            sys.exit(f'{case}: "moving" names no rows')
-    return words[0], t, moving
+    moving = words[-1] == 'moving'
+    if moving:
+        words.pop()
+    if len(words) not in (1, 2):
+        sys.exit(f'{case}: "picture {rest}" is not "picture <mfd> [<t>] [moving]"')
+    return words[0], float(words[1]) if len(words) == 2 else None, moving
 
 
 def play_case(sim, args):
     """A case: `session <scenario> <until>` lines each start a session; inside one, `act <t>
-    <driver action>`, `option <simulator option>`, `picture <mfd> [<t>] [moving <rows>]`,
+    <driver action>`, `option <simulator option>`, `picture <mfd> [<t>] [moving]`,
     `state <saved scenario>` (the file the figures after it check; default the session's end
     state), `display <id>` (the display the block lines after it are of; default Left), `log
     <text>` (text the log must hold), `end <t>` (the time the last step must reach; default just
