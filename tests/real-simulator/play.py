@@ -27,7 +27,8 @@ import time
 KEYS = {'M': 0x32, 'T': 0x14, 'S': 0x1F, 'D': 0x20, '+': 0x0D, '-': 0x0C, '?': 0x35}
 STEP = 0.05
 STATE = '(Current state)'
-# Rows of pixels (first, last, from the top) of the target and source gauges.
+# Rows of pixels (first, last, from the top) of the target and source gauges on the cockpit's
+# 232 x 232 displays.
 GAUGE_ROWS = ((145, 159), (185, 199))
 
 
@@ -345,7 +346,7 @@ def picture_line(rest, case):
     """`<mfd> [<t>] [moving]`: the display, when (default half a second before the session's
     end), and whether the pump runs then."""
     words = rest.split()
-    moving = words[-1] == 'moving'
+    moving = words[-1:] == ['moving']
     if moving:
         words.pop()
     if len(words) not in (1, 2):
