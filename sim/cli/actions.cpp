@@ -417,6 +417,10 @@ struct ScriptActions {
                                  ": a name for a picture of this run; give the scenario a name "
                                  "of its own, such as " +
                                  std::filesystem::path(a.text).stem().string() + ".scn");
+        // A folder in the way is known now: found only when the files are written, it would
+        // lose this save after the whole run.
+        if (std::string why; !checkFilePath(r.outPath(a.text), why))
+            return r.fail(a, "save " + a.text + ": " + why);
         const auto [earlier, added] = r.savedAt_.emplace(r.outPath(a.text), a.line);
         if (!added)
             return r.fail(a, "save " + a.text + ": " + r.outPath(a.text).string() +
@@ -484,15 +488,18 @@ struct ScriptActions {
                 << ": the session ended and the next started, the module still loaded, from "
                 << (saved ? "the scenario saved at " + seconds(saved->time) : std::string("the file"))
                 << "\n";
+        for (const std::string& warning : r.base_.warnings)
+            r.log() << "  " << sim::printable(warning) << "\n";
         if (!saved) return true;
+        // The new instruments are drawn at the end of the frame, as the simulator draws them.
+        r.emulator_.redrawPending();
         for (const auto& [name, text] : saved->screens) {
             sim::Display* d = r.emulator_.simulation().findDisplay(name);
             if (!d || !d->instrument()) {
                 r.log() << "  " << name << ": shows no mode after loading\n";
                 continue;
             }
-            const std::string page = paint(*d).surface->cells().text();
-            r.emulator_.remember(*d, page);
+            const std::string page = r.emulator_.lastPage(*d);
             r.log() << "  " << name
                     << (page == text ? ": shows the same page as when it was saved"
                                      : ": shows a different page from when it was saved")

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <string_view>
 #include <utility>
 
 #include "display/page_words.h"
+#include "scenario/scenario_items.h"
 #include "sim/cli/keys.h"
 #include "sim/cli/page_fields.h"
 #include "sim/drawing/raster_surface.h"
@@ -57,6 +61,11 @@ bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& erro
         stop();
         return false;
     }
+    beginSession(scenario);
+    return true;
+}
+
+void Emulator::beginSession(const sim::ScenarioDescription& scenario) {
     // The simulator's cockpit always has both; one the file has no block for is off.
     focus_ = scenario.focus;
     if (sim::VesselRecord* f = focus()) {
@@ -67,7 +76,21 @@ bool Emulator::start(const sim::ScenarioDescription& scenario, std::string& erro
                 simulation_->addDisplay(id, *f, sim::kDefaultDisplaySize, sim::kDefaultDisplaySize);
         }
     }
-    return true;
+    pages_.clear();
+    drawings_.clear();
+    shownRate_.clear();
+    pumpStops_.clear();
+    blockLines_.clear();
+    for (const sim::ScenarioDisplay& d : scenario.displays) {
+        if (!sim::equalsIgnoringCase(d.type, "User") || d.mode != modeName_) continue;
+        // The lines as the simulator's reader hands them over; the instrument stops at its block's end.
+        for (const std::string& raw : d.reading) {
+            const std::string_view line = sim::trim(sim::withoutComment(raw));
+            if (sim::equalsIgnoringCase(line, "END") || sim::equalsIgnoringCase(line.substr(0, 7), "END_MFD"))
+                break;
+            blockLines_.emplace_back(line);
+        }
+    }
 }
 
 sim::VesselRecord* Emulator::focus() { return simulation_ ? simulation_->findVessel(focus_) : nullptr; }
@@ -155,11 +178,13 @@ bool Emulator::resume(const sim::ScenarioDescription& scenario, double time, Tan
     // pilot goes back to the Launchpad.
     simulation_->endSession();
     pages_.clear();
+    drawings_.clear();
     simulation_->simTime = time;
     if (!sim::applyScenario(scenario, *simulation_, error)) {
         stop();
         return false;
     }
+    beginSession(scenario);
     ledger.loaded(*simulation_, file, time);
     return true;
 }
@@ -205,15 +230,34 @@ std::string modeKeys(const sim::Simulation& simulation) {
 }
 
 void Emulator::draw(sim::Display& display) {
-    if (!painter || !painter(display)) {
+    const double now = simulation_->simTime;
+    std::string& page = pages_[display.name()];
+    if (keepPictures && drawable(display)) {
+        Drawing& drawing = drawings_[display.name()];
+        drawing = {paint(display), now};
+        page = drawing.painted.surface->cells().text();
+    } else {
         // Text only: what the log compares before and after a key.
+        drawings_.erase(display.name());
         sim::CellSurface surface(static_cast<int>(display.width()), static_cast<int>(display.height()));
         display.repaint(&surface);
-        pages_[display.name()] = surface.cells().text();
+        page = surface.cells().text();
     }
     display.pendingRedraws = 0;
-    display.nextRedraw = simulation_->simTime + refreshInterval;
+    display.nextRedraw = now + refreshInterval;
     display.nextRedrawReal = realTime_ + 0.1;  // at most ten times a second
+    // Every page of the module shows the one rate it keeps.
+    if (const std::string rate = display.instrument() ? rateShown(page) : std::string(); !rate.empty()) {
+        const bool wasRunning = !shownRate_.empty() && shownRate_ != kRateOff;
+        if (refreshing_ && wasRunning && rate == kRateOff) {
+            char since[32];
+            std::snprintf(since, sizeof since, "%.2f s", runningSince_);
+            pumpStops_.push_back(whyStopped(page) + "; nothing was moved since the rate was set to " +
+                                 shownRate_ + " at " + since);
+        }
+        if (rate != kRateOff && rate != shownRate_) runningSince_ = now;
+        shownRate_ = rate;
+    }
 }
 
 void Emulator::redrawPending() {
@@ -229,11 +273,18 @@ void Emulator::refresh(double realTime) {
     const double now = simulation_->simTime;
     // Steps add up with rounding: a redraw due at 0.5 s is due after 25 steps of 0.02 s.
     const double slack = 1e-9 * std::max(1.0, std::fabs(now));
+    refreshing_ = true;
     for (sim::Display* display : simulation_->displays()) {
         const bool due = display->instrument() && now + slack >= display->nextRedraw &&
                          realTime + 1e-9 >= display->nextRedrawReal;
         if (due || display->pendingRedraws > 0) draw(*display);
     }
+    refreshing_ = false;
+}
+
+const Emulator::Drawing* Emulator::lastDrawing(const sim::Display& display) const {
+    const auto it = drawings_.find(display.name());
+    return it == drawings_.end() ? nullptr : &it->second;
 }
 
 std::string Emulator::lastPage(const sim::Display& display) const {
@@ -241,15 +292,128 @@ std::string Emulator::lastPage(const sim::Display& display) const {
     return it == pages_.end() ? std::string() : it->second;
 }
 
-void Emulator::remember(const sim::Display& display, std::string page) {
-    pages_[display.name()] = std::move(page);
-}
-
 void Emulator::pumpStopped() {
     for (auto& [name, page] : pages_) {
         const auto [from, length] = rateValue(page);
         if (from != std::string::npos) page.replace(from, length, kRateOff);
     }
+    shownRate_ = kRateOff;
+}
+
+namespace {
+
+// A setting of a page: its value, or null when the page does not show it.
+const std::string* field(const std::vector<std::pair<std::string, std::string>>& fields,
+                         std::string_view name) {
+    const auto it =
+        std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+    return it == fields.end() ? nullptr : &it->second;
+}
+
+// The number of "2 of 3"; 0 when the value is a warning.
+int tankNumber(const std::string* value) { return value ? std::atoi(value->c_str()) : 0; }
+
+// The vessel the page's title names: the word before the class in brackets.
+std::string titledVessel(const std::string& page) {
+    const std::string title = page.substr(0, page.find('\n'));
+    const size_t open = title.rfind(" (");
+    if (open == std::string::npos) return {};
+    const size_t start = title.rfind(' ', open - 1);
+    return start == std::string::npos ? std::string() : title.substr(start + 1, open - start - 1);
+}
+
+// Why a page leaves its rate nothing to pump between: a warning in place of a setting, or one
+// tank as both source and target. Empty when it does not.
+std::string nothingToPump(const std::vector<std::pair<std::string, std::string>>& fields) {
+    for (const auto& [name, value] : fields) {
+        // The warnings that leave the pump nothing to pump between (a vent's is no fault).
+        static constexpr std::string_view kNothingToPump[] = {kNoTargetTank, kNoSourceTank, kSingleTankOnly,
+                                                              kNoDockingPorts, kNotDocked};
+        std::string shown = value;
+        for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (std::find(std::begin(kNothingToPump), std::end(kNothingToPump), shown) !=
+            std::end(kNothingToPump))
+            return "the page shows " + shown + " in place of the " + name;
+    }
+    const std::string *mode = field(fields, "mode"), *target = field(fields, "target tank"),
+                      *source = field(fields, "source tank");
+    if (mode && *mode == kModeNames[0] && target && source && *target == *source)
+        return "one tank (" + *target + ") is both its source and its target";
+    return {};
+}
+
+}  // namespace
+
+// Each item's numbers, with their lines, as the instruments read them.
+std::map<std::string, std::vector<std::pair<long long, std::string>>> itemsOf(
+    const std::vector<std::string>& lines) {
+    std::map<std::string, std::vector<std::pair<long long, std::string>>> items;
+    for (const std::string& line : lines) {
+        for (const char* item : kScenarioItems) {
+            const size_t length = std::strlen(item);
+            if (line.size() < length || !sim::equalsIgnoringCase(line.substr(0, length), item)) continue;
+            char* end = nullptr;
+            const long long number = std::strtoll(line.c_str() + length, &end, 10);
+            if (end != line.c_str() + length) items[item].emplace_back(number, line);
+            break;
+        }
+    }
+    return items;
+}
+
+std::string Emulator::whyStopped(const std::string& page) const {
+    const auto fields = pageFields(page);
+    const std::string* mode = field(fields, "mode");
+    sim::VesselRecord* own = simulation_->findVessel(titledVessel(page));
+    if (!mode || !own) return "the page shows the rate " + std::string(kRateOff);
+    const auto modeIs = [&](int m) { return *mode == kModeNames[m]; };
+    // The tank of a vessel by the page's number, when it has it.
+    const auto tank = [](sim::VesselRecord* v, int number) -> const sim::Tank* {
+        return v && number >= 1 && static_cast<size_t>(number) <= v->tanks.size()
+                   ? &v->tanks[static_cast<size_t>(number) - 1]
+                   : nullptr;
+    };
+    sim::VesselRecord* other = own;
+    if (modeIs(1) || modeIs(2)) {
+        const std::string* docked = field(fields, "docked to");
+        other = docked ? simulation_->findVessel(*docked) : nullptr;
+        if (!other)
+            return "the page shows nothing docked to pump " + std::string(modeIs(1) ? "from" : "into");
+    }
+    const int targetNumber = tankNumber(field(fields, "target tank"));
+    const int sourceNumber = tankNumber(field(fields, "source tank"));
+    const sim::Tank* target = tank(own, targetNumber);
+    const sim::Tank* source = modeIs(3) ? nullptr : tank(other, sourceNumber);
+    // Which tank gives and which receives: Unload gives from the target.
+    const bool unload = modeIs(2);
+    const sim::Tank* giver = unload ? target : (modeIs(3) ? target : source);
+    const sim::Tank* receiver = unload ? source : (modeIs(3) ? nullptr : target);
+    const auto name = [&](const sim::Tank* t) {
+        const bool ownTank = t == target;
+        return (ownTank ? own : other)->name + " tank " +
+               std::to_string(ownTank ? targetNumber : sourceNumber);
+    };
+    std::vector<std::string> reasons;
+    if (giver && giver->mass <= 0.0) reasons.push_back(name(giver) + " is empty");
+    if (receiver && receiver->mass >= receiver->capacity) reasons.push_back(name(receiver) + " is full");
+    if (reasons.empty()) {
+        // A tank the block named that the vessel does not have: the page draws the first instead
+        // and switches the pump off.
+        const auto read = itemsOf(blockLines_);
+        for (const auto& [item, setting] :
+             {std::pair{kItemTargetTank, "target tank"}, {kItemSourceTank, "source tank"}}) {
+            const auto it = read.find(item);
+            const std::string* shown = field(fields, setting);
+            if (it == read.end() || !shown) continue;
+            const size_t of = shown->find(" of ");
+            const long long count = of == std::string::npos ? 0 : std::atoll(shown->c_str() + of + 4);
+            if (it->second.back().first >= count)
+                return "the block's " + sim::printable(it->second.back().second) + " names no tank of the " +
+                       std::to_string(count) + " there are: the page took tank 1 and switched the pump off";
+        }
+        return "the page shows the rate Off, though no tank of the transfer is full or empty";
+    }
+    return reasons.size() == 1 ? reasons[0] : reasons[0] + " and " + reasons[1];
 }
 
 std::vector<std::string> Emulator::idlePumps() const {
@@ -257,25 +421,58 @@ std::vector<std::string> Emulator::idlePumps() const {
     if (!simulation_) return lines;
     for (const sim::Display* display : simulation_->displays()) {
         if (!display->instrument()) continue;
-        const auto fields = pageFields(lastPage(*display));
         const std::string rate = runningRate(lastPage(*display));
         if (rate.empty()) continue;
-        for (const auto& [field, value] : fields) {
-            // The warnings that leave the pump nothing to pump between (a vent's is no fault).
-            static constexpr std::string_view kNothingToPump[] = {
-                kNoTargetTank, kNoSourceTank, kSingleTankOnly, kNoDockingPorts, kNotDocked};
-            std::string shown = value;
-            for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            if (std::find(std::begin(kNothingToPump), std::end(kNothingToPump), shown) ==
-                std::end(kNothingToPump))
-                continue;
-            lines.push_back(display->name() + ": rate " + rate +
-                            ", but the pump cannot run: the page shows " + shown + " in place of the " +
-                            field);
+        const std::string why = nothingToPump(pageFields(lastPage(*display)));
+        if (!why.empty())
+            lines.push_back(display->name() + ": rate " + rate + ", but the pump cannot run: " + why);
+    }
+    return lines;
+}
+
+std::vector<std::string> Emulator::readingNotes() const {
+    std::vector<std::string> notes;
+    if (!simulation_ || blockLines_.empty()) return notes;
+    // The settings as the module's pages show them, from the first that shows the status page.
+    std::vector<std::pair<std::string, std::string>> shown;
+    for (const sim::Display* d : simulation_->displays()) {
+        if (!d->instrument()) continue;
+        auto fields = pageFields(lastPage(*d));
+        if (const std::string* page = field(fields, "page"); page && *page == "status") {
+            shown = std::move(fields);
             break;
         }
     }
-    return lines;
+    if (shown.empty()) return notes;
+    // The blocks of two displays may differ (an older file's second block): an item counts as
+    // read otherwise only when the page shows none of its values.
+    const auto items = itemsOf(blockLines_);
+    // An item the page shows otherwise: a mode or rate by its name, a port or tank by its number.
+    const auto check = [&](const char* item, const char* setting, auto matches) {
+        const auto it = items.find(item);
+        const std::string* value = field(shown, setting);
+        if (it == items.end() || !value ||
+            std::any_of(it->second.begin(), it->second.end(),
+                        [&](const auto& read) { return matches(read.first, *value); }))
+            return;
+        notes.push_back("the block's " + sim::printable(it->second.back().second) + " reads as " + setting +
+                        " " + *value);
+    };
+    const auto byName = [](const auto& names) {
+        return [&names](long long v, const std::string& value) {
+            return v >= 0 && v < static_cast<long long>(std::size(names)) && value == names[v];
+        };
+    };
+    // A warning in place of the setting ("overboard vent") is no number to compare.
+    const auto byNumber = [](long long v, const std::string& value) {
+        return !std::isdigit(static_cast<unsigned char>(value[0])) || std::atoll(value.c_str()) == v + 1;
+    };
+    check(kItemPumpMode, "mode", byName(kModeNames));
+    check(kItemPumpRate, "rate", byName(kRateNames));
+    check(kItemDockPort, "docking port", byNumber);
+    check(kItemTargetTank, "target tank", byNumber);
+    check(kItemSourceTank, "source tank", byNumber);
+    return notes;
 }
 
 std::string Emulator::transferShownElsewhere(const sim::Display& display) const {

@@ -6,9 +6,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/cli/ledger.h"
+#include "sim/cli/terminal.h"
 #include "sim/scenario_apply/scenario_apply.h"
 #include "sim/world/module_loader.h"
 #include "sim/world/simulation.h"
@@ -77,7 +79,9 @@ public:
 
     // The simulator's display refresh, at the end of a frame at `realTime` (s): a display is
     // drawn when it asked for a redraw, or when `refreshInterval` of simulated time and a tenth
-    // of a real second have passed since its last drawing. Nothing is drawn while paused.
+    // of a real second have passed since its last drawing. Nothing is drawn while paused. A
+    // drawing that shows the pump off where the last one showed it running, with no key in
+    // between, is a stop the masses did not show (nothing could be moved): see takePumpStops().
     void refresh(double realTime);
     // Only the displays that asked for a redraw, as at once after a key.
     void redrawPending();
@@ -87,24 +91,36 @@ public:
     bool paused = false;
     static constexpr const char* kPausedRefusal =
         "refused: paused (keys and buttons reach a display only while the simulation runs)";
-    // Draws a display in place of the text-only drawing (play keeps a picture); false to leave
-    // it to the text-only drawing.
-    std::function<bool(sim::Display&)> painter;
+    // Each drawing is kept as the pilot saw it (a picture, its cells and the button labels), for
+    // `show` and play's screen; else only its text is, for the log. A display too large to draw
+    // here is kept as text only.
+    bool keepPictures = false;
+    struct Drawing {
+        Painted painted;
+        double time = 0.0;  // s of simulated time
+    };
+    // A display's last drawing; null before its first, or when it is kept as text only.
+    const Drawing* lastDrawing(const sim::Display& display) const;
     // The page a display showed when it was last drawn, as text; empty before its first drawing.
     std::string lastPage(const sim::Display& display) const;
     // A key or button pressed on a display, and what became of it for the log: not consumed,
     // consumed without a change, a mode selected, or the settings it changed on the page. A
     // display that asks for a redraw is drawn at once, as at the end of the simulator's frame.
     std::string press(sim::Display& display, const std::function<bool()>& press, const std::string& arrow);
-    // A drawing made elsewhere (a picture) is what the display shows from then on.
-    void remember(const sim::Display& display, std::string page);
     // The pump switched itself off: the rate every display shows from its next drawing is Off,
     // so that a key pressed before that drawing is not taken for what switched it off.
     void pumpStopped();
+    // Stops of the pump that only the pages showed, since the last call, one line each: "GL-01
+    // tank 1 is full; nothing was moved since the rate was set to Low at 0.00 s".
+    std::vector<std::string> takePumpStops() { return std::exchange(pumpStops_, {}); }
     // Displays whose last drawing shows the pump at a rate with nothing to pump between, one
     // line each: "Left: rate High, but the pump cannot run: the page shows SINGLE TANK ONLY in
     // place of the source tank". The module keeps such a rate as the block gave it.
     std::vector<std::string> idlePumps() const;
+    // What the instrument made of the items of the blocks the session read, where its page shows
+    // something else, one line each: "the block's TARGETTANK 99 reads as target tank 1 of 3".
+    // Asked once the displays are drawn.
+    std::vector<std::string> readingNotes() const;
     // Before `display` opens the mode: a transfer that a display of another vessel showed
     // running when it was last drawn, as "Left (GL-01, rate Medium)"; empty when there is none.
     std::string transferShownElsewhere(const sim::Display& display) const;
@@ -120,9 +136,20 @@ private:
     std::unique_ptr<sim::ModuleLoader> loader_;
     ModuleFaults faults_;
     std::map<std::string, std::string> pages_;  // by display name
+    std::map<std::string, Drawing> drawings_;   // by display name, when pictures are kept
     std::string focus_;
     double realTime_ = 0.0;
+    // The lines of the mode's blocks the session's instruments read, in the order they read them.
+    std::vector<std::string> blockLines_;
+    // The rate the module's pages showed last, and since when it runs (s); for the stops that
+    // only the pages show.
+    std::string shownRate_;
+    double runningSince_ = 0.0;
+    bool refreshing_ = false;
+    std::vector<std::string> pumpStops_;
     void draw(sim::Display& display);
+    void beginSession(const sim::ScenarioDescription& scenario);
+    std::string whyStopped(const std::string& page) const;
 };
 
 }  // namespace cli

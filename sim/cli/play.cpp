@@ -111,8 +111,7 @@ private:
     bool paused_ = false;
     bool quit_ = false;
     size_t displayIndex_ = 0;
-    std::string message_;                      // what the last key did
-    std::map<std::string, Painted> pictures_;  // by display name
+    std::string message_;  // what the last key did
 };
 
 sim::Display* Player::current() {
@@ -182,8 +181,8 @@ void Player::switchFocus() {
 const Painted& Player::picture() {
     static const Painted kNone;
     sim::Display* d = current();
-    const auto it = d ? pictures_.find(d->name()) : pictures_.end();
-    return it == pictures_.end() ? kNone : it->second;
+    const Emulator::Drawing* drawing = d ? emulator_.lastDrawing(*d) : nullptr;
+    return drawing ? drawing->painted : kNone;
 }
 
 void Player::handle(int key) {
@@ -418,13 +417,7 @@ int Player::run() {
     screen_ = &screen;
     emulator_.refreshInterval = options_.refresh;
     // Every display keeps the picture of its last drawing, which the screen shows.
-    emulator_.painter = [this](sim::Display& d) {
-        if (!drawable(d)) return false;
-        Painted p = paint(d);
-        emulator_.remember(d, p.surface->cells().text());
-        pictures_[d.name()] = std::move(p);
-        return true;
-    };
+    emulator_.keepPictures = true;
     auto last = Clock::now();
     double realTime = 0.0;
     while (!quit_) {
@@ -453,7 +446,7 @@ int Player::run() {
         draw();
         refresh();
     }
-    emulator_.painter = nullptr;
+    emulator_.keepPictures = false;
     screen_ = nullptr;
     ledger.finish();
     return kExitOk;

@@ -63,49 +63,53 @@ bool checkOutFolder(const std::filesystem::path& folder, std::string& error) {
     return true;
 }
 
-bool writeFiles(const std::vector<PendingFile>& files, std::string& error) {
-    const PendingFile* current = nullptr;
-    // A save's errors begin with its script line, which names the file it was asked for.
-    const auto failed = [&](const std::string& what) {
-        error = current->origin + what;
+bool checkFilePath(const std::filesystem::path& path, std::string& error) {
+    std::error_code ec;
+    // The rename could not replace a folder.
+    if (std::filesystem::is_directory(path, ec)) {
+        error = path.string() + ": is a folder, not a file";
         return false;
-    };
-    const auto noFolder = [&](const std::filesystem::path& folder, const std::string& why) {
-        return failed(folder.string() + ": cannot create the folder: " + why);
-    };
-    // What can be known before writing, for every file first.
-    for (const PendingFile& f : files) {
-        current = &f;
-        std::error_code ec;
-        // The rename could not replace a folder.
-        if (std::filesystem::is_directory(f.path, ec))
-            return failed(f.path.string() + ": is a folder, not a file");
-        const std::filesystem::path folder = f.path.parent_path();
-        if (folder.empty()) continue;
-        const std::filesystem::path there = nearestThere(folder);
-        if (!std::filesystem::is_directory(there, ec))
-            return noFolder(folder, std::make_error_code(std::errc::not_a_directory).message());
-        if (there != folder && access(there.c_str(), W_OK | X_OK) != 0)
-            return noFolder(folder, std::strerror(errno));
     }
+    const std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) return true;
+    const std::filesystem::path there = nearestThere(folder);
+    const char* why = !std::filesystem::is_directory(there, ec)                    ? std::strerror(ENOTDIR)
+                      : there != folder && access(there.c_str(), W_OK | X_OK) != 0 ? std::strerror(errno)
+                                                                                   : nullptr;
+    if (why) error = folder.string() + ": cannot create the folder: " + why;
+    return !why;
+}
+
+std::vector<std::string> writeFiles(const std::vector<PendingFile>& files) {
+    std::vector<std::string> failures(files.size());
     // Temporary names of this process alone, beside the files they become.
     const std::string suffix = ".kestrane-" + std::to_string(getpid()) + ".tmp";
-    for (const PendingFile& f : files) {
-        current = &f;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const PendingFile& f = files[i];
+        // A save's errors begin with its script line, which names the file it was asked for.
+        const auto failed = [&](const std::string& what) { failures[i] = f.origin + what; };
+        std::string why;
+        if (!checkFilePath(f.path, why)) {
+            failed(why);
+            continue;
+        }
         std::error_code ec;
         if (f.path.has_parent_path()) std::filesystem::create_directories(f.path.parent_path(), ec);
-        if (ec) return noFolder(f.path.parent_path(), ec.message());
+        if (ec) {
+            failed(f.path.parent_path().string() + ": cannot create the folder: " + ec.message());
+            continue;
+        }
         sim::ReplacingFile file(f.path, suffix);
-        std::string why;
         if (f.image) {
             if (!file.writeWith([&](const std::string& name) { return sim::writePng(*f.image, name, &why); }))
-                return failed(f.path.string() + ": cannot write the picture: " + why);
-        } else if (!file.write(f.text, why)) {
-            return failed(why);
+                failed(f.path.string() + ": cannot write the picture: " + why);
+            else if (!file.commit(why))
+                failed(why);
+        } else if (!file.write(f.text, why) || !file.commit(why)) {
+            failed(why);
         }
-        if (!file.commit(why)) return failed(why);
     }
-    return true;
+    return failures;
 }
 
 Runner::Runner(std::string modulePath, sim::ScenarioDescription scenario, Script script, RunOptions options,
@@ -115,13 +119,30 @@ Runner::Runner(std::string modulePath, sim::ScenarioDescription scenario, Script
       base_(scenario_),
       script_(std::move(script)),
       options_(std::move(options)),
-      final_(out),
+      out_(out),
       accel_(options_.accel) {}
+
+std::ostream& Runner::out() {
+    progress_.finish();
+    fresh_ = false;
+    return out_;
+}
 
 std::ostream& Runner::log() {
     char text[32];
     std::snprintf(text, sizeof text, "%9.2f s  ", now_);
-    return out_ << text;
+    return out() << text;
+}
+
+void Runner::logPageNotes() {
+    for (const std::string& line : emulator_.takePumpStops())
+        log() << "the pump switched itself off: " << sim::printable(line) << std::endl;
+    // A scenario's block may leave a rate with nothing to pump between, or hold items the
+    // instrument takes otherwise: said once its pages are drawn, at the start and after a load,
+    // before any key.
+    if (!std::exchange(idleCheckDue_, false)) return;
+    for (const std::string& line : emulator_.readingNotes()) log() << sim::printable(line) << std::endl;
+    for (const std::string& line : emulator_.idlePumps()) log() << sim::printable(line) << std::endl;
 }
 
 bool Runner::fail(const Action& action, const std::string& what) {
@@ -197,29 +218,45 @@ sim::Display* Runner::displayFor(const Action& action) {
 void Runner::show(sim::Display& display, const std::string& tag) {
     char size[32];
     std::snprintf(size, sizeof size, "%u x %u", display.width(), display.height());
-    out_ << "\n"
-         << display.name() << ": "
-         << (display.instrument()         ? display.modeName()
-             : display.selecting()        ? "mode selection"
-             : !display.foreign().empty() ? display.foreign() + " (not emulated)"
-                                          : "off")
-         << " on " << sim::printable(display.vessel().name) << ", " << size << " pixels, at " << seconds(now_)
-         << "\n";
-    if (!drawable(display)) {
-        out_ << "  (too large to draw here)\n";
-        return;
-    }
-    const Painted painted = paint(display);
-    emulator_.remember(display, painted.surface->cells().text());
-    out_ << drawDisplay(painted, options_.style);
-    shownAt_[display.name()] = now_;
-    if (!options_.pictures) return;
+    std::ostream& line = out() << "\n"
+                               << display.name() << ": "
+                               << (display.instrument()         ? display.modeName()
+                                   : display.selecting()        ? "mode selection"
+                                   : !display.foreign().empty() ? display.foreign() + " (not emulated)"
+                                                                : "off")
+                               << " on " << sim::printable(display.vessel().name) << ", " << size
+                               << " pixels, at " << seconds(now_);
     std::string base = options_.stem + "-" + display.name() + "-" + tag;
     std::filesystem::path path = options_.outDir / (base + ".png");
     for (int n = 2;
          std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path; }); ++n)
         path = options_.outDir / (base + "-" + std::to_string(n) + ".png");
-    files_.push_back({path, {}, sim::renderPanel(*painted.surface, painted.labels), {}});
+    if (!drawable(display)) {
+        line << "\n  (too large to draw here: at most " << kMostPixels << " pixels, such as 4096 x 4096)\n";
+        if (options_.pictures)
+            notDrawn_.push_back(path.string() + ": not made: " + size + " pixels is more than the " +
+                                std::to_string(kMostPixels) + " (4096 x 4096) this program draws");
+        return;
+    }
+    // What the module draws is shown as it was last drawn, as the pilot sees it until the next
+    // refresh; the rest does not change between drawings.
+    Emulator::Drawing now;
+    const Emulator::Drawing* drawing = display.instrument() ? emulator_.lastDrawing(display) : nullptr;
+    if (!drawing) {
+        if (display.instrument()) {
+            line << ": not drawn yet (it is drawn at the next refresh)\n";
+            return;
+        }
+        now = {paint(display), now_};
+        drawing = &now;
+    } else if (drawing->time != now_) {
+        line << " (as drawn at " << seconds(drawing->time) << ")";
+    }
+    line << "\n" << drawDisplay(drawing->painted, options_.style);
+    shownAt_[display.name()] = now_;
+    if (options_.pictures)
+        files_.push_back(
+            {path, {}, sim::renderPanel(*drawing->painted.surface, drawing->painted.labels), {}});
 }
 
 std::string selectOutcome(sim::Display& display) {
@@ -244,7 +281,7 @@ std::string savedScenario(sim::Simulation& simulation, const sim::ScenarioDescri
 }
 
 int closingReport(std::ostream& out, const TankLedger& ledger, double end, const ModuleFaults& faults,
-                  const std::vector<std::string>& files) {
+                  const std::vector<std::string>& files, const std::vector<std::string>& notWritten) {
     out << "Tanks from 0 s to " << seconds(end) << ":\n" << formatTankTable(ledger.accounts());
     const ConservationCheck check = ledger.check();
     out << formatCheck(check);
@@ -253,6 +290,11 @@ int closingReport(std::ostream& out, const TankLedger& ledger, double end, const
         out << "\nFiles written:\n";
         for (const std::string& f : files) out << "  " << f << "\n";
     }
+    if (!notWritten.empty()) {
+        out << "\nNot written:\n";
+        for (const std::string& f : notWritten) out << "  " << sim::printable(f) << "\n";
+    }
+    out.flush();
     return check.ok() && !faults.any() ? kExitOk : kExitCheckFailed;
 }
 
@@ -290,48 +332,55 @@ int Runner::run(std::string& error) {
         return kExitError;
     }
     if (!emulator_.start(scenario_, error)) return kExitError;
+    emulator_.keepPictures = true;
     ledger_.begin(emulator_.simulation());
 
-    if (!options_.title.empty()) out_ << options_.title << "\n";
-    for (const std::string& line : scenario_.description) out_ << "  " << sim::printable(line) << "\n";
-    out_ << "Module:   " << emulator_.modulePath() << "\n";
-    out_ << "Font:     " << (options_.pictures ? sim::defaultFontPath() : "none, no pictures are drawn")
-         << "\n";
-    out_ << "Classes:  " << sim::VesselCatalogue::defaultPath();
+    // Printed as the run goes: what happened stays on the screen whatever comes later.
+    if (!options_.title.empty()) out() << options_.title << "\n";
+    for (const std::string& line : scenario_.description) out() << "  " << sim::printable(line) << "\n";
+    out() << "Module:   " << emulator_.modulePath() << "\n";
+    out() << "Font:     " << (options_.pictures ? sim::defaultFontPath() : "none, no pictures are drawn")
+          << "\n";
+    out() << "Classes:  " << sim::VesselCatalogue::defaultPath();
     if (options_.classes.path() != sim::VesselCatalogue::defaultPath())
-        out_ << " and " << options_.classes.path();
-    out_ << "\n";
-    out_ << "Scenario: " << options_.scenarioLabel << "\n";
-    if (!script_.actions.empty()) out_ << "Script:   " << script_.source << "\n";
-    out_ << "Run:      " << seconds(end) << " of simulated time, frames of " << options_.step
-         << " s at time acceleration " << options_.accel << "; a display is redrawn every "
-         << options_.refresh << " s of simulated time (at most 10 times a second) and whenever it asks\n\n";
+        out() << " and " << options_.classes.path();
+    out() << "\n";
+    out() << "Scenario: " << options_.scenarioLabel << "\n";
+    if (!script_.actions.empty()) out() << "Script:   " << script_.source << "\n";
+    out() << "Run:      " << seconds(end) << " of simulated time, frames of " << options_.step
+          << " s at time acceleration " << options_.accel << "; a display is redrawn every "
+          << options_.refresh << " s of simulated time (at most 10 times a second) and whenever it asks\n\n"
+          << std::flush;
+    fresh_ = true;
+    for (const std::string& warning : scenario_.warnings) log() << sim::printable(warning) << "\n";
 
     emulator_.refreshInterval = options_.refresh;
     long long frame = 0;
     size_t next = 0;
-    ProgressBar progress("kestrane-sim");
     const auto nearlyReached = [&](double t) { return t <= now_ + 1e-9 * std::max(1.0, std::fabs(t)); };
-    // A scenario's block may leave a rate with nothing to pump between: said once its pages are drawn.
-    const auto reportIdlePumps = [&] {
-        if (!std::exchange(idleCheckDue_, false)) return;
-        for (const std::string& line : emulator_.idlePumps()) log() << sim::printable(line) << "\n";
+    // A run stopped by a failed action keeps its files unwritten, and says so.
+    const auto stopped = [&] {
+        error = error_;
+        if (!files_.empty()) {
+            out() << "\nNot written, as the run stopped:\n";
+            for (const PendingFile& f : files_) out() << "  " << f.path.string() << "\n";
+        }
+        out().flush();
+        return kExitError;
     };
     while (true) {
         while (next < script_.actions.size() && nearlyReached(script_.actions[next].time)) {
             // As in the simulator's frame loop, a display that asked for a redraw is drawn before
             // the next key, button or step reaches anything.
             emulator_.redrawPending();
+            logPageNotes();
             const Action& action = script_.actions[next];
-            if (!action.type->run(*this, action)) {
-                error = error_;
-                return kExitError;
-            }
+            if (!action.type->run(*this, action)) return stopped();
             ++next;
         }
         // Frames are --step seconds of real time apart.
         emulator_.refresh(static_cast<double>(frame) * options_.step);
-        reportIdlePumps();
+        logPageNotes();
         if (nearlyReached(end)) break;
         double dt = options_.step * accel_;
         // Steps end on the times of actions and of the end, so that they happen when written.
@@ -342,13 +391,13 @@ int Runner::run(std::string& error) {
         ledger_.afterStep();
         now_ = emulator_.simulation().simTime;
         if (!ledger_.pumpStop().empty()) {
-            log() << "the pump switched itself off: " << sim::printable(ledger_.pumpStop()) << "\n";
+            log() << "the pump switched itself off: " << sim::printable(ledger_.pumpStop()) << std::endl;
             emulator_.pumpStopped();
         }
         ++frame;
-        progress.update(now_ / end, "at " + seconds(now_) + " of " + seconds(end) + " simulated", frame);
+        progress_.update(now_ / end, "at " + seconds(now_) + " of " + seconds(end) + " simulated", frame);
     }
-    progress.finish();
+    progress_.finish();
     ledger_.finish();
     if (next < script_.actions.size())
         log() << "the run ends here; " << script_.actions.size() - next
@@ -359,17 +408,29 @@ int Runner::run(std::string& error) {
         if (!d->off() && (shown == shownAt_.end() || shown->second != now_)) show(*d, "end");
     }
     emulator_.stop();
-    if (!writeFiles(files_, error)) return kExitError;
+    const std::vector<std::string> why = writeFiles(files_);
+    std::vector<std::string> written, notWritten = notDrawn_;
+    size_t failures = 0;
+    for (size_t i = 0; i < files_.size(); ++i) {
+        if (why[i].empty()) {
+            written.push_back(files_[i].path.string());
+        } else {
+            notWritten.push_back(why[i]);
+            ++failures;
+        }
+    }
     // One blank line before the table, also when nothing came between it and the header.
-    if (!out_.str().ends_with("\n\n")) out_ << "\n";
-    std::vector<std::string> written;
-    for (const PendingFile& f : files_) written.push_back(f.path.string());
-    const int status = closingReport(out_, ledger_, now_, emulator_.faults(), written);
-    final_ << out_.str();
-    final_.flush();
+    if (!fresh_) out_ << "\n";
+    int status = closingReport(out_, ledger_, now_, emulator_.faults(), written, notWritten);
     if (emulator_.faults().any()) {
         error = kFaultsError;
         if (!ledger_.check().ok()) error += "; propellant was not conserved either";
+    }
+    if (failures > 0) {
+        const std::string what = std::to_string(failures) + " of " + std::to_string(files_.size()) +
+                                 " file(s) could not be written (see \"Not written\" above)";
+        error = error.empty() ? what : error + "; " + what;
+        if (status == kExitOk) status = kExitError;
     }
     return status;
 }

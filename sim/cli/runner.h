@@ -8,7 +8,6 @@
 #include <map>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,7 +39,8 @@ struct RunOptions {
     sim::VesselCatalogue classes = sim::VesselCatalogue::standard();  // for the scenarios a script loads
 };
 
-// Files are kept until the run has finished, so that a run that fails writes nothing.
+// Files are kept until the run has finished, so that a run that stops at a failed action
+// writes nothing.
 struct PendingFile {
     std::filesystem::path path;
     std::string text;                 // a scenario, or
@@ -52,11 +52,15 @@ struct PendingFile {
 // into, or one that can be made. Nothing is created.
 bool checkOutFolder(const std::filesystem::path& folder, std::string& error);
 
+// Whether a file can go to `path` as far as can be known before writing: it is not a folder, and
+// its folder is there or can be made. Nothing is created.
+bool checkFilePath(const std::filesystem::path& path, std::string& error);
+
 // Writes every file into its folder (created as needed), each replacing an old one only once it
-// is whole; false with `error` on the first that fails. What can be known beforehand (a file
-// that is a folder, a folder that cannot be made) is checked for all of them first, so that
-// such a run writes none.
-bool writeFiles(const std::vector<PendingFile>& files, std::string& error);
+// is whole. A file that cannot be written (a full disk) leaves no trace and the others are
+// written all the same. Returns, for each file in order, why it was not written ("<path>:
+// <why>"); empty where it was.
+std::vector<std::string> writeFiles(const std::vector<PendingFile>& files);
 
 class Runner {
 public:
@@ -93,11 +97,16 @@ private:
     // Sets the error of the run to "<script>:<line>: <what>"; false, to return.
     bool fail(const Action& action, const std::string& what);
     sim::Display* displayFor(const Action& action);
+    // The display as the pilot sees it now: its last drawing, or, for what the module does not
+    // draw, the display drawn now.
     void show(sim::Display& display, const std::string& tag);
     // What a key or button did: not consumed, consumed without a change, or the settings it
     // changed on the page, which is redrawn at once when the instrument asks.
     std::string outcome(sim::Display& display, const std::function<bool()>& press);
+    std::ostream& out();  // the output, printed as the run goes (the progress bar cleared first)
     std::ostream& log();  // a line of the log, begun with the current time
+    // What the pages showed of the pump and of the blocks read that the log has not said yet.
+    void logPageNotes();
     std::filesystem::path outPath(const std::string& name) const;
 
     Emulator emulator_;
@@ -105,14 +114,15 @@ private:
     sim::ScenarioDescription base_;  // what a save is laid out as: the scenario running now
     Script script_;
     RunOptions options_;
-    std::ostream& final_;
-    // The log is kept until the run has finished: a run that fails prints only its error.
-    std::ostringstream out_;
+    std::ostream& out_;
+    ProgressBar progress_{"kestrane-sim"};
+    bool fresh_ = true;  // nothing printed since the run's header
     TankLedger ledger_;
     double now_ = 0.0;
     double accel_ = 1.0;
     bool idleCheckDue_ = true;  // at the start and after a load, once the displays are drawn
     std::vector<PendingFile> files_;
+    std::vector<std::string> notDrawn_;                          // pictures not made, and why
     std::map<std::string, Saved> saved_;                         // by file name as the script gives it
     std::map<std::string, sim::ScenarioDescription> loadFiles_;  // read while checking the script
     std::map<std::string, double> shownAt_;
@@ -136,10 +146,10 @@ std::string savedScenario(sim::Simulation& simulation, const sim::ScenarioDescri
                           const std::string& by, double time);
 
 // The end of a run or a play, once the module is unloaded: the tank table from 0 s to `end`,
-// the conservation check, what the module did against the host's rules, and the files written.
-// Returns the exit status.
+// the conservation check, what the module did against the host's rules, the files written and
+// those not written, with why. Returns the exit status of the checks.
 int closingReport(std::ostream& out, const TankLedger& ledger, double end, const ModuleFaults& faults,
-                  const std::vector<std::string>& files);
+                  const std::vector<std::string>& files, const std::vector<std::string>& notWritten = {});
 
 // The error line of a run or play in which the module broke the host's rules.
 inline constexpr const char* kFaultsError = "the module broke the host's rules (see above)";

@@ -35,7 +35,6 @@ TextStyle textStyleFor(std::FILE* stream, ColourChoice choice) {
 }
 
 bool drawable(const sim::Display& display) {
-    constexpr unsigned long long kMostPixels = 4096ull * 4096ull;
     return static_cast<unsigned long long>(display.width()) * display.height() <= kMostPixels;
 }
 

@@ -34,7 +34,9 @@ struct Painted {
     bool showsMode = false;
 };
 
-// Whether a picture of the display is of a size worth making (scenarios allow 65535 x 65535).
+// The most pixels a display may have to be drawn here (scenarios allow 65535 x 65535).
+inline constexpr unsigned long long kMostPixels = 4096ull * 4096ull;
+// Whether a picture of the display is of a size worth making.
 bool drawable(const sim::Display& display);
 
 // Redraws the display onto a fresh surface of its size.

@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace sim {
@@ -79,9 +80,13 @@ bool writePng(const Image& image, const std::string& path, std::string* error) {
     png.width = static_cast<png_uint_32>(image.width);
     png.height = static_cast<png_uint_32>(image.height);
     png.format = PNG_FORMAT_RGB;
+    errno = 0;
     const bool written =
         png_image_write_to_file(&png, path.c_str(), 0, image.rgb.data(), image.width * 3, nullptr);
-    if (!written) fail(error, "cannot write " + path + ": " + png.message);
+    // libpng says only "Write Error"; why the system refused (a full disk) is in errno.
+    if (!written)
+        fail(error, "cannot write " + path + ": " + png.message +
+                        (errno ? std::string(": ") + std::strerror(errno) : ""));
     png_image_free(&png);
     return written;
 }

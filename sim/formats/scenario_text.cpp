@@ -92,6 +92,10 @@ private:
         return false;
     }
     int lineNumber() const { return static_cast<int>(next_); }  // of the line last read
+    // What the file holds that is read otherwise than written, at the line last read.
+    void warn(const std::string& what) {
+        result_.warnings.push_back(lineMessage(source_, lineNumber(), what));
+    }
 
     // A block the emulator reads: the keyword that begins it, the one that ends it, and the
     // reader of its lines, which returns false on an error (set) or when the text ends first.
@@ -245,6 +249,15 @@ private:
         return false;
     }
 
+    // "Name:Class" at the start of the line, one word each, the class one the catalogue has.
+    bool beginsShip(std::string_view line) const {
+        const std::string_view c = trim(line);
+        if (line.empty() || line.front() == ' ' || line.front() == '\t') return false;
+        const size_t colon = c.find(':');
+        return colon != std::string_view::npos && splitWords(c).size() == 1 &&
+               isOneWordName(c.substr(0, colon)) && classes_.find(c.substr(colon + 1));
+    }
+
     bool parseShip(std::string_view header) {
         ScenarioVessel v;
         v.line = lineNumber();
@@ -273,6 +286,12 @@ private:
             }
             if (equalsIgnoringCase(c, kEndShips))
                 return fail(v.line, "ship " + inQuotes(v.name) + " has no END line before END_SHIPS");
+            // Its items are written indented; a line at the margin that names a ship and a known
+            // class begins the next ship, and this one's END is missing.
+            if (beginsShip(line))
+                return fail(v.line, "ship " + inQuotes(v.name) + " has no END line: line " +
+                                        std::to_string(lineNumber()) + " " + inQuotes(trim(line)) +
+                                        " begins another ship");
             v.lines.emplace_back(line);
             const std::vector<std::string_view> w = splitWords(c);
             if (w.empty()) continue;
@@ -288,8 +307,12 @@ private:
     }
 
     // A level as the simulator takes it: a fraction of the capacity, held to 0 to 1.
-    bool level(std::string_view text, double& value) {
+    // `item` names what is read in a warning: "PRPLEVEL '0:1e308'".
+    bool level(std::string_view text, double& value, const std::string& item) {
         if (!number(text, value) || !std::isfinite(value)) return false;
+        if (value > 1.0 || value < 0.0)
+            warn(item + ": a level is a fraction of the capacity, 0 to 1; " + "taken as " +
+                 (value > 1.0 ? "1 (full)" : "0 (empty)"));
         value = std::clamp(value, 0.0, 1.0);
         return true;
     }
@@ -300,12 +323,15 @@ private:
             int tank = 0;
             double fraction = 0.0;
             if (colon == std::string_view::npos || !number(w[i].substr(0, colon), tank) ||
-                !level(w[i].substr(colon + 1), fraction))
+                !level(w[i].substr(colon + 1), fraction, std::string(kLevels) + " " + inQuotes(w[i])))
                 return fail(lineNumber(), "PRPLEVEL: cannot read " + inQuotes(w[i]) + " as tank:level");
             // A tank the class does not have is passed over, as the simulator does.
             if (tank >= 0 && static_cast<size_t>(tank) < v.tanks.size()) {
                 Tank& t = v.tanks[static_cast<size_t>(tank)];
                 t.mass = fraction * t.capacity;
+            } else {
+                warn("PRPLEVEL " + inQuotes(w[i]) + ": class " + inQuotes(v.className) + " has " +
+                     std::to_string(v.tanks.size()) + " tank(s), counted from 0; passed over");
             }
         }
         return true;
@@ -313,7 +339,7 @@ private:
 
     bool parseFuel(const std::vector<std::string_view>& w, ScenarioVessel& v) {
         double fraction = 0.0;
-        if (w.size() != 2 || !level(w[1], fraction))
+        if (w.size() != 2 || !level(w[1], fraction, std::string(kFuel) + " " + inQuotes(w[1])))
             return fail(lineNumber(), "FUEL: expected one level, a fraction of each tank's capacity");
         for (Tank& t : v.tanks) t.mass = fraction * t.capacity;
         return true;

@@ -85,6 +85,9 @@ struct ScenarioDescription {
     std::vector<ScenarioDisplay> displays;
     std::vector<std::string> shipsEnd;        // lines of BEGIN_SHIPS after its last ship
     std::vector<ScenarioLayoutEntry> layout;  // the file's order; empty: the simulator's
+    // "<source>:<line>: <what>" for each value the file holds that is read otherwise than
+    // written (a level above 1 taken as full): the simulator takes them without a word.
+    std::vector<std::string> warnings;
 };
 
 // Parses scenario text, taking each ship's tanks and ports from its class in `classes`. On an

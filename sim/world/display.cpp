@@ -120,6 +120,7 @@ int Display::buttonMenu(const MFDBUTTONMENU** menu) const {
 
 void Display::repaint(HDC surface) {
     pendingRedraws = 0;
+    ++repaints;
     if (instrument_) instrument_->Update(surface);
     if (selecting_)
         drawSelection(surface);

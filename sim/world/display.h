@@ -84,6 +84,7 @@ public:
     // Redraws the instrument asked for since the last repaint.
     int pendingRedraws = 0;
     int redrawRequests = 0;  // over the display's life
+    int repaints = 0;        // over the display's life
     // When the display is next due for its regular redraw, in simulated and in real seconds.
     double nextRedraw = -1e300, nextRedrawReal = -1e300;
 

@@ -1,5 +1,6 @@
 // Bad input of every kind: one line on stderr that names what is wrong and where, a non-zero exit
-// status, and no file written, not even the pictures and saves of a script that got part way.
+// status, and no file written, not even the pictures and saves of a script that got part way. What
+// only the run finds prints the log up to there, and names the files it did not write.
 #include <sys/stat.h>
 
 #include "tests/cli/cli_support.h"
@@ -12,6 +13,9 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
     const std::string underAFile = (root / "a-file" / "x.scn").string();
     std::ofstream(root / "bad.scn") << "BEGIN_SHIPS\nTanker:DG-S\n  PRPLEVEL 0:full\nEND\nEND_SHIPS\n";
     std::ofstream(root / "alien.scn") << "BEGIN_SHIPS\nZX-1:Saucer\nEND\nEND_SHIPS\n";
+    std::ofstream(root / "no-end.scn")
+        << "BEGIN_SHIPS\nTanker:DG-S\n  PRPLEVEL 0:0.5\nDepot:ProjectAlpha_ISS\n  DOCKINFO "
+           "0:0,Tanker\nEND\nEND_SHIPS\n";
     const std::string depot = scenario("docked-depot.scn");
     std::ofstream(root / "empty.scn") << "BEGIN_DESC\nNothing here yet.\nEND_DESC\n";
     // Not regular files: a FIFO would block the first open until a writer came.
@@ -28,6 +32,8 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         std::string script;  // written to bad.script and passed with --script when not empty
         int status;
         std::vector<std::string> says;
+        std::vector<std::string> unwritten =
+            {};  // found while running: the files the log names as not written
     };
     const std::vector<Case> cases{
         {"missing scenario", {"run", "no-such.scn"}, "", 1, {"no-such.scn", "cannot open"}},
@@ -42,6 +48,12 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
          "",
          1,
          {"alien.scn:2:", "unknown vessel class 'Saucer'", "add it to", "vessel-classes.cfg"}},
+        {"ship without its END",
+         {"run", (root / "no-end.scn").string()},
+         "",
+         1,
+         {"no-end.scn:2:",
+          "ship 'Tanker' has no END line: line 4 'Depot:ProjectAlpha_ISS' begins another ship"}},
         {"missing class file",
          {"--classes", "no-such.cfg", "run", (root / "alien.scn").string()},
          "",
@@ -66,8 +78,10 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"port out of range", {"run", depot}, "1 undock Tanker 2\n", 1, {"bad.script:1:", "has no port 2"}},
         {"missing file to load", {"run", depot}, "1 load nothing.scn\n", 1, {"bad.script:1:", "nothing.scn", "cannot open"}},
         // Found only while running, after pictures and a save were due: still nothing written.
-        {"port in use", {"run", depot}, "0 show\n1 save x.scn\n2 dock Tanker 0 Depot 0\n", 1, {"bad.script:3:", "cannot dock"}},
-        {"unknown button label", {"run", depot}, "0 show\n1 button XYZ\n", 1, {"bad.script:2:", "no button labelled 'XYZ'", "MOD"}},
+        {"port in use", {"run", depot}, "0 show\n1 save x.scn\n2 dock Tanker 0 Depot 0\n", 1, {"bad.script:3:", "cannot dock"},
+         {"kestrane-out/docked-depot-Left-0s.png", "kestrane-out/x.scn"}},
+        {"unknown button label", {"run", depot}, "0 show\n1 button XYZ\n", 1, {"bad.script:2:", "no button labelled 'XYZ'", "MOD"},
+         {"kestrane-out/docked-depot-Left-0s.png"}},
         {"module not found", {"--module", "/no/such/libKestrane.so", "run", depot}, "", 1, {"module not found", "/no/such/libKestrane.so"}},
         {"module without exports", {"--module", KESTRANE_NOT_A_MODULE, "run", depot}, "", 1, {"does not export __opcGetInterface"}},
         {"library the program has loaded", {"--module", KESTRANE_HOST_LIBRARY, "run", depot}, "", 1, {"is not a module", "does not export __opcGetInterface"}},
@@ -100,8 +114,6 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
          {"cannot load module", "a-folder': it is a folder, not a regular file"}},
         {"module that is a FIFO", {"--module", fifo, "run", depot}, "", 1, {"cannot load module", "fifo': it is a FIFO"}},
         {"unknown command", {"fly", depot}, "", 2, {"unknown command 'fly'", "run and play"}},
-        {"save that fails to write", {"run", depot}, "1 save /proc/kestrane-test.scn\n", 1,
-         {"bad.script:1: save /proc/kestrane-test.scn: ", "cannot write"}},
         {"display the simulator has not", {"run", depot}, "1 open Aux Depot\n", 1, {"bad.script:1:", "Left, Right and 3 to 12"}},
         {"second save under one name", {"run", depot}, "1 save a.scn\n2 save a.scn\n", 1,
          {"bad.script:2:", "already saved by line 1"}},
@@ -132,8 +144,16 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // exactly one line
         for (const std::string& part : c.says) EXPECT_TRUE(contains(r.err, part)) << part << " in: " << r.err;
         for (const char ch : r.err) EXPECT_TRUE(ch == '\n' || (ch >= 0x20 && ch < 0x7f)) << r.err;
-        // Nothing but the error: not the log of a run that got part way.
-        EXPECT_EQ(r.out, "") << r.out;
+        if (c.unwritten.empty()) {
+            // Nothing but the error: the run never started.
+            EXPECT_EQ(r.out, "") << r.out;
+        } else {
+            // The log as far as the run got, which ends with the files it did not write.
+            EXPECT_TRUE(contains(r.out, "\nRun:  ")) << r.out;
+            std::string unwritten = "\nNot written, as the run stopped:\n";
+            for (const std::string& f : c.unwritten) unwritten += "  " + f + "\n";
+            EXPECT_TRUE(r.out.ends_with(unwritten)) << r.out;
+        }
         EXPECT_EQ(filesWritten(), std::vector<std::string>{});
         EXPECT_TRUE(fs::is_empty(work)) << "a folder was left behind";
     }

@@ -471,3 +471,102 @@ TEST_F(CliTest, ADisplayTheScenarioHasNoBlockForStartsOffAndAScriptSwitchesItOn)
     EXPECT_FALSE(contains(readFile(work / "kestrane-out/off.scn"), "BEGIN_MFD"))
         << readFile(work / "kestrane-out/off.scn");
 }
+
+TEST_F(CliTest, WhatOnlyThePagesShowIsLoggedAtTheStartAtEachLoadAndWhenThePumpStops) {
+    // A class of three tanks and two ports. The first file's levels are out of range, its block
+    // names a mode there is none of and one tank as both source and target; the second's names a
+    // port and a tank the tanker does not have.
+    std::ofstream(root / "tanker.cfg") << "Tanker 2 1000 500 200\nDepot 1 20000\n";
+    const std::string mfd = "BEGIN_MFD Left\n  TYPE User\n  MODE Fuel Management\n";
+    std::ofstream(root / "odd.scn")
+        << mfd +
+               "  PUMPMODE 9\n  PUMPRATE 2\n  TARGETTANK 0\n  SOURCETANK 0:Tanker\n"
+               "END_MFD\nBEGIN_SHIPS\nTanker:Tanker\n  PRPLEVEL 0:1e308 1:-0.5\nEND\n"
+               "END_SHIPS\n";
+    std::ofstream(root / "docked.scn") << mfd +
+                                              "  PUMPMODE 1\n  PUMPRATE 2\n  DOCKPORT 7\n  TARGETTANK 99\n"
+                                              "  SOURCETANK 0:Depot\nEND_MFD\nBEGIN_SHIPS\nTanker:Tanker\n"
+                                              "  DOCKINFO 0:0,Depot\nEND\nDepot:Depot\n  PRPLEVEL 0:0.5\n"
+                                              "  DOCKINFO 0:0,Tanker\nEND\nEND_SHIPS\n";
+    const Result r = run({"--classes", (root / "tanker.cfg").string(), "run", (root / "odd.scn").string(),
+                          "--no-pictures", "--script",
+                          script("s.script", "0 key S\n0 key +\n1 load " + (root / "docked.scn").string() +
+                                                 "\n2 note end\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string odd = (root / "odd.scn").string();
+    for (const std::string& line : std::vector<std::string>{
+             // The levels as read, before the run.
+             "     0.00 s  " + odd +
+                 ":11: PRPLEVEL '0:1e308': a level is a fraction of the capacity, 0 to 1; "
+                 "taken as 1 (full)\n",
+             "     0.00 s  " + odd +
+                 ":11: PRPLEVEL '1:-0.5': a level is a fraction of the capacity, 0 to 1; "
+                 "taken as 0 (empty)\n",
+             // What the instrument made of its block, and a rate with nothing to pump, before the keys.
+             "     0.00 s  the block's PUMPMODE 9 reads as mode Cross-Feed\n"
+             "     0.00 s  Left: rate Medium, but the pump cannot run: one tank (1 of 3) is both its source "
+             "and its target\n"
+             "     0.00 s  key S",
+             // From the empty tank 2 into the full tank 1: nothing moves, the page shows the pump off.
+             "     0.50 s  the pump switched itself off: Tanker tank 2 is empty and Tanker tank 1 is full; "
+             "nothing was moved since the rate was set to Low at 0.00 s\n",
+             "     1.00 s  the block's DOCKPORT 7 reads as docking port 1 of 2\n"
+             "     1.00 s  the block's TARGETTANK 99 reads as target tank 1 of 3\n",
+             // The page drew the first tank in its place, and switched the pump off as it did.
+             "     1.50 s  the pump switched itself off: the block's TARGETTANK 99 names no tank of the 3 "
+             "there "
+             "are: the page took tank 1 and switched the pump off; nothing was moved since the rate was set "
+             "to "
+             "Medium at 1.00 s\n"}) {
+        EXPECT_TRUE(contains(r.out, line)) << line << "\nin:\n" << r.out;
+    }
+}
+
+TEST_F(CliTest, ShowPrintsThePageAsLastDrawnAndALoadKeepsBothCockpitDisplays) {
+    // Loading at 10 kg/s: drawn every 0.5 s, a page shown at 0.7 s is the one drawn at 0.5 s; with
+    // an hour between redraws it is still the first.
+    const std::string s = script("s.script", "0.7 show Left\n1 save x.scn\n2 load x.scn\n3 show Right\n");
+    std::map<std::string, Result> runs;
+    for (const char* refresh : {"0.5", "3600"})
+        runs[refresh] =
+            run({"run", scenario("load-running.scn"), "--refresh", refresh, "--no-pictures", "--script", s});
+    for (const auto& [refresh, r] : runs) {
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(contains(
+            r.out, std::string("Left: Fuel Management on Tanker, 512 x 512 pixels, at 0.70 s (as drawn at ") +
+                       (refresh == "0.5" ? "0.50 s)\n" : "0.00 s)\n")))
+            << r.out;
+        // The cockpit keeps its Right display, off, in the session the load starts.
+        EXPECT_TRUE(contains(r.out, "\nRight: off on Tanker, 512 x 512 pixels, at 3.00 s\n")) << r.out;
+    }
+    const std::string early = pages(runs["3600"].out, "Left")[0], later = pages(runs["0.5"].out, "Left")[0];
+    EXPECT_TRUE(contains(early, " 450.0 kg ")) << early;
+    EXPECT_TRUE(contains(later, " 455.0 kg ")) << later;
+}
+
+TEST_F(CliTest, FilesThatCannotBeWrittenAreNamedAfterTheLogAndTheOthersAreWritten) {
+    // Files of at most 8 KiB, as on a nearly full disk: the pictures fail, the save goes in. The
+    // Right display is too large to draw: no picture of it, and the run says so.
+    std::string text = readFile(scenario("docked-depot.scn"));
+    text += "BEGIN_KESTRANE_SIM\n  DISPLAY Right 8192 8192\nEND\n";
+    std::ofstream(root / "big.scn") << text;
+    const std::string command = "trap '' XFSZ; ulimit -f 16; exec '" + kSim + "' run '" +
+                                (root / "big.scn").string() + "' --script '" +
+                                script("s.script", "0 open Right Tanker\n0 show\n1 save a.scn\n") + "'";
+    // Through a pipe, which no file size limits: all that is printed arrives.
+    const Result r = execute({"sh", "-c", "(" + command + ") | cat"}, work, root / "io");
+    EXPECT_TRUE(contains(r.out, "     1.00 s  save a.scn: ")) << r.out;
+    EXPECT_TRUE(contains(r.out, "\nConservation check: passed")) << r.out;
+    EXPECT_TRUE(contains(r.out,
+                         "\nFiles written:\n  kestrane-out/a.scn\n\nNot written:\n"
+                         "  kestrane-out/big-Right-0s.png: not made: 8192 x 8192 pixels is more than the "
+                         "16777216 (4096 x 4096) this program draws\n"
+                         "  kestrane-out/big-Right-end.png: not made: "))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "  kestrane-out/big-Left-0s.png: cannot write the picture: ")) << r.out;
+    EXPECT_TRUE(contains(r.out, ": File too large\n")) << r.out;
+    EXPECT_EQ(r.err, "kestrane-sim: 2 of 3 file(s) could not be written (see \"Not written\" above)\n");
+    // The save whole, and nothing half written beside it.
+    EXPECT_EQ(filesWritten(), std::vector<std::string>{"kestrane-out/a.scn"});
+    EXPECT_TRUE(contains(readFile(work / "kestrane-out/a.scn"), "END_SHIPS"));
+}
