@@ -27,9 +27,6 @@ import time
 KEYS = {'M': 0x32, 'T': 0x14, 'S': 0x1F, 'D': 0x20, '+': 0x0D, '-': 0x0C, '?': 0x35}
 STEP = 0.05
 STATE = '(Current state)'
-# Rows of pixels (first, last, from the top) of the target and source gauges on the cockpit's
-# 232 x 232 displays.
-GAUGE_ROWS = ((145, 159), (185, 199))
 
 
 class Checks:
@@ -241,31 +238,93 @@ class Simulator:
         if not checks.check(os.path.isfile(source), f'{label}: the driver saved no picture {bmp}'):
             return
         if moving:
-            source = blank_gauges(source)
+            source = blank_gauges(source, label)
+            if source is None:
+                return
         os.makedirs(self.args.pictures, exist_ok=True)
         png = os.path.join(self.args.pictures, name + '.png')
         subprocess.run([sys.executable, os.path.join(self.kit, 'source', 'tools', 'bmp2png.py'), source, png],
                        check=True)
         reference = os.path.join(self.args.references, name + '.png')
         same = os.path.isfile(reference) and open(reference, 'rb').read() == open(png, 'rb').read()
-        checks.check(same, f'{label}: the display differs from {reference}; the new picture is {png}'
+        checks.check(same, f'{label}: the display differs from {reference}; the new picture is {png}{font_note()}'
                      if os.path.isfile(reference) else f'{label}: no reference picture {reference}; the new '
                      f'picture is {png}')
 
 
-def blank_gauges(bmp):
+def font_note():
+    """Why every picture may differ: the committed ones show Wine's stand-in for the simulator's
+    Courier New as fontconfig gives it with Liberation Mono installed (fonts-liberation). Another
+    font has other character heights, and so other rows for the whole page."""
+    try:
+        found = subprocess.run(['fc-match', '-f', '%{family}', 'Courier New'], capture_output=True, text=True,
+                               timeout=30).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return ''
+    if found.startswith('Liberation Mono'):
+        return ''
+    return (f' (the pictures are drawn with Liberation Mono for the simulator\'s Courier New; fontconfig gives '
+            f'"{found}" here: install fonts-liberation)')
+
+
+def picture_size(bmp):
+    """Width and height of a saved picture."""
+    with open(bmp, 'rb') as f:
+        head = f.read(26)
+    width, height = struct.unpack_from('<ii', head, 18)
+    return width, abs(height)
+
+
+def blank_gauges(bmp, label):
     """A copy of the picture with the gauges' rows of pixels painted grey, so that it shows
-    what was left out. The rows are those of the cockpit's 232-pixel displays."""
+    what was left out; None, after a failed check, when it shows no gauge. The bars are found
+    in the picture itself: their rows depend on the cell height, which is the height of the
+    font the simulator gives the display as Wine renders it, not on the display's size alone."""
     data = bytearray(open(bmp, 'rb').read())
     offset, = struct.unpack_from('<I', data, 10)
     width, height, _, bits = struct.unpack_from('<iiHH', data, 18)
-    if data[:2] != b'BM' or bits != 24 or (width, abs(height)) != (232, 232):
-        sys.exit(f'{bmp}: the gauges\' rows are known for 24-bit pictures of 232 x 232 pixels only')
+    if data[:2] != b'BM' or bits != 24:
+        sys.exit(f'{bmp}: not a 24-bit picture; the gauges can be left out of those only')
     stride = (width * 3 + 3) & ~3
-    for first, last in GAUGE_ROWS:
+    rows = abs(height)
+
+    def start(y):
+        return offset + stride * (rows - 1 - y if height > 0 else y)
+
+    def pixels(y):
+        line = bytes(data[start(y):start(y) + width * 3])
+        return [line[x:x + 3] for x in range(0, width * 3, 3)]
+
+    def longest_run(line):
+        # The longest stretch of one colour other than black: (first, last, colour).
+        best, first = (0, -1, None), 0
+        for x in range(1, width + 1):
+            if x == width or line[x] != line[first]:
+                if line[first] != b'\0\0\0' and x - 1 - first > best[1] - best[0]:
+                    best = (first, x - 1, line[first])
+                first = x
+        return best
+
+    # A bar's top and bottom edges are lines across most of the display, in the frame's colour,
+    # from the same first to the same last pixel; its texts may run past its right edge between
+    # them. A frame around the whole display is taller than a bar.
+    edges = [(y, *longest_run(pixels(y))) for y in range(rows)]
+    edges = [edge for edge in edges if edge[3] is not None and edge[2] - edge[1] > width // 2]
+    bars, i = [], 0
+    while i < len(edges):
+        y, left, right, frame = edges[i]
+        bottom = next((j for j in range(i + 1, len(edges)) if edges[j][1:] == (left, right, frame)
+                       and 2 <= edges[j][0] - y <= rows // 4), None)
+        if bottom is None:
+            i += 1
+        else:
+            bars.append((y, edges[bottom][0]))
+            i = bottom + 1
+    if not checks.check(bars != [], f'{label}: {bmp} ({width} x {rows}) shows no gauge to leave out'):
+        return None
+    for first, last in bars:
         for y in range(first, last + 1):
-            start = offset + stride * (height - 1 - y if height > 0 else y)
-            data[start:start + width * 3] = b'\x80' * (width * 3)
+            data[start(y):start(y) + width * 3] = b'\x80' * (width * 3)
     blanked = bmp[:-4] + '.blanked.bmp'
     open(blanked, 'wb').write(data)
     return blanked
@@ -343,20 +402,30 @@ def play_pilot(sim, args):
 
 
 def picture_line(rest, case):
-    """`<mfd> [<t>] [moving]`: the display, when (default half a second before the session's
-    end), and whether the pump runs then."""
+    """`<display> [<t>] [moving]`: the display (0 or 1 for the cockpit's left or right one,
+    `extern <id>` for an external one), when (default half a second before the session's end),
+    and whether the pump runs then."""
     words = rest.split()
     moving = words[-1:] == ['moving']
     if moving:
         words.pop()
-    if len(words) not in (1, 2):
-        sys.exit(f'{case}: "picture {rest}" is not "picture <mfd> [<t>] [moving]"')
-    return words[0], float(words[1]) if len(words) == 2 else None, moving
+    display = words[:2] if words[:1] == ['extern'] else words[:1]
+    when = words[len(display):]
+    try:
+        t = float(when[0]) if len(when) == 1 else None
+    except ValueError:
+        when = ['?', '?']
+    if not (display in (['0'], ['1']) or (len(display) == 2 and display[1].isdigit())) or len(when) > 1:
+        sys.exit(f'{case}: "picture {rest}" is not "picture <mfd> [<t>] [moving]" (mfd 0 or 1) nor '
+                 f'"picture extern <id> [<t>] [moving]"')
+    return ' '.join(display), t, moving
 
 
 def play_case(sim, args):
     """A case: `session <scenario> <until>` lines each start a session; inside one, `act <t>
-    <driver action>`, `option <simulator option>`, `picture <mfd> [<t>] [moving]`,
+    <driver action>`, `option <simulator option>`, `picture <mfd> [<t>] [moving]` or `picture
+    extern <id> [<t>] [moving]` (the picture's name: the case's, the session's number from the
+    second on, `-right` or `-extern<id>`, and `-<W>x<H>` at any size but 232 x 232),
     `state <saved scenario>` (the file the figures after it check; default the session's end
     state), `display <id>` (the display the block lines after it are of; default Left), `log
     <text>` (text the log must hold), `end <t>` (the time the last step must reach; default just
@@ -379,11 +448,13 @@ def play_case(sim, args):
             elif word == 'end':
                 end_mark = float(rest)
             elif word == 'picture':
-                mfd, t, moving = picture_line(rest, args.case)
-                bmp = f'KestraneTest/{name}-{number}-{mfd}.bmp'
-                actions.append((t if t is not None else float(until) - 0.5, f'save {mfd} {bmp}'))
-                pictures.append((bmp, name + (f'-{number}' if number > 1 else '') + ('-right' if mfd == '1' else ''),
-                                 moving))
+                display, t, moving = picture_line(rest, args.case)
+                bmp = f'KestraneTest/{name}-{number}-{len(pictures)}.bmp'
+                save = f'extern {display.split()[1]} save {bmp}' if display.startswith('extern') else \
+                    f'save {display} {bmp}'
+                actions.append((t if t is not None else float(until) - 0.5, save))
+                which = {'0': '', '1': '-right'}.get(display, '-' + display.replace(' ', ''))
+                pictures.append((bmp, name + (f'-{number}' if number > 1 else '') + which, moving))
             else:
                 checks_after.append((word, rest))
         actions.sort(key=lambda a: a[0])
@@ -403,8 +474,17 @@ def play_case(sim, args):
         for state, figures in groups:
             if figures.blocks or figures.ships:
                 check_state(os.path.join(folder, 'Scenarios', state + '.scn'), figures, f'{label} ({state})')
+        # A picture at another size than the panel's 232 x 232 is named by its size, so that one
+        # display seen in several views keeps a picture of each.
+        named = set()
         for bmp, picture, moving in pictures:
-            sim.picture(label, bmp, picture, moving)
+            path = os.path.join(folder, bmp)
+            if os.path.isfile(path) and picture_size(path) != (232, 232):
+                picture += '-{}x{}'.format(*picture_size(path))
+            if checks.check(picture not in named, f'{label}: two pictures named {picture}; take them in '
+                            f'sessions of their own'):
+                named.add(picture)
+                sim.picture(label, bmp, picture, moving)
 
 
 def prepare(args):

@@ -95,8 +95,8 @@ foreach(name IN LISTS expected)
   file(SIZE ${ROOT}/${name} size)
   string(APPEND listing "  ${size}  ${name}\n")
 endforeach()
-# The HTML page: the manual's title, every picture the manual shows, and each picture it shows
-# beside it in the package.
+# The HTML page: the manual's title, every picture the manual shows, each with its caption, and
+# each picture it shows beside it in the package.
 if(EXISTS ${ROOT}/Doc/Kestrane/Kestrane.html)
   file(READ ${ROOT}/Doc/Kestrane/Kestrane.html html)
   file(STRINGS ${SOURCE}/docs/manual/Kestrane.md heading REGEX "^# " LIMIT_COUNT 1)
@@ -111,6 +111,12 @@ if(EXISTS ${ROOT}/Doc/Kestrane/Kestrane.html)
     list(APPEND shown ${picture})
     if(NOT Doc/Kestrane/${picture} IN_LIST unpacked)
       fail("Kestrane.html shows ${picture}, which the package lacks")
+    endif()
+  endforeach()
+  # Each picture with its caption under it.
+  foreach(picture IN LISTS shown)
+    if(NOT html MATCHES "<img src=\"${picture}\"[^>]*>\r?\n<figcaption>[^<]+</figcaption>")
+      fail("Kestrane.html shows ${picture} without a caption under it")
     endif()
   endforeach()
   foreach(name IN LISTS documents)
