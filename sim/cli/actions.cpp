@@ -104,16 +104,19 @@ struct ScriptActions {
 
     // open DISPLAY [VESSEL [WIDTH HEIGHT]]
 
+    // WIDTH HEIGHT from the words at `at`, each 1 to 65535.
+    static bool readSize(ActionLine& in, size_t at, Action& a) {
+        if (!in.unsignedValue(in.args[at], "width", 0xFFFF, a.width) ||
+            !in.unsignedValue(in.args[at + 1], "height", 0xFFFF, a.height))
+            return false;
+        return (a.width != 0 && a.height != 0) || in.fail("a display is at least 1 x 1 pixels");
+    }
     static bool readOpen(ActionLine& in, Action& a) {
         if (!in.count(1, 4)) return false;
         if (in.args.size() == 3) return in.fail("a new display's size needs both WIDTH and HEIGHT");
         a.display = in.args[0];
         if (in.args.size() >= 2) a.vessel = in.args[1];
-        if (in.args.size() < 4) return true;
-        if (!in.unsignedValue(in.args[2], "width", 0xFFFF, a.width) ||
-            !in.unsignedValue(in.args[3], "height", 0xFFFF, a.height))
-            return false;
-        return (a.width != 0 && a.height != 0) || in.fail("a display is at least 1 x 1 pixels");
+        return in.args.size() < 4 || readSize(in, 2, a);
     }
     static bool checkOpen(Runner& r, const Action& a) {
         Runner::Names& names = r.names_;
@@ -123,19 +126,19 @@ struct ScriptActions {
                                  " (displays: " + joined(names.displayNames()) +
                                  "; a new one needs its vessel: open " + a.display + " VESSEL)");
         }
-        if (names.hasDisplay(a.display)) {
+        if (Runner::Names::Display* d = names.display(a.display)) {
             // The display goes over to that vessel.
             if (!needVessel(r, a, a.vessel)) return false;
-            for (auto& d : names.displays) {
-                if (d.first == a.display) d.second = a.vessel;
-            }
+            d->vessel = a.vessel;
             return true;
         }
-        if (!sim::isDisplayId(a.display))
+        const bool external = sim::isExternalDisplayName(a.display);
+        if (!external && !sim::isDisplayId(a.display))
             return r.fail(a, "display " + sim::inQuotes(a.display) +
-                                 ": the simulator's displays are Left, Right and 3 to 12");
+                                 ": the simulator's displays are Left, Right and 3 to 12, and external "
+                                 "displays Ext1 to Ext99");
         if (!needVessel(r, a, a.vessel)) return false;
-        names.displays.emplace_back(a.display, a.vessel);
+        names.displays.push_back({a.display, a.vessel, external});
         return true;
     }
     static bool open(Runner& r, const Action& a) {
@@ -152,8 +155,11 @@ struct ScriptActions {
                 d->closeMode();
                 d->moveTo(*v);
             } else {
-                d = &s.addDisplay(a.display, *v, a.width ? a.width : sim::kDefaultDisplaySize,
-                                  a.height ? a.height : sim::kDefaultDisplaySize);
+                // An external display's window opens at the size the simulator's plug-in gives it.
+                const bool external = sim::isExternalDisplayName(a.display);
+                const unsigned size = external ? sim::kExternalDisplaySize : sim::kDefaultDisplaySize;
+                d = &s.addDisplay(a.display, *v, a.width ? a.width : size, a.height ? a.height : size);
+                d->external = external;
             }
         }
         if (!d) return false;
@@ -161,18 +167,31 @@ struct ScriptActions {
         const std::string& mode = r.emulator_.modeName();
         if (!d->openMode(mode))
             return r.fail(a, "display " + sim::inQuotes(a.display) + ": the mode made no instrument");
-        r.log() << "open " << a.display << ": switched to " << mode << " on "
-                << sim::printable(d->vessel().name)
-                << sim::printable(r.emulator_.stoppedByOpening(*d, elsewhere)) << "\n";
+        std::ostream& line = r.log() << "open " << a.display << ": ";
+        if (d->external) line << "an external display, " << d->width() << " x " << d->height() << ", ";
+        line << "switched to " << mode << " on " << sim::printable(d->vessel().name)
+             << sim::printable(r.emulator_.stoppedByOpening(*d, elsewhere)) << "\n";
         return true;
     }
 
     // close DISPLAY
 
+    static bool checkClose(Runner& r, const Action& a) {
+        if (!needDisplay(r, a, a.display)) return false;
+        // An external display's window goes with it.
+        std::erase_if(r.names_.displays, [&](const auto& d) { return d.name == a.display && d.external; });
+        return true;
+    }
     static bool close(Runner& r, const Action& a) {
         sim::Display* d = displayThere(r, a);
         if (!d) return false;
         const bool had = d->instrument() != nullptr;
+        if (d->external) {
+            r.emulator_.closeWindow(*d);
+            r.log() << "close " << a.display << ": the external display's window closed"
+                    << (had ? " (a running transfer goes on)" : "") << "\n";
+            return true;
+        }
         d->closeMode();
         r.log() << "close " << a.display
                 << (had ? ": left the mode, the display is off (a running transfer goes on)"
@@ -329,7 +348,7 @@ struct ScriptActions {
             }
         }
         std::erase(r.names_.vessels, a.vessel);
-        std::erase_if(r.names_.displays, [&](const auto& d) { return d.second == a.vessel; });
+        std::erase_if(r.names_.displays, [&](const auto& d) { return d.vessel == a.vessel; });
         return true;
     }
     static bool remove(Runner& r, const Action& a) {
@@ -356,10 +375,11 @@ struct ScriptActions {
 
     // focus VESSEL
 
-    // The displays of the focus vessel's cockpit go to the new focus vessel.
+    // The displays of the focus vessel's cockpit go to the new focus vessel, and so do the
+    // external displays not pinned to theirs.
     static void focusNames(Runner::Names& names, const std::string& to) {
-        for (auto& [display, vessel] : names.displays) {
-            if (vessel == names.focus) vessel = to;
+        for (Runner::Names::Display& d : names.displays) {
+            if (d.external ? !d.pinned : d.vessel == names.focus) d.vessel = to;
         }
         names.focus = to;
     }
@@ -378,6 +398,7 @@ struct ScriptActions {
         }
         line << "; the displays of " << sim::printable(done.from) << " closed and opened again for "
              << sim::printable(to.name) << " (" << joined(done.reopened) << ")";
+        if (!done.stayed.empty()) line << "; pinned, staying: " << sim::printable(joined(done.stayed));
         if (done.stoppedTransfer)
             line << "; the running transfer stopped: the module resets it when its display opens for "
                     "another vessel";
@@ -387,6 +408,91 @@ struct ScriptActions {
         sim::VesselRecord* v = vesselThere(r, a, a.vessel);
         if (!v) return false;
         logFocus(r, "focus ", *v);
+        return true;
+    }
+
+    // resize DISPLAY WIDTH HEIGHT
+
+    static bool readResize(ActionLine& in, Action& a) {
+        if (!in.count(3, 3)) return false;
+        a.display = in.args[0];
+        return readSize(in, 1, a);
+    }
+    static bool resize(Runner& r, const Action& a) {
+        sim::Display* d = displayThere(r, a);
+        if (!d) return false;
+        const std::string elsewhere = r.emulator_.transferShownElsewhere(*d);
+        const std::string shows = r.emulator_.resize(*d, a.width, a.height);
+        r.log() << "resize " << a.display << " to " << a.width << " x " << a.height << ": "
+                << (d->instrument() ? shows + " closed and opened again at that size"
+                                    : "it shows no mode (" + shows + "); only its size changed")
+                << sim::printable(r.emulator_.stoppedByOpening(*d, elsewhere)) << "\n";
+        return true;
+    }
+
+    // view NAME
+
+    static bool readView(ActionLine& in, Action& a) {
+        if (!in.count(1, 1)) return false;
+        for (const std::string_view view : sim::kCockpitViews) {
+            if (sim::equalsIgnoringCase(view, in.args[0])) a.text = view;
+        }
+        return !a.text.empty() || in.fail("view '" + std::string(in.args[0]) +
+                                          "': the simulator's cockpit views "
+                                          "are generic, panel and vc");
+    }
+    static bool checkView(Runner& r, const Action& a) {
+        // The size of a view's displays comes from the vessel's panels and the simulator's
+        // window; the emulator knows it only from the scenario.
+        return r.names_.viewSizes.count(a.text) ||
+               r.fail(a, "view " + a.text +
+                             ": the scenario does not say how large the cockpit's displays are in that view "
+                             "(a line \"VIEW " +
+                             a.text +
+                             " WIDTH HEIGHT\" in its BEGIN_KESTRANE_SIM block, docs/scenario-format.md)");
+    }
+    static bool view(Runner& r, const Action& a) {
+        const auto [width, height] = r.base_.viewSizes.at(a.text);
+        const Emulator::FocusSwitch done = r.emulator_.switchView(width, height);
+        std::ostream& line = r.log() << "view " << a.text
+                                     << ": the cockpit's displays closed and opened again at " << width
+                                     << " x " << height << " (" << joined(done.reopened) << ")";
+        if (done.stoppedTransfer)
+            line
+                << "; the running transfer stopped: the module resets it when its display opens for a vessel "
+                   "other than the transfer's";
+        line << "\n";
+        return true;
+    }
+
+    // pin DISPLAY on/off
+
+    static bool readPin(ActionLine& in, Action& a) {
+        if (!in.count(2, 2)) return false;
+        a.display = in.args[0];
+        a.on = sim::equalsIgnoringCase(in.args[1], "on");
+        return a.on || sim::equalsIgnoringCase(in.args[1], "off") ||
+               in.fail("pin " + std::string(in.args[1]) + ": expected on or off");
+    }
+    static bool checkPin(Runner& r, const Action& a) {
+        if (!needDisplay(r, a, a.display)) return false;
+        Runner::Names::Display& d = *r.names_.display(a.display);
+        if (!d.external)
+            return r.fail(a,
+                          "display " + sim::inQuotes(a.display) +
+                              " is the cockpit's: it always shows the focus vessel (only external displays, "
+                              "Ext1 to Ext99, are pinned)");
+        d.pinned = a.on;
+        return true;
+    }
+    static bool pin(Runner& r, const Action& a) {
+        sim::Display* d = displayThere(r, a);
+        if (!d) return false;
+        d->pinned = a.on;
+        r.log() << "pin " << a.display << " " << (a.on ? "on" : "off") << ": "
+                << (a.on ? "it keeps " + sim::printable(d->vessel().name) + " when the focus moves"
+                         : std::string("it goes over to the focus vessel when the focus moves"))
+                << "\n";
         return true;
     }
 
@@ -426,7 +532,10 @@ struct ScriptActions {
             return r.fail(a, "save " + a.text + ": " + r.outPath(a.text).string() +
                                  " is already saved by line " + std::to_string(earlier->second) +
                                  " of this run; give the scenario another name");
-        r.savedNames_[a.text] = r.names_;
+        // External displays are not saved: a load of this file has none.
+        Runner::Names saved = r.names_;
+        std::erase_if(saved.displays, [](const auto& d) { return d.external; });
+        r.savedNames_[a.text] = std::move(saved);
         return true;
     }
     static bool save(Runner& r, const Action& a) {
@@ -546,7 +655,10 @@ struct ScriptActions {
 const ActionType ScriptActions::kTable[] = {
     {"note", "TEXT", readNote, nothingToCheck, note},
     {"open", "DISPLAY [VESSEL [WIDTH HEIGHT]]", readOpen, checkOpen, open},
-    {"close", "DISPLAY", readDisplay, checkDisplay, close},
+    {"close", "DISPLAY", readDisplay, checkClose, close},
+    {"resize", "DISPLAY WIDTH HEIGHT", readResize, checkDisplay, resize},
+    {"view", "NAME", readView, checkView, view},
+    {"pin", "DISPLAY on/off", readPin, checkPin, pin},
     {"select", "[DISPLAY]", readDisplayOrNone, checkDisplayOrDefault, select},
     {"key", "KEY [DISPLAY]", readKey, checkDisplayOrDefault, key},
     {"button", "BUTTON [EVENT] [DISPLAY]", readButton, checkDisplayOrDefault, button},

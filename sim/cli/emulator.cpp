@@ -125,45 +125,82 @@ std::string runningRate(const std::string& page) {
 }
 }  // namespace
 
+std::string Emulator::showing(const sim::Display& d) {
+    return d.instrument()         ? d.modeName()
+           : d.selecting()        ? std::string("mode selection")
+           : !d.foreign().empty() ? d.foreign()
+                                  : std::string("off");
+}
+
 Emulator::FocusSwitch Emulator::switchFocus(sim::VesselRecord& to) {
     FocusSwitch result;
     sim::VesselRecord* from = focus();
     result.from = from ? from->name : std::string();
     focus_ = to.name;
     if (!from || from == &to) return result;
+    // The old focus's cockpit, and the external displays that follow the focus.
     std::vector<sim::Display*> cockpit;
     for (sim::Display* d : simulation_->displays()) {
-        if (&d->vessel() == from) cockpit.push_back(d);
+        if (d->external && d->pinned)
+            result.stayed.push_back(d->name() + " on " + d->vessel().name);
+        else if (d->external ? &d->vessel() != &to : &d->vessel() == from)
+            cockpit.push_back(d);
     }
+    FocusSwitch reopened = reopen(cockpit, &to, std::nullopt);
+    reopened.from = result.from;
+    reopened.stayed = std::move(result.stayed);
+    return reopened;
+}
+
+Emulator::FocusSwitch Emulator::switchView(unsigned width, unsigned height) {
+    std::vector<sim::Display*> cockpit;
+    for (sim::Display* d : simulation_->displays()) {
+        if (!d->external && &d->vessel() == focus()) cockpit.push_back(d);
+    }
+    return reopen(cockpit, nullptr, std::pair{width, height});
+}
+
+Emulator::FocusSwitch Emulator::reopen(const std::vector<sim::Display*>& displays, sim::VesselRecord* to,
+                                       std::optional<std::pair<unsigned, unsigned>> size) {
+    FocusSwitch result;
     bool wasRunning = false;
     std::vector<std::string> modes;
-    for (sim::Display* d : cockpit) {
+    for (sim::Display* d : displays) {
         modes.push_back(d->instrument() ? d->modeName() : std::string());
         wasRunning = wasRunning || (d->instrument() && !runningRate(lastPage(*d)).empty());
     }
     // As the simulator's pane does: every instrument goes before any is made anew.
-    for (sim::Display* d : cockpit) {
+    for (sim::Display* d : displays) {
         if (d->instrument()) d->closeMode();
     }
-    for (size_t i = 0; i < cockpit.size(); ++i) {
-        sim::Display& d = *cockpit[i];
-        d.moveTo(to);
+    for (size_t i = 0; i < displays.size(); ++i) {
+        sim::Display& d = *displays[i];
+        if (to) d.moveTo(*to);
+        if (size) d.resize(size->first, size->second);
         if (!modes[i].empty()) d.openMode(modes[i]);
-        result.reopened.push_back(d.name() + ": " +
-                                  (d.instrument()         ? d.modeName()
-                                   : d.selecting()        ? std::string("mode selection")
-                                   : !d.foreign().empty() ? d.foreign()
-                                                          : std::string("off")));
+        result.reopened.push_back(d.name() + ": " + showing(d));
     }
     // The new instruments are drawn at the end of the frame: their pages tell what became of
     // a running transfer.
     redrawPending();
     bool nowOff = wasRunning;
-    for (sim::Display* d : cockpit) {
+    for (sim::Display* d : displays) {
         if (d->instrument() && !runningRate(lastPage(*d)).empty()) nowOff = false;
     }
     result.stoppedTransfer = wasRunning && nowOff;
     return result;
+}
+
+std::string Emulator::resize(sim::Display& display, unsigned width, unsigned height) {
+    display.resize(width, height);
+    redrawPending();
+    return showing(display);
+}
+
+void Emulator::closeWindow(sim::Display& display) {
+    pages_.erase(display.name());
+    drawings_.erase(display.name());
+    simulation_->removeDisplay(display);
 }
 
 bool Emulator::resume(const sim::ScenarioDescription& scenario, double time, TankLedger& ledger,

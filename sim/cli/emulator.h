@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,13 +70,27 @@ public:
     // names no mode for starts off). Null when there is none.
     sim::VesselRecord* focus();
     // The simulator's focus switch: every display of the old focus vessel's cockpit loses its
-    // instrument, then each is opened again, in the same mode, for `to`. What the log says.
+    // instrument, then each is opened again, in the same mode, for `to`; so is every external
+    // display not pinned to its vessel. What the log says.
     struct FocusSwitch {
         std::string from;
         std::vector<std::string> reopened;  // "Left: Fuel Management", "Right: off"
+        std::vector<std::string> stayed;    // pinned external displays: "Ext1 on GL-01"
         bool stoppedTransfer = false;       // a display showed a rate before and shows Off now
     };
     FocusSwitch switchFocus(sim::VesselRecord& to);
+    // The simulator's cockpit view switch (F8): every display of the focus vessel's cockpit
+    // loses its instrument, then each is opened again, in the same mode, at the view's size.
+    // What the log says, as for a focus switch (without `from`).
+    FocusSwitch switchView(unsigned width, unsigned height);
+    // A display at another size (a window resized): its mode closes and opens again at it.
+    // What it shows then: "Fuel Management", "off".
+    std::string resize(sim::Display& display, unsigned width, unsigned height);
+    // An external display's window closed: the display and its instrument go.
+    void closeWindow(sim::Display& display);
+    // What a display shows, for the log: its mode, "mode selection", a display the emulator
+    // does not run, or "off".
+    static std::string showing(const sim::Display& display);
 
     // The simulator's display refresh, at the end of a frame at `realTime` (s): a display is
     // drawn when it asked for a redraw, or when `refreshInterval` of simulated time and a tenth
@@ -148,6 +163,8 @@ private:
     bool refreshing_ = false;
     std::vector<std::string> pumpStops_;
     void draw(sim::Display& display);
+    FocusSwitch reopen(const std::vector<sim::Display*>& displays, sim::VesselRecord* to,
+                       std::optional<std::pair<unsigned, unsigned>> size);
     void beginSession(const sim::ScenarioDescription& scenario);
     std::string whyStopped(const std::string& page) const;
 };

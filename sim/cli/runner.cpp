@@ -161,15 +161,16 @@ Runner::Names Runner::Names::of(const sim::ScenarioDescription& s) {
         n.vessels.push_back(v.name);
         n.ports[v.name] = v.ports;
     }
-    for (const sim::ScenarioDisplay& d : s.displays) n.displays.emplace_back(d.name, d.vessel);
+    for (const sim::ScenarioDisplay& d : s.displays) n.displays.push_back({d.name, d.vessel});
     // The cockpit's two displays are there, off, also when the file names no mode for them.
     n.focus = s.focus;
     for (const char* id : {"Left", "Right"}) {
         if (!s.focus.empty() && std::none_of(n.displays.begin(), n.displays.end(), [&](const auto& d) {
-                return sim::equalsIgnoringCase(d.first, id);
+                return sim::equalsIgnoringCase(d.name, id);
             }))
-            n.displays.emplace_back(id, s.focus);
+            n.displays.push_back({id, s.focus});
     }
+    n.viewSizes = s.viewSizes;
     return n;
 }
 
@@ -177,13 +178,19 @@ bool Runner::Names::hasVessel(const std::string& name) const {
     return std::find(vessels.begin(), vessels.end(), name) != vessels.end();
 }
 
+Runner::Names::Display* Runner::Names::display(const std::string& name) {
+    const auto it =
+        std::find_if(displays.begin(), displays.end(), [&](const auto& d) { return d.name == name; });
+    return it == displays.end() ? nullptr : &*it;
+}
+
 bool Runner::Names::hasDisplay(const std::string& name) const {
-    return std::any_of(displays.begin(), displays.end(), [&](const auto& d) { return d.first == name; });
+    return std::any_of(displays.begin(), displays.end(), [&](const auto& d) { return d.name == name; });
 }
 
 std::vector<std::string> Runner::Names::displayNames() const {
     std::vector<std::string> out;
-    for (const auto& d : displays) out.push_back(d.first);
+    for (const auto& d : displays) out.push_back(d.name);
     return out;
 }
 

@@ -81,13 +81,19 @@ private:
     };
     // The names a script may use at some point of the run.
     struct Names {
+        struct Display {
+            std::string name, vessel;
+            bool external = false, pinned = false;
+        };
         std::vector<std::string> vessels;
         std::map<std::string, unsigned> ports;
-        std::vector<std::pair<std::string, std::string>> displays;  // display, its vessel
+        std::vector<Display> displays;
         std::string focus;
+        std::map<std::string, std::pair<unsigned, unsigned>> viewSizes;  // of the scenario running
 
         static Names of(const sim::ScenarioDescription& s);
         bool hasVessel(const std::string& name) const;
+        Display* display(const std::string& name);
         bool hasDisplay(const std::string& name) const;
         std::vector<std::string> displayNames() const;
     };

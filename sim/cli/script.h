@@ -41,14 +41,15 @@ struct Action {
     unsigned port = 0;
     std::string otherVessel;  // dock
     unsigned otherPort = 0;
-    unsigned width = 0, height = 0;  // open: a new display's size, 0 for the default
+    unsigned width = 0, height = 0;  // open: a new display's size, 0 for the default; resize
+    bool on = false;                 // pin
     uint32_t key = 0;
     std::string keyText;      // as written
     int button = -1;          // by index, or
     std::string buttonLabel;  // by the label the display shows beside it
     int event = 1;
     double accel = 1.0;
-    std::string text;  // note; save and load: the file
+    std::string text;  // note; save and load: the file; view: its name
 
     std::string_view name() const { return type ? type->name : ""; }
 };

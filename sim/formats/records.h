@@ -11,5 +11,7 @@ struct Tank {
 
 // A display's size in pixels when a file names none.
 inline constexpr unsigned kDefaultDisplaySize = 512;
+// The simulator's external-display plug-in opens its windows at this size.
+inline constexpr unsigned kExternalDisplaySize = 300;
 
 }  // namespace sim

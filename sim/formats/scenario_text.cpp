@@ -369,8 +369,10 @@ private:
             if (w.empty()) return true;
             DisplayLine d{};
             d.line = lineNumber();
+            if (equalsIgnoringCase(w[0], "VIEW")) return parseView(w);
             if (!equalsIgnoringCase(w[0], "DISPLAY"))
-                return fail(d.line, "unknown line " + inQuotes(w[0]) + " in " + std::string(kEmulatorBlock));
+                return fail(d.line, "unknown line " + inQuotes(w[0]) + " in " + std::string(kEmulatorBlock) +
+                                        " (it holds DISPLAY and VIEW lines)");
             if ((w.size() != 4 && w.size() != 5) || !number(w[2], d.width) || !number(w[3], d.height))
                 return fail(d.line, "expected \"DISPLAY id width height [ship]\"");
             if (d.width == 0 || d.height == 0 || d.width > kMaxDisplaySize || d.height > kMaxDisplaySize)
@@ -380,6 +382,23 @@ private:
             displayLines_.push_back(std::move(d));
             return true;
         });
+    }
+
+    // "VIEW name width height": the size of the cockpit's displays in one of the simulator's views.
+    bool parseView(const std::vector<std::string_view>& w) {
+        std::pair<unsigned, unsigned> size;
+        if (w.size() != 4 || !number(w[2], size.first) || !number(w[3], size.second))
+            return fail(lineNumber(), "expected \"VIEW name width height\"");
+        const auto* view = std::find_if(std::begin(kCockpitViews), std::end(kCockpitViews),
+                                        [&](std::string_view v) { return equalsIgnoringCase(v, w[1]); });
+        if (view == std::end(kCockpitViews))
+            return fail(lineNumber(), "VIEW " + inQuotes(w[1]) + ": the views are generic, panel and vc");
+        if (size.first == 0 || size.second == 0 || size.first > kMaxDisplaySize ||
+            size.second > kMaxDisplaySize)
+            return fail(lineNumber(), "display size out of range 1.." + std::to_string(kMaxDisplaySize));
+        if (!result_.viewSizes.emplace(std::string(*view), size).second)
+            return fail(lineNumber(), "second VIEW line for " + std::string(*view));
+        return true;
     }
 
     // What the file alone decides: unique ship names, a focus and dock links between existing
@@ -629,7 +648,8 @@ private:
     }
 
     bool needsEmulator() const {
-        return std::any_of(s_.displays.begin(), s_.displays.end(),
+        return !s_.viewSizes.empty() ||
+               std::any_of(s_.displays.begin(), s_.displays.end(),
                            [&](const ScenarioDisplay& d) { return needsEmulatorLine(d, s_.focus); });
     }
 
@@ -644,6 +664,8 @@ private:
             line("  DISPLAY " + d.name + " " + std::to_string(d.width) + " " + std::to_string(d.height) +
                  (d.vessel != s_.focus ? " " + d.vessel : std::string()));
         }
+        for (const auto& [view, size] : s_.viewSizes)
+            line("  VIEW " + view + " " + std::to_string(size.first) + " " + std::to_string(size.second));
         line(kEnd);
     }
 };
@@ -696,6 +718,12 @@ bool isDisplayId(std::string_view name) {
     if (equalsIgnoringCase(name, "Left") || equalsIgnoringCase(name, "Right")) return true;
     unsigned n = 0;
     return number(name, n) && n >= 3 && n <= 12 && name[0] != '0';
+}
+
+bool isExternalDisplayName(std::string_view name) {
+    unsigned n = 0;
+    return name.size() > 3 && equalsIgnoringCase(name.substr(0, 3), "Ext") && name[3] != '0' &&
+           number(name.substr(3), n) && n >= 1 && n <= 99;
 }
 
 std::string formatLevel(double mass, double capacity) {

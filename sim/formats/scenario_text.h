@@ -7,9 +7,11 @@
 // Applying records to a simulation and capturing them back is sim/scenario_apply's.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sim/formats/records.h"
@@ -26,6 +28,10 @@ inline constexpr std::string_view kEmulatorBlock = "BEGIN_KESTRANE_SIM";
 
 // The simulator's display ids: "Left", "Right", then "3" to "12".
 bool isDisplayId(std::string_view name);
+// The emulator's names for external displays (windows of their own, not saved): "Ext1" to "Ext99".
+bool isExternalDisplayName(std::string_view name);
+// The simulator's cockpit views, as its F8 key steps through them.
+inline constexpr std::string_view kCockpitViews[] = {"generic", "panel", "vc"};
 // A name the file gives back as it is: one word, without ':' and ';'.
 bool isOneWordName(std::string_view name);
 
@@ -85,6 +91,9 @@ struct ScenarioDescription {
     std::vector<ScenarioDisplay> displays;
     std::vector<std::string> shipsEnd;        // lines of BEGIN_SHIPS after its last ship
     std::vector<ScenarioLayoutEntry> layout;  // the file's order; empty: the simulator's
+    // The size of the cockpit's displays in each view the emulator's block describes, by view
+    // name ("vc"): the simulator takes them from the vessel's panels and its window.
+    std::map<std::string, std::pair<unsigned, unsigned>> viewSizes;
     // "<source>:<line>: <what>" for each value the file holds that is read otherwise than
     // written (a level above 1 taken as full): the simulator takes them without a word.
     std::vector<std::string> warnings;

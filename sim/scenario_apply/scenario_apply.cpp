@@ -24,6 +24,7 @@ bool savable(Simulation& simulation, const std::string& path, std::string& error
             return refuse("class name " + inQuotes(v->className));
     }
     for (Display* d : simulation.displays()) {
+        if (d->external) continue;  // windows of their own, not saved
         if (!isDisplayId(d->name()))
             return refuse("display " + inQuotes(d->name()) + ": the displays are Left, Right and 3 to 12");
         if (d->modeName().find_first_of("\r\n;") != std::string::npos)
@@ -122,6 +123,7 @@ ScenarioDescription captureScenario(Simulation& simulation, const ScenarioDescri
     out.source = base.source;
     out.description = base.description;
     out.shipsEnd = base.shipsEnd;
+    out.viewSizes = base.viewSizes;
     out.focus = focusOf(simulation, base);
     std::unordered_map<std::string, const ScenarioVessel*> baseVessels;
     for (const ScenarioVessel& v : base.vessels) baseVessels[v.name] = &v;
@@ -144,6 +146,8 @@ ScenarioDescription captureScenario(Simulation& simulation, const ScenarioDescri
         out.vessels.push_back(std::move(v));
     }
     for (Display* display : simulation.displays()) {
+        // The simulator saves the cockpit's displays, not the windows of its external displays.
+        if (display->external) continue;
         ScenarioDisplay d;
         d.name = display->name();
         d.vessel = display->vessel().name;

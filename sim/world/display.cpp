@@ -98,6 +98,15 @@ void Display::moveTo(VesselRecord& vessel) {
     if (!instrument_) vessel_ = &vessel;
 }
 
+bool Display::resize(unsigned width, unsigned height) {
+    const std::string mode = instrument_ ? modeName_ : std::string();
+    closeMode();
+    width_ = width;
+    height_ = height;
+    ++pendingRedraws;
+    return !mode.empty() && openMode(mode);
+}
+
 bool Display::key(DWORD key) {
     if (selecting_) {
         const RegisteredMode* mode = modes_.findModeByKey(key);

@@ -48,6 +48,16 @@ public:
     // Another vessel's cockpit: only while the display shows no mode (the simulator destroys
     // the instruments of the old focus before it opens any for the new one).
     void moveTo(VesselRecord& vessel);
+    // Another size, as a cockpit view switch or a window's resize gives it: the mode shown is
+    // left and opened again at the new size. Returns whether it shows the mode again (false when
+    // it showed none: then only the size changes).
+    bool resize(unsigned width, unsigned height);
+
+    // A display in a window of its own, as the simulator's external-display plug-in makes one,
+    // rather than one of the cockpit's: it is not saved with the scenario, and it goes over to
+    // the new focus vessel when the focus moves, unless it is pinned to its vessel.
+    bool external = false;
+    bool pinned = false;
 
     // The simulator's mode selection page, as its mode-select key opens it: the mode shown is
     // left (its instrument destroyed) and the page lists the registered modes with their keys;

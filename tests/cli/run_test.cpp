@@ -570,3 +570,36 @@ TEST_F(CliTest, FilesThatCannotBeWrittenAreNamedAfterTheLogAndTheOthersAreWritte
     EXPECT_EQ(filesWritten(), std::vector<std::string>{"kestrane-out/a.scn"});
     EXPECT_TRUE(contains(readFile(work / "kestrane-out/a.scn"), "END_SHIPS"));
 }
+
+TEST_F(CliTest, APinnedExternalDisplayKeepsItsVesselAcrossAFocusSwitchAndNoExternalDisplayIsSaved) {
+    const Result r =
+        run({"run", scenario("load-running.scn"), "--no-pictures", "--script",
+             script("ext.script",
+                    "1 open Ext1 Tanker\n1 open Ext2 Tanker 400 200\n1 pin Ext1 on\n"
+                    "2 focus Depot\n2 show\n2.6 show Ext1\n3 resize Ext1 500 400\n4 save ext.scn\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out,
+                         "     1.00 s  open Ext1: an external display, 300 x 300, switched to Fuel "
+                         "Management on Tanker\n"))
+        << r.out;
+    // The cockpit and the display that follows the focus open for the depot, which stops the
+    // transfer; the pinned one stays on the tanker and shows the one configuration there is.
+    EXPECT_TRUE(contains(r.out,
+                         "     2.00 s  focus Depot; the displays of Tanker closed and opened again for "
+                         "Depot (Left: Fuel Management, Right: off, Ext2: Fuel Management); pinned, "
+                         "staying: Ext1 on Tanker; the running transfer stopped"))
+        << r.out;
+    // Shown at 2 s as drawn before the switch; from its next redraw, the depot's configuration.
+    ASSERT_EQ(pages(r.out, "Ext1").size(), 3u) << r.out;
+    EXPECT_EQ(lines(pages(r.out, "Ext1")[1]).front(), "Fuel Mgt Depot (ProjectAlpha_ISS)");
+    EXPECT_TRUE(contains(r.out, "\nExt2: Fuel Management on Depot, 400 x 200 pixels, at 2.00 s\n")) << r.out;
+    // Opened again at the new size, for its own vessel: the configuration is set up for it.
+    EXPECT_TRUE(contains(r.out,
+                         "     3.00 s  resize Ext1 to 500 x 400: Fuel Management closed and opened again "
+                         "at that size\n"))
+        << r.out;
+    EXPECT_EQ(lines(pages(r.out, "Ext1")[2]).front(), "Fuel Mgt Tanker (DG-S)");
+    const std::string saved = readFile(work / "kestrane-out/ext.scn");
+    EXPECT_TRUE(contains(saved, "BEGIN_MFD Left\n")) << saved;
+    EXPECT_FALSE(contains(saved, "Ext")) << saved;
+}
