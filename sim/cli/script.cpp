@@ -8,6 +8,10 @@
 
 namespace cli {
 
+namespace {
+constexpr std::string_view kNoteAction = "note";
+}  // namespace
+
 ActionLine::ActionLine(const std::string& source, int line, const ActionType& type,
                        std::vector<std::string_view> arguments, std::string_view restOfLine,
                        std::string& error)
@@ -74,10 +78,9 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
     script.source = source;
     double previous = 0.0;
     int lineNumber = 0;
-    for (std::string_view line : sim::splitLines(text)) {
+    for (const std::string_view whole : sim::splitLines(text)) {
         ++lineNumber;
-        if (const size_t comment = line.find(';'); comment != std::string_view::npos)
-            line = line.substr(0, comment);
+        std::string_view line = sim::withoutComment(whole);
         const std::vector<std::string_view> words = sim::splitWords(line);
         if (words.empty()) continue;
         const auto fail = [&](const std::string& what) {
@@ -108,7 +111,9 @@ std::optional<Script> parseScript(std::string_view text, const std::string& sour
             known += (known.empty() ? "" : ", ") + std::string(type.name);
         }
         if (!a.type) return fail("unknown action '" + std::string(name) + "' (known: " + known + ")");
-        // The rest of the line as written, for texts and file names.
+        // The rest of the line as written, for texts and file names. A note is text for the
+        // reader: it runs to the line's end, ';' and all (`line` starts where `whole` does).
+        if (name == kNoteAction) line = whole;
         const std::string_view rest =
             sim::trim(line.substr(static_cast<size_t>(name.data() + name.size() - line.data())));
         ActionLine in(source, lineNumber, *a.type, {words.begin() + 2, words.end()}, rest, error);

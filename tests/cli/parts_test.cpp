@@ -159,7 +159,7 @@ TEST(Script, LinesBecomeTimedActionsWithTheirArguments) {
         "3 dock Tanker 1 Depot 0\n"
         "4 save out/x.scn\n"
         "4 accel 10\n"
-        "4 note Free text, as written\n",
+        "4 note Free text; as written, to the line's end\n",
         "t.script", error);
     ASSERT_TRUE(script) << error;
     const std::vector<cli::Action>& a = script->actions;
@@ -185,7 +185,7 @@ TEST(Script, LinesBecomeTimedActionsWithTheirArguments) {
     EXPECT_EQ(a[7].port, 1u);
     EXPECT_EQ(a[8].text, "out/x.scn");
     EXPECT_DOUBLE_EQ(a[9].accel, 10.0);
-    EXPECT_EQ(a[10].text, "Free text, as written");
+    EXPECT_EQ(a[10].text, "Free text; as written, to the line's end");
 
     // The seven command keys by the names the display's help and the README use.
     for (const auto& [name, code] : {std::pair{"M", 0x32u},
