@@ -214,10 +214,7 @@ struct ScriptActions {
     static bool readKey(ActionLine& in, Action& a) {
         if (!in.count(1, 2)) return false;
         const std::optional<uint32_t> code = keyCode(in.args[0]);
-        if (!code)
-            return in.fail("unknown key name '" + std::string(in.args[0]) + "' (the instrument's keys are " +
-                           kCommandKeyNames +
-                           "; other keys by name, such as F or Q, or by code, such as 0x21)");
+        if (!code) return in.fail(notAKey(in.args[0]));
         a.key = *code;
         a.keyText = in.args[0];
         if (in.args.size() == 2) a.display = in.args[1];
@@ -240,7 +237,8 @@ struct ScriptActions {
         const std::string_view word = in.args[0];
         if (const std::optional<long long> index = ActionLine::integer(word)) {
             if (*index < -1000000 || *index > 1000000)
-                return in.fail("button index '" + std::string(word) + "' is out of range");
+                return in.fail("button index '" + std::string(word) +
+                               "' is out of range -1000000 to 1000000 (the display's buttons are 0 to 11)");
             a.button = static_cast<int>(*index);
         } else if (word[0] == '-' || (word[0] >= '0' && word[0] <= '9')) {
             // Labels begin with a letter; this was meant as an index.
@@ -252,7 +250,8 @@ struct ScriptActions {
         if (in.args.size() > next) {
             if (const std::optional<long long> event = ActionLine::integer(in.args[next])) {
                 if (*event < 0 || *event > 0x7FFFFFFF)
-                    return in.fail("event '" + std::string(in.args[next]) + "' is not a set of event bits");
+                    return in.fail("event '" + std::string(in.args[next]) +
+                                   "' is not a set of event bits, a number from 0 to 0x7FFFFFFF");
                 a.event = static_cast<int>(*event);
                 ++next;
             }

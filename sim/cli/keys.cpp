@@ -113,6 +113,19 @@ std::optional<uint32_t> keyCode(std::string_view name) {
     return std::nullopt;
 }
 
+std::string notAKey(std::string_view name) {
+    const std::string quoted = "'" + std::string(name) + "'";
+    if (name.size() >= 2 && name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
+        const std::string_view digits = name.substr(2);
+        if (!digits.empty() && digits.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos)
+            return "key code " + quoted +
+                   " is out of range 0x0 to 0xFFFFFFFF (the keyboard's keys are 0x01 to 0xFF)";
+        return "key code " + quoted + " is not a hex number, such as 0x21";
+    }
+    return "unknown key name " + quoted + " (the instrument's keys are " + kCommandKeyNames +
+           "; other keys by name, such as F or Q, or by code, such as 0x21)";
+}
+
 std::optional<uint32_t> keyForCharacter(char c) {
     if (c == ' ') return 0x39;
     if (std::isspace(static_cast<unsigned char>(c)) || !std::isprint(static_cast<unsigned char>(c)))

@@ -12,6 +12,10 @@ namespace cli {
 // in hex ("0x32"). Nothing for anything else.
 std::optional<uint32_t> keyCode(std::string_view name);
 
+// Why `name` is no key, for messages: a code out of range or not written in hex, or a name
+// that no key has, with the names to use.
+std::string notAKey(std::string_view name);
+
 // The key a typed character stands for, for play: '+' is the key that carries it ('='), '?'
 // the one that carries '?' ('/'). Nothing for characters without a key of their own.
 std::optional<uint32_t> keyForCharacter(char c);

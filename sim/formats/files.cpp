@@ -75,6 +75,18 @@ std::optional<std::string> readFile(const std::string& path, std::string& error,
         failed(error, why, path + ": cannot read" + std::string(kind));
         return std::nullopt;
     }
+    // Every reader here splits lines at LF: a file of CR-only lines would read as one line,
+    // and its messages would make no sense.
+    size_t lineFeeds = 0, loneReturns = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') ++lineFeeds;
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) ++loneReturns;
+    }
+    if (loneReturns > lineFeeds) {
+        error = path + ": cannot read" + std::string(kind) +
+                ": its lines end in a carriage return (CR) alone; save it with LF or CR LF line ends";
+        return std::nullopt;
+    }
     return text;
 }
 

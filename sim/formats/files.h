@@ -21,8 +21,10 @@ std::string notARegularFile(const std::string& path);
 
 // The file as bytes. On failure nothing, with `error` "<path>: cannot open<kind>: <reason>"
 // (the reason from notARegularFile when there is one),
-// "<path>: cannot read<kind>: <reason>" or "<path>: cannot read<kind>: larger than 16 MiB",
-// where `kind` names the file for the reader (" the script") or is empty.
+// "<path>: cannot read<kind>: <reason>", "<path>: cannot read<kind>: larger than 16 MiB" or,
+// for a text whose lines end in CR alone, "<path>: cannot read<kind>: its lines end in a
+// carriage return (CR) alone; ...", where `kind` names the file for the reader (" the script")
+// or is empty.
 std::optional<std::string> readFile(const std::string& path, std::string& error, std::string_view kind = {});
 
 // A file installed with the program: `fromProgram` is its path relative to the program's folder.

@@ -15,10 +15,13 @@ namespace {
 constexpr double kMaxTankMass = 1e15;  // kg
 constexpr unsigned kMaxPorts = 1024;
 
+// A number that is the whole word: no error, invalid_argument, or result_out_of_range when it
+// is too large for T.
 template <typename T>
-bool number(std::string_view word, T& value) {
+std::errc number(std::string_view word, T& value) {
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-    return error == std::errc{} && end == word.data() + word.size();
+    if (error == std::errc{} && end != word.data() + word.size()) return std::errc::invalid_argument;
+    return error;
 }
 
 }  // namespace
@@ -44,14 +47,24 @@ std::optional<VesselCatalogue> VesselCatalogue::parse(std::string_view text, con
         VesselClass c;
         c.name = words[0];
         if (catalogue.find(c.name)) return fail("second line for the class " + inQuotes(c.name));
-        if (words.size() < 2 || !number(words[1], c.ports))
-            return fail("expected \"class ports [tank kg ...]\" for " + inQuotes(c.name));
-        if (c.ports > kMaxPorts) return fail("more than " + std::to_string(kMaxPorts) + " ports");
+        const std::string form = "expected \"class ports [tank kg ...]\", such as \"DG-S 1 2500 10400 600\"";
+        if (words.size() < 2) return fail("no port count for the class " + inQuotes(c.name) + ": " + form);
+        const std::string ports = "port count " + inQuotes(words[1]) + " of " + inQuotes(c.name);
+        const std::string portRange = "0 to " + std::to_string(kMaxPorts);
+        const std::errc portsRead = number(words[1], c.ports);
+        if (portsRead == std::errc::invalid_argument)
+            return fail(ports + " is not a whole number from " + portRange + ": " + form);
+        if (portsRead != std::errc{} || c.ports > kMaxPorts)
+            return fail(ports + " is out of range " + portRange);
         for (size_t i = 2; i < words.size(); ++i) {
             double mass = 0.0;
-            if (!number(words[i], mass) || !std::isfinite(mass) || mass < 0.0)
-                return fail("malformed tank mass " + inQuotes(words[i]));
-            if (mass > kMaxTankMass) return fail("a tank above 1e15 kg");
+            const std::string tank =
+                "tank " + std::to_string(i - 1) + "'s mass " + inQuotes(words[i]) + " of " + inQuotes(c.name);
+            const std::errc massRead = number(words[i], mass);
+            if (massRead == std::errc::invalid_argument || (massRead == std::errc{} && !std::isfinite(mass)))
+                return fail(tank + " is not a number of kg from 0 to 1e15");
+            if (massRead != std::errc{} || mass < 0.0 || mass > kMaxTankMass)
+                return fail(tank + " is out of range 0 to 1e15 kg");
             c.tanks.push_back(mass);
         }
         catalogue.classes_.push_back(std::move(c));

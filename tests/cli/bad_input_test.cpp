@@ -23,6 +23,12 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
     const char binary[] = {'\x7f', 'E', 'L', 'F', '\x02', '\x01', '\0', '\0', '\x03', '\xfe', '\n', '\x01'};
     std::ofstream(root / "binary.scn", std::ios::binary).write(binary, sizeof binary);
     const std::string fifo = (root / "fifo").string();
+    // Each a class line of its own, and files whose lines end in CR alone.
+    std::ofstream(root / "ports.cfg") << "DG-S 99999999999 2500\n";
+    std::ofstream(root / "word.cfg") << "DG-S one 2500\n";
+    std::ofstream(root / "mass.cfg") << "DG-S 1 2500 1e999\n";
+    std::ofstream(root / "cr.cfg") << "Tanker 2 1000\rDepot 1 5000\r";
+    std::ofstream(root / "cr.scn") << "BEGIN_SHIPS\rTanker:DG-S\rEND\rEND_SHIPS\r";
     std::ofstream(root / "ghost.scn")
         << "BEGIN_MFD Left\nEND_MFD\n\nBEGIN_SHIPS\nTanker:DG-S\nEND\nEND_SHIPS\n"
            "BEGIN_KESTRANE_SIM\n  DISPLAY Left 512 512 Ghost\nEND\n";
@@ -130,6 +136,15 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         // Nor is a new --out folder made for the pictures when a later file's folder cannot be.
         {"failed run in a new --out folder", {"--out", "new/deeper", "run", depot}, "0 show\n1 save " + underAFile + "\n", 1,
          {"a-file", "cannot create the folder"}},
+        {"key code out of range", {"run", depot}, "1 key 0xFFFFFFFFFFFF\n", 1, {"bad.script:1:", "key code '0xFFFFFFFFFFFF' is out of range 0x0 to 0xFFFFFFFF"}},
+        {"key code not in hex", {"run", depot}, "1 key 0x2G\n", 1, {"bad.script:1:", "key code '0x2G' is not a hex number, such as 0x21"}},
+        {"button index out of range", {"run", depot}, "1 button 99999999999\n", 1, {"bad.script:1:", "'99999999999' is out of range -1000000 to 1000000"}},
+        {"port count out of range", {"--classes", (root / "ports.cfg").string(), "run", depot}, "", 1, {"ports.cfg:1:", "port count '99999999999' of 'DG-S' is out of range 0 to 1024"}},
+        {"port count not a number", {"--classes", (root / "word.cfg").string(), "run", depot}, "", 1, {"word.cfg:1:", "'one' of 'DG-S' is not a whole number from 0 to 1024", "expected \"class ports [tank kg ...]\""}},
+        {"tank mass out of range", {"--classes", (root / "mass.cfg").string(), "run", depot}, "", 1, {"mass.cfg:1:", "tank 2's mass '1e999' of 'DG-S' is out of range 0 to 1e15 kg"}},
+        {"classes in CR-only lines", {"--classes", (root / "cr.cfg").string(), "run", depot}, "", 1, {"cr.cfg: cannot read the vessel classes: its lines end in a carriage return (CR) alone"}},
+        {"scenario in CR-only lines", {"run", (root / "cr.scn").string()}, "", 1, {"cr.scn: cannot read: its lines end in a carriage return (CR) alone"}},
+        {"script in CR-only lines", {"run", depot}, "1 key M\r2 key T\r", 1, {"bad.script: cannot read the script: its lines end in a carriage return (CR) alone"}},
         {"save onto a folder", {"run", depot}, "0 show\n1 save " + (root / "a-folder").string() + "\n", 1,
          {"a-folder", "is a folder, not a file"}},
         // clang-format on
