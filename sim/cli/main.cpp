@@ -1,7 +1,6 @@
 // kestrane-sim: the module run as a pilot would run it, on a machine without the simulator.
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "demo_files.h"
+#include "sim/cli/command_line.h"
 #include "sim/cli/play.h"
 #include "sim/cli/runner.h"
 #include "sim/cli/script.h"
@@ -54,119 +54,10 @@ std::optional<std::string> findModule(const std::string& given, std::string& err
     return std::nullopt;
 }
 
-// A number within (low, high], for options whose default messages would print huge limits.
-CLI::Validator within(double low, double high, const std::string& what) {
-    return CLI::Validator(
-        [=](std::string& text) -> std::string {
-            double value = 0.0;
-            const bool number = CLI::detail::lexical_cast(text, value);
-            if (number && value > low && value <= high) return {};
-            return text + " is not " + what;
-        },
-        "");
-}
-
 std::string stemOf(const std::string& path) {
     const std::string stem = std::filesystem::path(path).stem().string();
     return stem.empty() ? "scenario" : stem;
 }
-
-// The command line: its options, and where each lands.
-struct CommandLine {
-    CLI::App app{
-        "kestrane-sim: runs the Kestrane module in the host emulator, as the simulator would load it.\n"
-        "Without a command it runs the built-in demo."};
-    std::string module, outDir = "kestrane-out", colour = "auto", classesPath;
-
-    CLI::App* run = nullptr;
-    cli::RunOptions runOptions;
-    std::string scenarioPath, scriptPath;
-    double time = -1.0;
-    bool noPictures = false;
-
-    CLI::App* play = nullptr;
-    cli::PlayOptions playOptions;
-    std::string playScenario;
-
-    CommandLine() {
-        app.fallthrough();
-        app.set_version_flag("--version", std::string("kestrane-sim ") + KESTRANE_VERSION);
-        app.require_subcommand(0, 1);
-        app.add_option(
-            "--module", module,
-            "The module library to load (default: the one installed with the program; the program in "
-            "the build folder takes the one the build made)");
-        app.add_option("--out", outDir, "Folder for pictures and saved scenarios")->capture_default_str();
-        app.add_option("--classes", classesPath,
-                       "A file of vessel classes (tanks and docking ports) besides the shipped " +
-                           sim::VesselCatalogue::defaultPath());
-        app.add_option("--color", colour, "Colours in the terminal: auto, always or never")
-            ->check(CLI::IsMember({"auto", "always", "never"}))
-            ->capture_default_str();
-        defineRun();
-        definePlay();
-    }
-    CommandLine(const CommandLine&) = delete;
-    CommandLine& operator=(const CommandLine&) = delete;
-
-    static constexpr const char* kRefreshHelp =
-        "Seconds of simulated time between a display's redraws, as the simulator's InstrumentUpdateInterval";
-
-    void defineRun() {
-        run = app.add_subcommand("run", "Run a scenario over simulated time, with a script of timed actions");
-        run->add_option("scenario", scenarioPath, "Scenario file (docs/scenario-format.md)")->required();
-        run->add_option("--script", scriptPath, "Script of timed actions (docs/script-format.md)");
-        run->add_option("--time", time,
-                        "Simulated seconds to run (default: to the script's last action, or 60)")
-            ->check(within(-1e-300, cli::kMaxRunTime, "a number of seconds from 0 to 1e9"));
-        run->add_option("--step", runOptions.step, "Length of a frame in seconds of real time")
-            ->check(within(0.0, 3600.0, "a frame length above 0 and up to 3600 s"))
-            ->capture_default_str();
-        run->add_option("--accel", runOptions.accel, "Time acceleration: simulated seconds per frame second")
-            ->check(within(0.0, 1e6, "a time acceleration above 0 and up to 1000000"))
-            ->capture_default_str();
-        run->add_option("--refresh", runOptions.refresh, kRefreshHelp)
-            ->check(within(0.0, 3600.0, "a refresh interval above 0 and up to 3600 s"))
-            ->capture_default_str();
-        run->add_flag("--no-pictures", noPictures, "Write no PNG pictures");
-    }
-
-    void definePlay() {
-        play = app.add_subcommand("play", "Play a scenario in real time in the terminal");
-        play->footer(
-            "Keys: M, = or +, -, T, S, D, / or ? go to the display as the simulator delivers them;\n"
-            "F1 mode selection (then F for Fuel Management), O display on/off, F3 focus on the next vessel,\n"
-            "Tab next display, < and > time acceleration, P pause (keys and buttons wait), W save and go on\n"
-            "from the saved file (in the --out folder), Q quit. On quitting the tank table and the\n"
-            "conservation check are printed.");
-        play->add_option("scenario", playScenario, "Scenario file (docs/scenario-format.md)")->required();
-        play->add_option("--refresh", playOptions.refresh, kRefreshHelp)
-            ->check(within(0.0, 3600.0, "a refresh interval above 0 and up to 3600 s"))
-            ->capture_default_str();
-        play->add_option("--accel", playOptions.accel, "Time acceleration to start with")
-            ->check(within(0.09, 10000.0, "a time acceleration from 0.1 to 10000"))
-            ->capture_default_str();
-    }
-
-    // The status to end with when the command line ends the program (help, or a mistake).
-    std::optional<int> parse(int argc, char** argv) {
-        try {
-            app.parse(argc, argv);
-        } catch (const CLI::ParseError& e) {
-            if (e.get_exit_code() == 0) return app.exit(e);  // --help
-            // A word where the command goes is more likely a command mistyped than stray arguments.
-            if (const std::vector<std::string> rest = app.remaining();
-                dynamic_cast<const CLI::ExtrasError*>(&e) && app.get_subcommands().empty() && !rest.empty() &&
-                !rest.front().starts_with("-"))
-                return failWith("unknown command '" + rest.front() +
-                                    "': the commands are run and play, and without one the demo runs (see "
-                                    "kestrane-sim --help)",
-                                cli::kExitUsage);
-            return failWith(std::string(e.what()) + " (see kestrane-sim --help)", cli::kExitUsage);
-        }
-        return std::nullopt;
-    }
-};
 
 // The user's classes add to the shipped ones, and are where a missing one goes.
 std::optional<sim::VesselCatalogue> vesselClasses(const std::string& path, std::string& error) {
@@ -179,7 +70,7 @@ std::optional<sim::VesselCatalogue> vesselClasses(const std::string& path, std::
     return classes;
 }
 
-int playCommand(CommandLine& line, const std::string& modulePath, const sim::VesselCatalogue& classes) {
+int playCommand(cli::CommandLine& line, const std::string& modulePath, const sim::VesselCatalogue& classes) {
     std::string error;
     std::optional<sim::ScenarioDescription> scenario =
         sim::readScenarioFile(line.playScenario, error, classes);
@@ -189,12 +80,13 @@ int playCommand(CommandLine& line, const std::string& modulePath, const sim::Ves
     options.outDir = line.outDir;
     options.stem = stemOf(line.playScenario);
     options.scenarioLabel = line.playScenario;
+    options.colour = line.colourChoice();
     const int status = cli::play(modulePath, *scenario, options, error);
     return error.empty() ? status : failWith(error, status);
 }
 
 // `run`, or without a command the demo.
-int runCommand(CommandLine& line, const std::string& modulePath, const sim::VesselCatalogue& classes,
+int runCommand(cli::CommandLine& line, const std::string& modulePath, const sim::VesselCatalogue& classes,
                cli::ColourChoice choice) {
     std::string error;
     cli::RunOptions& options = line.runOptions;
@@ -234,15 +126,13 @@ int runCommand(CommandLine& line, const std::string& modulePath, const sim::Vess
 }  // namespace
 
 int main(int argc, char** argv) {
-    CommandLine line;
+    cli::CommandLine line(KESTRANE_VERSION);
     if (const std::optional<int> status = line.parse(argc, argv)) return *status;
 
     std::string error;
     const std::optional<std::string> modulePath = findModule(line.module, error);
     if (!modulePath) return failWith(error);
-    const cli::ColourChoice choice = line.colour == "always"  ? cli::ColourChoice::Always
-                                     : line.colour == "never" ? cli::ColourChoice::Never
-                                                              : cli::ColourChoice::Auto;
+    const cli::ColourChoice choice = line.colourChoice();
     // A folder that cannot take the files is known now; the run would only find it at the end.
     if (!cli::checkOutFolder(line.outDir, error)) return failWith(error);
     const std::optional<sim::VesselCatalogue> classes = vesselClasses(line.classesPath, error);

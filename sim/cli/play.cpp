@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "sim/cli/runner.h"
 #include "sim/cli/term_colours.h"
 #include "sim/cli/terminal.h"
+#include "sim/cli/transfer_watch.h"
+#include "sim/formats/text.h"
 
 namespace cli {
 
@@ -29,7 +32,7 @@ constexpr double kLongestFrame = 0.1;  // a stalled terminal does not turn into 
 
 class Screen {
 public:
-    Screen() {
+    explicit Screen(ColourChoice choice) {
         initscr();
         cbreak();
         noecho();
@@ -37,7 +40,10 @@ public:
         set_escdelay(25);
         timeout(20);
         curs_set(0);
-        colour_ = has_colors() && start_color() == OK && COLORS >= 8;
+        const char* noColour = std::getenv("NO_COLOR");
+        const bool wanted =
+            choice == ColourChoice::Always || (choice == ColourChoice::Auto && !(noColour && *noColour));
+        colour_ = wanted && has_colors() && start_color() == OK && COLORS >= 8;
         if (colour_) use_default_colors();
     }
     ~Screen() { endwin(); }
@@ -66,20 +72,120 @@ private:
 // Rows from here down are kept for the hint and the last key's outcome.
 int rowLimit = 0;
 void put(int y, int x, const std::string& text);
-int putWrapped(int y, int x, int width, const std::string& text, int rows);
 
-// The keys, each line within the panel's width.
-constexpr const char* kKeyLines[] = {
-    "  M  pump mode      = or +  rate up    -  rate down",
-    "  T  target tank    S  source tank     D  docking port",
-    "  / or ?  help page (these are the display's keys)",
-    "  F1  mode selection       Tab  next display",
-    "  < >  time acceleration   P    pause",
-    "  O  display on/off        F3   focus on the next vessel",
-    "  W  save, then go on from the saved file",
-    "  Q  quit",
+enum class Command {
+    Display,
+    ModeSelect,
+    Power,
+    Focus,
+    NextDisplay,
+    PreviousDisplay,
+    Slower,
+    Faster,
+    Pause,
+    Save,
+    Quit
 };
-constexpr int kPanelWidth = 56;
+
+struct Binding {
+    Command command;
+    // As curses reads them. The display's keys reach it as every other character does: theirs
+    // are here for the reader.
+    std::vector<int> codes;
+    PlayKey key;
+};
+
+// Every key play takes, in the order the panel, the help and the README list them.
+const std::vector<Binding>& bindings() {
+    static const std::vector<Binding> table = {
+        {Command::Display, {'m', 'M'}, {{"M"}, "M  pump mode", "next pump mode"}},
+        {Command::Display, {'=', '+'}, {{"=", "+"}, "+  rate up", "raise the pump rate"}},
+        {Command::Display, {'-'}, {{"-"}, "-  rate down", "lower the pump rate"}},
+        {Command::Display, {'t', 'T'}, {{"T"}, "T  target tank", "next target tank"}},
+        {Command::Display, {'s', 'S'}, {{"S"}, "S  source tank", "next source tank"}},
+        {Command::Display, {'d', 'D'}, {{"D"}, "D  docking port", "next docking port"}},
+        {Command::Display, {'/', '?'}, {{"/", "?"}, "?  help page", "the instrument's help page on and off"}},
+        {Command::ModeSelect,
+         {KEY_F(1)},
+         {{"F1"},
+          "F1  mode select",
+          "the mode selection page of the display (the simulator's mode-select key); on it, F opens Fuel "
+          "Management, F1 goes back to the mode shown before"}},
+        {Command::Power,
+         {'o', 'O'},
+         {{"O"},
+          "O  display power",
+          "the display's power key (the simulator's Shift-Esc): off, or on again in the mode it showed last "
+          "(else the simulator's Orbit display)"}},
+        {Command::Focus,
+         {KEY_F(3)},
+         {{"F3"},
+          "F3  next vessel",
+          "the focus on the next vessel: every display of the old focus vessel is closed and opened again, "
+          "in the same mode, for the new one (which stops a running transfer)"}},
+        {Command::NextDisplay, {'\t'}, {{"Tab"}, "Tab  displays", "next display"}},
+        {Command::PreviousDisplay, {KEY_BTAB}, {{"Shift+Tab"}, "", "previous display"}},
+        {Command::Slower,
+         {'<', ','},
+         {{"<", ","}, "< >  time accel.", "time acceleration down, tenfold (down to 0.1)"}},
+        {Command::Faster, {'>', '.'}, {{">", "."}, "", "time acceleration up, tenfold (up to 10000)"}},
+        {Command::Pause,
+         {'p', 'P', ' '},
+         {{"P", "space"},
+          "P  pause",
+          "pause and go on: while paused no time passes, no display is redrawn, and the display's keys, "
+          "F1, O and F3 are refused (the line below the display says so)"}},
+        {Command::Save,
+         {'w', 'W', KEY_F(2)},
+         {{"W", "F2"},
+          "W  save",
+          "save into the --out folder (the description kept); the flight goes on as it was, nothing is "
+          "loaded"}},
+        {Command::Quit,
+         {'q', 'Q', 27},
+         {{"Q", "Esc"}, "Q  quit", "quit; the tank table and the conservation check are printed"}},
+    };
+    return table;
+}
+
+std::string joinedNames(const PlayKey& key) {
+    std::string out;
+    for (const std::string& n : key.names) out += (out.empty() ? "" : " or ") + n;
+    return out;
+}
+
+// The key panel in as many columns as `width` holds, down each column first.
+std::vector<std::string> keyPanel(size_t width) {
+    std::vector<std::string> cells;
+    size_t cell = 0;
+    for (const Binding& b : bindings()) {
+        if (b.key.panel.empty()) continue;
+        cells.push_back(b.key.panel);
+        cell = std::max(cell, b.key.panel.size() + 2);
+    }
+    // The last column needs no gap after it.
+    const size_t columns = std::max<size_t>(1, (width + 2) / cell);
+    const size_t rows = (cells.size() + columns - 1) / columns;
+    std::vector<std::string> lines(rows);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        std::string& line = lines[i % rows];
+        line.resize((i / rows) * cell, ' ');
+        line += cells[i];
+    }
+    return lines;
+}
+
+// The title within `width`: a long scenario path loses its beginning, not its file name.
+std::string fitTitle(const std::string& label, size_t width) {
+    const std::string head = "kestrane-sim play: ";
+    if (head.size() + label.size() <= width) return head + label;
+    const size_t room = width > head.size() + 3 ? width - head.size() - 3 : 0;
+    return head + "..." + label.substr(label.size() - std::min(room, label.size()));
+}
+
+// The panel beside the display and the rows below it are at least this wide.
+constexpr size_t kPanelWidth = 56;
+constexpr size_t kTransferRows = 3;
 constexpr int kMessageRows = 3;  // the hint and up to two of the last key's outcome
 
 class Player {
@@ -93,12 +199,14 @@ public:
 
 private:
     void handle(int key);
+    void command(Command command, int key);
     void save();
     void switchFocus();
     // The picture of the display on screen, as it was last drawn.
     const Painted& picture();
     void drawDisplay(int top, int left);
-    int drawSide(int top, int left);  // the rows it took
+    // The panel beside the display, one line each, within `width` columns.
+    std::vector<std::pair<std::string, int>> side(size_t width);
     sim::Display* current();
     std::string hint();
     void draw();
@@ -112,6 +220,7 @@ private:
     bool quit_ = false;
     size_t displayIndex_ = 0;
     std::string message_;  // what the last key did
+    TransferWatch transfer_;
 };
 
 sim::Display* Player::current() {
@@ -123,6 +232,9 @@ sim::Display* Player::current() {
 
 // What the pilot can do next on the display shown.
 std::string Player::hint() {
+    if (paused_)
+        return "Paused: no time passes, and the display's keys, F1, O and F3 are refused. P or space goes "
+               "on.";
     sim::Display* d = current();
     if (!d) return "No display. Q to quit.";
     const std::string keys = modeKeys(emulator_.simulation());
@@ -152,8 +264,8 @@ void Player::save() {
         message_ = "Not saved: " + (ec ? options_.outDir.string() + ": " + ec.message() : error);
     } else {
         written.push_back(path.string());
-        // As the simulator's quicksave: the flight goes on as it was.
-        message_ = "Saved " + path.string() + "; the flight goes on.";
+        // As the simulator's quicksave: nothing is loaded, the tanks keep their exact masses.
+        message_ = "Saved " + path.string() + "; the flight goes on as it was.";
     }
 }
 
@@ -186,72 +298,12 @@ const Painted& Player::picture() {
 }
 
 void Player::handle(int key) {
-    switch (key) {
-        case 'q':
-        case 'Q':
-        case 27:
-            quit_ = true;
-            return;
-        case '\t':
-        case KEY_BTAB:
-            displayIndex_ += key == '\t' ? 1 : emulator_.simulation().displays().size() - 1;
-            if (sim::Display* d = current())
-                message_ = (key == '\t' ? "Tab" : "Shift-Tab") + (": display " + d->name());
-            return;
-        case '>':
-        case '.':
-        case '<':
-        case ',': {
-            accel_ = key == '>' || key == '.' ? std::min(accel_ * 10.0, kMaxAccel)
-                                              : std::max(accel_ / 10.0, kMinAccel);
-            char text[64];
-            std::snprintf(text, sizeof text, "Key %c: time acceleration x%g", static_cast<char>(key), accel_);
-            message_ = text;
-            return;
-        }
-        case 'p':
-        case 'P':
-        case ' ':
-            paused_ = !paused_;
-            emulator_.paused = paused_;
-            message_ = paused_ ? "Paused: P or space goes on." : "Going on.";
-            return;
-        case 'w':
-        case 'W':
-        case KEY_F(2):
-            save();
-            return;
-        case KEY_F(1):
-            if (sim::Display* d = current())
-                message_ = "Mode select on " + d->name() + ": " +
-                           (paused_ ? std::string(Emulator::kPausedRefusal) : selectOutcome(*d));
-            return;
-        case 'o':
-        case 'O':
-            if (sim::Display* d = current()) {
-                if (paused_) {
-                    message_ = "Power on " + d->name() + ": " + Emulator::kPausedRefusal;
-                } else {
-                    const bool on = d->power();
-                    emulator_.redrawPending();
-                    message_ = "Power on " + d->name() + ": " +
-                               (!on               ? std::string("off")
-                                : d->instrument() ? "on, " + d->modeName()
-                                                  : "on, " + d->foreign() + " (not emulated)");
-                }
-            }
-            return;
-        case KEY_F(3):
-            if (paused_)
-                message_ = std::string("F3: ") + Emulator::kPausedRefusal;
-            else
-                switchFocus();
-            return;
-        case KEY_RESIZE:
-            return;
-        default:
-            break;
+    for (const Binding& b : bindings()) {
+        if (b.command != Command::Display && std::find(b.codes.begin(), b.codes.end(), key) != b.codes.end())
+            return command(b.command, key);
     }
+    // Every other character goes to the display, as the simulator hands on its keys: the
+    // instrument's, and a mode's key on the mode selection page.
     if (key < 0 || key > 0xff) return;
     const std::optional<uint32_t> code = keyForCharacter(static_cast<char>(key));
     sim::Display* d = current();
@@ -261,6 +313,66 @@ void Player::handle(int key) {
     char text[48];
     std::snprintf(text, sizeof text, "Key %c (scan code 0x%02X) on ", static_cast<char>(key), *code);
     message_ = text + d->name() + ": " + what;
+}
+
+void Player::command(Command command, int key) {
+    sim::Display* d = current();
+    switch (command) {
+        case Command::Display:
+            return;
+        case Command::Quit:
+            quit_ = true;
+            return;
+        case Command::NextDisplay:
+        case Command::PreviousDisplay:
+            displayIndex_ +=
+                command == Command::NextDisplay ? 1 : emulator_.simulation().displays().size() - 1;
+            if ((d = current()))
+                message_ =
+                    (command == Command::NextDisplay ? "Tab" : "Shift+Tab") + (": display " + d->name());
+            return;
+        case Command::Slower:
+        case Command::Faster: {
+            accel_ = command == Command::Faster ? std::min(accel_ * 10.0, kMaxAccel)
+                                                : std::max(accel_ / 10.0, kMinAccel);
+            char text[64];
+            std::snprintf(text, sizeof text, "Key %c: time acceleration x%g", static_cast<char>(key), accel_);
+            message_ = text;
+            return;
+        }
+        case Command::Pause:
+            paused_ = !paused_;
+            emulator_.paused = paused_;
+            message_ = paused_ ? "Paused." : "Going on.";
+            return;
+        case Command::Save:
+            save();
+            return;
+        case Command::ModeSelect:
+            if (d)
+                message_ = "Mode select on " + d->name() + ": " +
+                           (paused_ ? std::string(Emulator::kPausedRefusal) : selectOutcome(*d));
+            return;
+        case Command::Power:
+            if (!d) return;
+            if (paused_) {
+                message_ = "Power on " + d->name() + ": " + Emulator::kPausedRefusal;
+            } else {
+                const bool on = d->power();
+                emulator_.redrawPending();
+                message_ = "Power on " + d->name() + ": " +
+                           (!on               ? std::string("off")
+                            : d->instrument() ? "on, " + d->modeName()
+                                              : "on, " + d->foreign() + " (not emulated)");
+            }
+            return;
+        case Command::Focus:
+            if (paused_)
+                message_ = std::string("F3: ") + Emulator::kPausedRefusal;
+            else
+                switchFocus();
+            return;
+    }
 }
 
 void Player::drawDisplay(int top, int left) {
@@ -307,46 +419,51 @@ void Player::drawDisplay(int top, int left) {
     }
 }
 
-int Player::drawSide(int top, int left) {
+std::vector<std::pair<std::string, int>> Player::side(size_t width) {
     sim::Simulation& s = emulator_.simulation();
+    std::vector<std::pair<std::string, int>> lines;
     char text[256];
-    int y = top;
-    const auto line = [&](const std::string& t, int attributes = 0) {
-        if (attributes) attron(attributes);
-        put(y++, left, t);
-        if (attributes) attroff(attributes);
-    };
-    line("kestrane-sim play: " + options_.scenarioLabel, A_BOLD);
-    std::snprintf(text, sizeof text, "Time %.2f s   acceleration x%g%s", s.simTime, accel_,
-                  paused_ ? "   PAUSED: keys and buttons do not reach the displays" : "");
-    line(text);
+    lines.emplace_back(fitTitle(options_.scenarioLabel, width), A_BOLD);
+    std::snprintf(text, sizeof text, "Time %.2f s   acceleration x%g", s.simTime, accel_);
+    lines.emplace_back(text, 0);
+    if (paused_) lines.back().first += "   PAUSED";
     const std::vector<sim::Display*> displays = s.displays();
     if (sim::Display* d = current()) {
         std::snprintf(text, sizeof text, " (%zu of %zu) on ", displayIndex_ + 1, displays.size());
-        line("Display " + d->name() + text + d->vessel().name);
+        lines.emplace_back("Display " + d->name() + text + sim::printable(d->vessel().name), 0);
     } else {
-        line("No display");
+        lines.emplace_back("No display", 0);
     }
-    ++y;
-    line("Tanks", A_BOLD);
+    // Always the same rows, so that a transfer starting or stopping does not move the panel.
+    std::vector<std::string> transfer = transfer_.status(accel_);
+    transfer.resize(kTransferRows);
+    for (size_t i = 0; i < transfer.size(); ++i) {
+        if (transfer[i].empty()) {
+            lines.emplace_back("", 0);
+            continue;
+        }
+        // Each line whole, or cut with a mark where names are long.
+        lines.emplace_back(wrapWords((i == 0 ? "Transfer: " : "  ") + transfer[i], width, 1).front(), 0);
+    }
+    lines.emplace_back("", 0);
+    lines.emplace_back("Tanks", A_BOLD);
     for (sim::VesselRecord* v : s.vessels()) {
         for (size_t i = 0; i < v->tanks.size(); ++i) {
-            std::snprintf(text, sizeof text, " %2zu %11.3f of %9.1f kg", i + 1, v->tanks[i].mass,
-                          v->tanks[i].capacity);
-            char name[16];
-            std::snprintf(name, sizeof name, "  %-12.12s", v->name.c_str());
-            line(name + std::string(text));
+            std::snprintf(text, sizeof text, "  %-12.12s %2zu %11.3f of %9.1f kg",
+                          sim::printable(v->name).c_str(), i + 1, v->tanks[i].mass, v->tanks[i].capacity);
+            lines.emplace_back(text, 0);
         }
     }
     std::snprintf(text, sizeof text, "  total %27.3f kg", s.totalPropellant());
-    line(text);
-    ++y;
-    line("Keys", A_BOLD);
-    for (const char* keys : kKeyLines) line(keys);
-    return y - top;
+    lines.emplace_back(text, 0);
+    lines.emplace_back("", 0);
+    lines.emplace_back("Keys (other letters go to the display)", A_BOLD);
+    for (std::string& k : keyPanel(width)) lines.emplace_back(std::move(k), 0);
+    return lines;
 }
 
-// Text at (y, x), cut at the screen's edges instead of wrapping onto the next row.
+// Text at (y, x), cut at the screen's right edge with a '>' in the last column rather than
+// wrapped onto the next row.
 void put(int y, int x, const std::string& text) {
     if (y < 0 || y >= std::min(LINES, rowLimit) || x >= COLS || text.empty()) return;
     size_t from = 0;
@@ -355,24 +472,9 @@ void put(int y, int x, const std::string& text) {
         x = 0;
         if (from >= text.size()) return;
     }
-    mvaddnstr(y, x, text.c_str() + from, std::min(static_cast<int>(text.size() - from), COLS - x));
-}
-
-// Words of `text` over rows from `y`, at most `rows` of them, each at most `width` wide.
-int putWrapped(int y, int x, int width, const std::string& text, int rows) {
-    int used = 0;
-    std::string rest = text;
-    while (!rest.empty() && used < rows) {
-        size_t cut = rest.size();
-        if (static_cast<int>(cut) > width) {
-            const size_t space = rest.rfind(' ', static_cast<size_t>(width));
-            cut = space != std::string::npos && space > 0 ? space : static_cast<size_t>(width);
-        }
-        put(y + used++, x, rest.substr(0, cut));
-        rest.erase(0, cut);
-        if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
-    }
-    return used;
+    const int length = static_cast<int>(text.size() - from);
+    mvaddnstr(y, x, text.c_str() + from, std::min(length, COLS - x));
+    if (length > COLS - x) mvaddch(y, COLS - 1, '>');
 }
 
 void Player::draw() {
@@ -382,38 +484,47 @@ void Player::draw() {
     const int columns = picture().surface ? picture().surface->cells().columns() : grid::kColumns;
     const int rows = picture().surface ? picture().surface->cells().rows() : grid::kRows;
     const int sideLeft = left + columns + 4 + static_cast<int>(labelWidth) + 2;
-    int tanks = 0;
-    for (sim::VesselRecord* v : emulator_.simulation().vessels()) tanks += static_cast<int>(v->tanks.size());
-    const int sideRows = 8 + tanks + static_cast<int>(std::size(kKeyLines));
-    const int neededColumns = sideLeft + kPanelWidth;
+    // The panel takes the width the terminal has beside the display.
+    const size_t sideWidth = std::max(kPanelWidth, static_cast<size_t>(std::max(COLS - sideLeft, 0)));
+    const std::vector<std::pair<std::string, int>> sideLines = side(sideWidth);
+    const int sideRows = static_cast<int>(sideLines.size());
+    const int neededColumns = sideLeft + static_cast<int>(kPanelWidth);
     const int neededRows = std::max(rows + 2, sideRows) + kMessageRows;
     int top = 0;
+    const size_t width = static_cast<size_t>(std::max(COLS, 1));
     if (COLS < neededColumns || LINES < neededRows) {
         // Say what is cut rather than leave rows or columns out unnoticed.
         char notice[160];
         std::snprintf(
             notice, sizeof notice,
             "Terminal %d x %d, too small (needs %d x %d): showing what fits of the display and panel.", COLS,
-            LINES, neededColumns, neededRows + 1);
+            LINES, neededColumns, neededRows);
+        rowLimit = LINES;
         attron(A_REVERSE);
-        top = putWrapped(0, 0, std::max(COLS, 1), notice, 2);
+        for (const std::string& line : wrapWords(notice, width, 2)) put(top++, 0, line);
         attroff(A_REVERSE);
     }
     // The hint and the outcome come first when rows are short: they say what to do next.
     const int messageTop = std::min(top + std::max(rows + 2, sideRows), std::max(LINES - kMessageRows, top));
-    attron(A_BOLD);
     rowLimit = LINES;
-    putWrapped(messageTop, 0, std::max(COLS, 1), hint(), 1);
+    attron(A_BOLD);
+    int y = messageTop;
+    for (const std::string& line : wrapWords(hint(), width, 1)) put(y++, 0, line);
     attroff(A_BOLD);
-    putWrapped(messageTop + 1, 0, std::max(COLS, 1), message_, kMessageRows - 1);
+    for (const std::string& line : wrapWords(message_, width, kMessageRows - 1)) put(y++, 0, line);
     rowLimit = messageTop;
     drawDisplay(top, left);
-    drawSide(top, sideLeft);
+    y = top;
+    for (const auto& [line, attributes] : sideLines) {
+        if (attributes) attron(attributes);
+        put(y++, sideLeft, line);
+        if (attributes) attroff(attributes);
+    }
     rowLimit = LINES;
 }
 
 int Player::run() {
-    Screen screen;
+    Screen screen(options_.colour);
     screen_ = &screen;
     emulator_.refreshInterval = options_.refresh;
     // Every display keeps the picture of its last drawing, which the screen shows.
@@ -431,6 +542,7 @@ int Player::run() {
             ledger.beforeStep();
             emulator_.simulation().step(real * accel_);
             ledger.afterStep();
+            transfer_.afterStep(ledger, real * accel_);
             if (!ledger.pumpStop().empty()) {
                 char at[32];
                 std::snprintf(at, sizeof at, "%.2f s", emulator_.simulation().simTime);
@@ -453,6 +565,63 @@ int Player::run() {
 }
 
 }  // namespace
+
+const std::vector<PlayKey>& playKeys() {
+    static const std::vector<PlayKey> keys = [] {
+        std::vector<PlayKey> out;
+        for (const Binding& b : bindings()) out.push_back(b.key);
+        return out;
+    }();
+    return keys;
+}
+
+std::string playKeysHelp(size_t width) {
+    std::string out;
+    for (const std::string& line :
+         wrapWords("Keys (the display's keys go to the display as the simulator delivers them, and so does "
+                   "every other letter, digit or sign, such as F on the mode selection page):",
+                   width, static_cast<size_t>(-1)))
+        out += line + "\n";
+    size_t names = 0;
+    for (const PlayKey& k : playKeys()) names = std::max(names, joinedNames(k).size());
+    const size_t indent = names + 4;
+    for (const PlayKey& k : playKeys()) {
+        const std::string first = "  " + joinedNames(k);
+        const std::vector<std::string> lines =
+            wrapWords(k.does, width > indent + 20 ? width - indent : 20, static_cast<size_t>(-1));
+        for (size_t i = 0; i < lines.size(); ++i)
+            out += (i == 0 ? first + std::string(indent - first.size(), ' ') : std::string(indent, ' ')) +
+                   lines[i] + "\n";
+    }
+    return out;
+}
+
+std::vector<std::string> wrapWords(const std::string& text, size_t width, size_t rows) {
+    std::vector<std::string> lines;
+    if (width == 0 || rows == 0) return lines;
+    std::string_view rest = text;
+    while (!rest.empty() && lines.size() < rows) {
+        size_t cut = rest.size();
+        if (cut > width) {
+            const size_t space = rest.rfind(' ', width);
+            cut = space != std::string_view::npos && space > 0 ? space : width;
+        }
+        lines.emplace_back(rest.substr(0, cut));
+        rest.remove_prefix(cut);
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    }
+    if (!rest.empty() && !lines.empty()) {
+        // Cut with a mark: the last line ends in "..." where its last words no longer fit.
+        std::string& last = lines.back();
+        const size_t room = width > 3 ? width - 3 : 0;
+        if (last.size() > room) {
+            const size_t space = last.rfind(' ', room);
+            last.resize(space != std::string::npos && space > 0 ? space : room);
+        }
+        last += std::string(std::min<size_t>(width, 3), '.');
+    }
+    return lines;
+}
 
 int play(const std::string& modulePath, const sim::ScenarioDescription& scenario, const PlayOptions& options,
          std::string& error) {

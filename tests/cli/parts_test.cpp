@@ -10,7 +10,9 @@
 #include "sim/cli/emulator.h"
 #include "sim/cli/keys.h"
 #include "sim/cli/ledger.h"
+#include "sim/cli/play.h"
 #include "sim/cli/script.h"
+#include "sim/cli/transfer_watch.h"
 #include "sim/world/display.h"
 #include "sim/world/simulation.h"
 
@@ -143,6 +145,65 @@ TEST_F(LedgerTest, RemovedVesselsAndLoadedScenariosAreAccountedForSeparately) {
     EXPECT_DOUBLE_EQ(c.loaded, -110.0 + 5.0);
     EXPECT_DOUBLE_EQ(c.vented, 5.0);
     EXPECT_TRUE(ledger.accounts().back().fromLoad);
+}
+
+// What play's panel says of the running transfer comes from the masses the ledger booked.
+TEST_F(LedgerTest, TheRunningTransferShowsItsRateWhatItMovedAndWhenItsFirstTankReachesItsLimit) {
+    ledger.begin(sim);
+    cli::TransferWatch watch;
+    const auto booked = [&](double dt, auto change) {
+        step(change);
+        watch.afterStep(ledger, dt);
+    };
+    const auto load = [&] {
+        depot.tanks[0].mass -= 0.1;
+        ship.tanks[0].mass += 0.1;
+    };
+    for (int i = 0; i < 10; ++i) booked(0.01, load);
+    // 10 kg/s: the ship's tank, 301 of 1000 kg, is full long before the depot's 3999 kg run dry.
+    EXPECT_NEAR(watch.rate(), 10.0, 1e-9);
+    EXPECT_NEAR(watch.moved(), 1.0, 1e-9);
+    EXPECT_NEAR(watch.timeLeft(), 69.9, 1e-9);
+    EXPECT_EQ(watch.status(10.0),
+              (std::vector<std::string>{"10 kg/s, Depot tank 1 => Ship tank 1", "1.000 kg moved so far",
+                                        "Ship tank 1 is full in 1 min 09 s (6.9 s at x10)"}));
+    // A step too small for the depot's double to show is the same transfer.
+    booked(1e-14, [&] { ship.tanks[0].mass += 1e-13; });
+    EXPECT_NEAR(watch.moved(), 1.0, 1e-9);
+    EXPECT_TRUE(watch.status(1.0).front().ends_with(" kg/s, Depot tank 1 => Ship tank 1"))
+        << watch.status(1.0).front();
+
+    // The other way round is another transfer, and the giving tank can be the first to its limit.
+    booked(1.0, [&] {
+        ship.tanks[1].mass -= 40.0;
+        depot.tanks[0].mass += 40.0;
+    });
+    EXPECT_NEAR(watch.moved(), 40.0, 1e-9);
+    EXPECT_EQ(watch.status(1.0),
+              (std::vector<std::string>{"40 kg/s, Ship tank 2 => Depot tank 1", "40.000 kg moved so far",
+                                        "Ship tank 2 runs dry in 1.5 s"}));
+    booked(0.5, [&] { ship.tanks[1].mass -= 10.0; });
+    EXPECT_EQ(watch.status(1.0),
+              (std::vector<std::string>{"20 kg/s vented from Ship tank 2", "10.000 kg vented so far",
+                                        "Ship tank 2 runs dry in 2.5 s"}));
+    booked(0.5, [] {});
+    EXPECT_FALSE(watch.running());
+    EXPECT_EQ(watch.status(1.0), std::vector<std::string>{"none running"});
+
+    EXPECT_EQ(cli::duration(41.94), "41.9 s");
+    EXPECT_EQ(cli::duration(725.0), "12 min 05 s");
+    EXPECT_EQ(cli::duration(12000.0), "3 h 20 min");
+}
+
+// play's lines break between words; a word longer than the line is cut, and what does not fit
+// ends in a mark.
+TEST(Play, LinesWrapAtWordsAndWhatDoesNotFitEndsInAMark) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(cli::wrapWords("pump mode  rate", 9, 3), (Lines{"pump mode", "rate"}));
+    EXPECT_EQ(cli::wrapWords("the pump switched itself off", 10, 2), (Lines{"the pump", "switche..."}));
+    EXPECT_EQ(cli::wrapWords("the pump switched", 10, 2), (Lines{"the pump", "switched"}));
+    EXPECT_EQ(cli::wrapWords("kestrane-out/saves", 8, 3), (Lines{"kestrane", "-out/sav", "es"}));
+    EXPECT_EQ(cli::wrapWords("a b c d", 3, 1), (Lines{"..."}));
 }
 
 TEST(Script, LinesBecomeTimedActionsWithTheirArguments) {

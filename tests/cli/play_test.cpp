@@ -1,6 +1,8 @@
 // kestrane-sim play in a real pseudo-terminal: a tmux session of its own (private server socket)
 // gets the key presses, and its screen is read back.
 #include <chrono>
+#include <functional>
+#include <regex>
 #include <thread>
 
 #include "tests/cli/cli_support.h"
@@ -71,14 +73,18 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     tmux({"send-keys", "-t", "play", "+"});
     ASSERT_TRUE(waitFor("Pump Rate: Low")) << screen();
 
-    // The emulator's own keys say what they did on the same line.
+    // The emulator's own keys, each name the help gives, say what they did on the same line.
     for (const auto& [key, says] :
          std::vector<std::pair<std::string, std::string>>{{">", "Key >: time acceleration x10"},
                                                           {"<", "Key <: time acceleration x1"},
-                                                          {"p", "Paused: P or space goes on."},
+                                                          {".", "Key .: time acceleration x10"},
+                                                          {",", "Key ,: time acceleration x1"},
+                                                          {"p", "Paused."},
                                                           {"p", "Going on."},
+                                                          {"Space", "Paused."},
+                                                          {"Space", "Going on."},
                                                           {"Tab", "Tab: display Right"},
-                                                          {"BTab", "Shift-Tab: display Left"}}) {
+                                                          {"BTab", "Shift+Tab: display Left"}}) {
         tmux({"send-keys", "-t", "play", key});
         EXPECT_TRUE(waitFor(says)) << key << "\n" << screen();
     }
@@ -91,7 +97,11 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
         return at == std::string::npos ? std::string() : text.substr(at, text.find(" s ", at) - at);
     };
     tmux({"send-keys", "-t", "play", "p"});
-    ASSERT_TRUE(waitFor("PAUSED: keys and buttons do not reach the displays")) << screen();
+    ASSERT_TRUE(waitFor("acceleration x1   PAUSED")) << screen();
+    EXPECT_TRUE(contains(
+        screen(),
+        "Paused: no time passes, and the display's keys, F1, O and F3 are refused. P or space goes on."))
+        << screen();
     const std::string pausedAt = timeShown();
     ASSERT_FALSE(pausedAt.empty()) << screen();
     for (const char* key : {"m", "F1", "o"}) tmux({"send-keys", "-t", "play", key});
@@ -107,17 +117,19 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_NE(timeShown(), pausedAt);
 
-    // Save: the file is written and the flight goes on with the same configuration.
+    // Save: the file is written and the flight goes on as it was, nothing loaded.
     tmux({"send-keys", "-t", "play", "w"});
-    ASSERT_TRUE(waitFor("the flight goes on")) << screen();
+    ASSERT_TRUE(waitFor("Saved saves/docked-depot-saved.scn; the flight goes on as it was.")) << screen();
     EXPECT_TRUE(contains(screen(), "Pump Rate: Low"));
+    tmux({"send-keys", "-t", "play", "F2"});
+    ASSERT_TRUE(waitFor("Saved saves/docked-depot-saved-2.scn; the flight goes on as it was.")) << screen();
     const std::string saved = readFile(work / "saves/docked-depot-saved.scn");
     // The scenario's description stays, as a run's save keeps it, with a line on the save.
     EXPECT_TRUE(contains(saved, "BEGIN_DESC\nA tanker, a scramjet delta-glider (DG-S) with three tanks"))
         << saved;
     EXPECT_TRUE(contains(saved, "Saved by kestrane-sim play at ")) << saved;
 
-    tmux({"send-keys", "-t", "play", "q"});
+    tmux({"send-keys", "-t", "play", "Escape"});
     for (int i = 0; i < 200 && !fs::exists(rc); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(fs::exists(rc)) << screen();
@@ -166,8 +178,8 @@ TEST_F(PlayTest, TheModeIsChosenWithTheModeSelectKeyAndTheHintFollowsTheDisplay)
 
 TEST_F(PlayTest, ATerminalTooSmallSaysSoAndKeepsTheHintInView) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
-    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "'", 80, 20);
-    ASSERT_TRUE(waitFor("Terminal 80 x 20, too small (needs 109 x 31): showing what fits")) << screen();
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --color never", 80, 20);
+    ASSERT_TRUE(waitFor("Terminal 80 x 20, too small (needs 109 x 30): showing what fits")) << screen();
     EXPECT_TRUE(contains(screen(), "showing what fits")) << screen();
     EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (DG-S)")) << screen();
     // The last rows are the hint and what the last key did, not the display's lower half.
@@ -181,6 +193,84 @@ TEST_F(PlayTest, ATerminalTooSmallSaysSoAndKeepsTheHintInView) {
     tmux({"resize-window", "-t", "play", "-x", "120", "-y", "40"});
     ASSERT_TRUE(waitFor("Q to quit.")) << screen();
     EXPECT_FALSE(contains(screen(), "too small")) << screen();
+    // Without colours a gauge reads as the text output's: '#' filled, '.' empty.
+    EXPECT_TRUE(contains(screen(), "####......")) << screen();
+    quit();
+}
+
+// From the smallest terminal the README names up, what the screen says stays whole: the title,
+// the pause, the running transfer, and a long outcome wrapped between words.
+TEST_F(PlayTest, EachTerminalSizeKeepsTheLinesWholeAndTheTransferShowsWhatTheTanksDo) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --accel 10", 109, 30);
+    ASSERT_TRUE(waitFor("Transfer: none running")) << screen();
+    // Load at Medium: the depot's 1000 kg into the tanker's tank 1, 250 of 2500 kg.
+    for (const char* key : {"m", "+", "+"}) tmux({"send-keys", "-t", "play", key});
+    ASSERT_TRUE(waitFor("Transfer: 10 kg/s, Depot tank 1 => Tanker tank 1")) << screen();
+    tmux({"send-keys", "-t", "play", "p"});
+    ASSERT_TRUE(waitFor("PAUSED")) << screen();
+    // What moved and what is left agree with the depot's mass in the tank list.
+    const std::string text = screen();
+    std::smatch moved, left, depot;
+    ASSERT_TRUE(std::regex_search(text, moved, std::regex("  ([0-9.]+) kg moved so far"))) << text;
+    ASSERT_TRUE(std::regex_search(text, left, std::regex("Depot tank 1 runs dry in ([0-9]+) min ([0-9]+) s")))
+        << text;
+    ASSERT_TRUE(std::regex_search(text, depot, std::regex("Depot +1 +([0-9.]+) of"))) << text;
+    const double inDepot = std::stod(depot[1]);
+    EXPECT_NEAR(std::stod(moved[1]), 1000.0 - inDepot, 0.002) << text;
+    EXPECT_NEAR(60 * std::stod(left[1]) + std::stod(left[2]), inDepot / 10.0, 1.0) << text;
+    EXPECT_TRUE(contains(text, "s at x10)")) << text;
+
+    const std::vector<std::pair<int, int>> sizes{{109, 30}, {120, 40}, {140, 40}, {200, 50}};
+    // Each size in turn, until the screen drawn for it passes `check` (which names what is
+    // wrong) or three seconds have passed: a redraw follows the resize within a frame or two.
+    const auto atEachSize = [&](const std::function<std::string(const std::string&)>& check) {
+        for (const auto& [columns, rows] : sizes) {
+            tmux({"resize-window", "-t", "play", "-x", std::to_string(columns), "-y", std::to_string(rows)});
+            std::string at, wrong;
+            for (int i = 0; i < 150; ++i) {
+                at = screen();
+                if ((wrong = check(at)).empty()) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            EXPECT_EQ(wrong, "") << columns << " x " << rows << "\n" << at;
+        }
+    };
+    atEachSize([](const std::string& at) -> std::string {
+        if (contains(at, "too small")) return "too small";
+        bool title = false;
+        for (const std::string& row : lines(at))
+            title = title || (contains(row, "kestrane-sim play: ") && row.ends_with("docked-depot.scn"));
+        if (!title) return "no whole title";
+        if (!contains(at, "acceleration x10   PAUSED")) return "no PAUSED";
+        if (!contains(
+                at,
+                "\nPaused: no time passes, and the display's keys, F1, O and F3 are refused. P or space "
+                "goes on.\n"))
+            return "no whole hint";
+        if (!contains(at, "Depot tank 1 runs dry in ")) return "no time left";
+        return "";
+    });
+
+    // The focus switch says the most: its rows are the words of the outcome, wrapped between them.
+    tmux({"send-keys", "-t", "play", "p"});
+    tmux({"send-keys", "-t", "play", "F3"});
+    ASSERT_TRUE(waitFor("F3: focus Depot")) << screen();
+    atEachSize([](const std::string& at) -> std::string {
+        const std::vector<std::string> shown = lines(at);
+        std::string joined;
+        for (size_t i = 0; i < shown.size(); ++i) {
+            if (!shown[i].starts_with("F3: focus")) continue;
+            for (size_t j = i; j < shown.size() && !shown[j].empty(); ++j)
+                joined += (j > i ? " " : "") + shown[j];
+            break;
+        }
+        return joined ==
+                       "F3: focus Depot; the displays of Tanker opened again for it (Left: Fuel Management, "
+                       "Right: off); the running transfer stopped (the module resets it for another vessel)."
+                   ? ""
+                   : "the outcome reads: " + joined;
+    });
     quit();
 }
 
