@@ -437,14 +437,8 @@ std::vector<std::pair<std::string, int>> Player::side(size_t width) {
     // Always the same rows, so that a transfer starting or stopping does not move the panel.
     std::vector<std::string> transfer = transfer_.status(accel_);
     transfer.resize(kTransferRows);
-    for (size_t i = 0; i < transfer.size(); ++i) {
-        if (transfer[i].empty()) {
-            lines.emplace_back("", 0);
-            continue;
-        }
-        // Each line whole, or cut with a mark where names are long.
-        lines.emplace_back(wrapWords((i == 0 ? "Transfer: " : "  ") + transfer[i], width, 1).front(), 0);
-    }
+    for (size_t i = 0; i < transfer.size(); ++i)
+        lines.emplace_back(transfer[i].empty() ? "" : (i == 0 ? "Transfer: " : "  ") + transfer[i], 0);
     lines.emplace_back("", 0);
     lines.emplace_back("Tanks", A_BOLD);
     for (sim::VesselRecord* v : s.vessels()) {
@@ -459,6 +453,10 @@ std::vector<std::pair<std::string, int>> Player::side(size_t width) {
     lines.emplace_back("", 0);
     lines.emplace_back("Keys (other letters go to the display)", A_BOLD);
     for (std::string& k : keyPanel(width)) lines.emplace_back(std::move(k), 0);
+    // Long names end in a mark within the panel rather than at the terminal's edge.
+    for (auto& [line, attributes] : lines) {
+        if (line.size() > width) line = wrapWords(line, width, 1).front();
+    }
     return lines;
 }
 
@@ -578,8 +576,9 @@ const std::vector<PlayKey>& playKeys() {
 std::string playKeysHelp(size_t width) {
     std::string out;
     for (const std::string& line :
-         wrapWords("Keys (the display's keys go to the display as the simulator delivers them, and so does "
-                   "every other letter, digit or sign, such as F on the mode selection page):",
+         wrapWords("Keys (the display's keys go to the display as the simulator delivers them, and so do the "
+                   "other letters, digits and signs of the keyboard's main block, such as F on the mode "
+                   "selection page):",
                    width, static_cast<size_t>(-1)))
         out += line + "\n";
     size_t names = 0;
@@ -603,7 +602,8 @@ std::vector<std::string> wrapWords(const std::string& text, size_t width, size_t
     while (!rest.empty() && lines.size() < rows) {
         size_t cut = rest.size();
         if (cut > width) {
-            const size_t space = rest.rfind(' ', width);
+            // The last row takes what fits; the mark below decides where it ends.
+            const size_t space = lines.size() + 1 < rows ? rest.rfind(' ', width) : std::string_view::npos;
             cut = space != std::string_view::npos && space > 0 ? space : width;
         }
         lines.emplace_back(rest.substr(0, cut));
@@ -611,12 +611,13 @@ std::vector<std::string> wrapWords(const std::string& text, size_t width, size_t
         while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
     }
     if (!rest.empty() && !lines.empty()) {
-        // Cut with a mark: the last line ends in "..." where its last words no longer fit.
+        // Cut with a mark: the last line ends in "..." after its last whole word, or within a
+        // long word (a vessel's name) where that keeps more of the line.
         std::string& last = lines.back();
         const size_t room = width > 3 ? width - 3 : 0;
         if (last.size() > room) {
             const size_t space = last.rfind(' ', room);
-            last.resize(space != std::string::npos && space > 0 ? space : room);
+            last.resize(space != std::string::npos && space > room / 2 ? space : room);
         }
         last += std::string(std::min<size_t>(width, 3), '.');
     }

@@ -38,7 +38,8 @@ int play(const std::string& modulePath, const sim::ScenarioDescription& scenario
          std::string& error);
 
 // Words of `text` in lines of at most `width` columns, at most `rows` of them: a word longer
-// than a line is cut, and text that does not fit ends the last line in "...".
+// than a line is cut, and text that does not fit ends the last line in "..." (within a word
+// when the last space comes early in the line).
 std::vector<std::string> wrapWords(const std::string& text, size_t width, size_t rows);
 
 }  // namespace cli

@@ -204,6 +204,9 @@ TEST(Play, LinesWrapAtWordsAndWhatDoesNotFitEndsInAMark) {
     EXPECT_EQ(cli::wrapWords("the pump switched", 10, 2), (Lines{"the pump", "switched"}));
     EXPECT_EQ(cli::wrapWords("kestrane-out/saves", 8, 3), (Lines{"kestrane", "-out/sav", "es"}));
     EXPECT_EQ(cli::wrapWords("a b c d", 3, 1), (Lines{"..."}));
+    // A long name keeps what fits of it rather than vanish behind the mark.
+    EXPECT_EQ(cli::wrapWords("10 kg/s, Depot-of-the-inner-belt tank 1", 24, 1),
+              (Lines{"10 kg/s, Depot-of-the..."}));
 }
 
 TEST(Script, LinesBecomeTimedActionsWithTheirArguments) {
