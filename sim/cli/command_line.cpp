@@ -107,7 +107,10 @@ std::optional<int> CommandLine::parse(int argc, char** argv) {
             return failWith("unknown command '" + rest.front() +
                             "': the commands are run and play, and without one the demo runs (see "
                             "kestrane-sim --help)");
-        return failWith(std::string(e.what()) + " (see kestrane-sim --help)");
+        // The help of the command given lists its options; the program's lists the commands.
+        const std::vector<CLI::App*> given = app.get_subcommands();
+        return failWith(std::string(e.what()) + " (see kestrane-sim " +
+                        (given.empty() ? std::string() : given.front()->get_name() + " ") + "--help)");
     }
     return std::nullopt;
 }

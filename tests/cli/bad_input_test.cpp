@@ -136,7 +136,7 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         // Nor is a new --out folder made for the pictures when a later file's folder cannot be.
         {"failed run in a new --out folder", {"--out", "new/deeper", "run", depot}, "0 show\n1 save " + underAFile + "\n", 1,
          {"a-file", "cannot create the folder"}},
-        {"play's acceleration below its range", {"play", depot, "--accel", "0.095"}, "", 2, {"--accel: 0.095 is not a time acceleration from 0.1 to 10000"}},
+        {"play's acceleration below its range", {"play", depot, "--accel", "0.095"}, "", 2, {"--accel: 0.095 is not a time acceleration from 0.1 to 10000", "(see kestrane-sim play --help)"}},
         {"key code out of range", {"run", depot}, "1 key 0xFFFFFFFFFFFF\n", 1, {"bad.script:1:", "key code '0xFFFFFFFFFFFF' is out of range 0x0 to 0xFFFFFFFF"}},
         {"key code not in hex", {"run", depot}, "1 key 0x2G\n", 1, {"bad.script:1:", "key code '0x2G' is not a hex number, such as 0x21"}},
         {"button index out of range", {"run", depot}, "1 button 99999999999\n", 1, {"bad.script:1:", "'99999999999' is out of range -1000000 to 1000000"}},
