@@ -552,6 +552,12 @@ int Player::run() {
         // The end of the frame: the displays are drawn as the simulator draws them (none while
         // paused).
         emulator_.refresh(realTime);
+        // A stop that only the page shows: nothing was moved, so the ledger saw none.
+        for (const std::string& stop : emulator_.takePumpStops()) {
+            char at[32];
+            std::snprintf(at, sizeof at, "%.2f s", emulator_.simulation().simTime);
+            message_ = std::string("At ") + at + " the pump switched itself off: " + stop + ".";
+        }
         erase();
         draw();
         refresh();

@@ -274,6 +274,19 @@ TEST_F(PlayTest, EachTerminalSizeKeepsTheLinesWholeAndTheTransferShowsWhatTheTan
     quit();
 }
 
+TEST_F(PlayTest, AStopOnlyThePageShowsIsSaidAsTheLogSaysIt) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "'", 120, 40);
+    ASSERT_TRUE(waitFor("Pump Mode: Cross-Feed")) << screen();
+    // Unload from the tanker's empty tank 3: the pump starts and stops with nothing moved.
+    for (const char* key : {"m", "m", "t", "t", "+"}) tmux({"send-keys", "-t", "play", key});
+    ASSERT_TRUE(
+        waitFor("the pump switched itself off: Tanker tank 3 is empty; nothing was moved since the "
+                "rate was set to Low"))
+        << screen();
+    quit();
+}
+
 TEST_F(PlayTest, ALongRunShowsItsProgressOnATerminal) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
     start("'" + kSim + "' run '" + scenario("docked-depot.scn") + "' --time 1e6 --no-pictures --out o");
