@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 
 #include "sim/formats/text.h"
 
@@ -75,10 +74,13 @@ std::vector<std::string> TransferWatch::status(double accel) const {
     what += vent_ ? " vented from " + tankName(last_[*giver_]) : ", " + tankName(last_[*giver_]);
     if (receiver_) what += " => " + tankName(last_[*receiver_]);
     std::snprintf(text, sizeof text, "%.3f kg %s so far", moved_, vent_ ? "vented" : "moved");
+    const std::string moved = text;
     std::string until = limit_ + " in " + duration(timeLeft_);
-    if (accel != 1.0)
-        until += " (" + duration(timeLeft_ / accel) + " at x" + (std::ostringstream() << accel).str() + ")";
-    return {what, text, until};
+    if (accel != 1.0) {
+        std::snprintf(text, sizeof text, " at x%g)", accel);
+        until += " (" + duration(timeLeft_ / accel) + text;
+    }
+    return {what, moved, until};
 }
 
 std::string duration(double seconds) {

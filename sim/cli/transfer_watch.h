@@ -19,9 +19,8 @@ public:
     double rate() const { return rate_; }    // kg/s over the last step
     double moved() const { return moved_; }  // kg since this transfer began
     // Simulated seconds until the giving tank runs dry or the receiving one is full, whichever
-    // comes first at the last step's rate, and which of the two it is.
+    // comes first at the last step's rate.
     double timeLeft() const { return timeLeft_; }
-    const std::string& limit() const { return limit_; }
 
     // For the pilot, a line each: "10 kg/s, Depot tank 1 => Tanker tank 3", "123.456 kg moved
     // so far", "Tanker tank 3 is full in 41.9 s" (with the time in real seconds too when `accel`
