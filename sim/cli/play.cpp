@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "display/cell_grid.h"
@@ -78,6 +80,11 @@ enum class Command {
     ModeSelect,
     Power,
     Focus,
+    View,
+    OpenExternal,
+    Resize,
+    Pin,
+    CloseExternal,
     NextDisplay,
     PreviousDisplay,
     Slower,
@@ -123,6 +130,32 @@ const std::vector<Binding>& bindings() {
           "F3  next vessel",
           "the focus on the next vessel: every display of the old focus vessel is closed and opened again, "
           "in the same mode, for the new one (which stops a running transfer)"}},
+        {Command::View,
+         {KEY_F(8)},
+         {{"F8"},
+          "F8  cockpit view",
+          "the next cockpit view (as the simulator's F8): every cockpit display closes and opens again in "
+          "its "
+          "mode at the view's size, which the scenario's VIEW lines give"}},
+        {Command::OpenExternal,
+         {'e', 'E'},
+         {{"E"},
+          "E  external display",
+          "a new external display (a window of its own, as the simulator's plug-in opens one), 300 x 300 in "
+          "Fuel Management on the focus vessel, shown at once; not saved"}},
+        {Command::Resize,
+         {'r', 'R'},
+         {{"R"},
+          "R  resize",
+          "the display shown at the next size (232, 300, 369, 512 square, 500 x 400), as a window resized: "
+          "its "
+          "mode closes and opens again at that size"}},
+        {Command::Pin,
+         {'k', 'K'},
+         {{"K"},
+          "K  pin",
+          "pin the external display shown to its vessel (it stays there when the focus moves), or unpin it"}},
+        {Command::CloseExternal, {'x', 'X'}, {{"X"}, "X  close window", "close the external display shown"}},
         {Command::NextDisplay, {'\t'}, {{"Tab"}, "Tab  displays", "next display"}},
         {Command::PreviousDisplay, {KEY_BTAB}, {{"Shift+Tab"}, "", "previous display"}},
         {Command::Slower,
@@ -134,7 +167,7 @@ const std::vector<Binding>& bindings() {
          {{"P", "space"},
           "P  pause",
           "pause and go on: while paused no time passes, no display is redrawn, and the display's keys, "
-          "F1, O and F3 are refused (the line below the display says so)"}},
+          "F1, O, F3, F8, E, R, K and X are refused (the line below the display says so)"}},
         {Command::Save,
          {'w', 'W', KEY_F(2)},
          {{"W", "F2"},
@@ -202,6 +235,9 @@ private:
     void command(Command command, int key);
     void save();
     void switchFocus();
+    void switchView();
+    void openExternal();
+    void resize(sim::Display& display);
     // The picture of the display on screen, as it was last drawn.
     const Painted& picture();
     void drawDisplay(int top, int left);
@@ -219,7 +255,8 @@ private:
     bool paused_ = false;
     bool quit_ = false;
     size_t displayIndex_ = 0;
-    std::string message_;  // what the last key did
+    size_t view_ = std::size(sim::kCockpitViews);  // the cockpit view F8 switched to last; none yet
+    std::string message_;                          // what the last key did
     TransferWatch transfer_;
 };
 
@@ -288,6 +325,64 @@ void Player::switchFocus() {
         ")" +
         (done.stoppedTransfer ? "; the running transfer stopped (the module resets it for another vessel)."
                               : ".");
+}
+
+void Player::switchView() {
+    // The views the scenario sizes, in the order F8 steps through them, from the one after the last.
+    constexpr size_t kViews = std::size(sim::kCockpitViews);
+    for (size_t step = 1; step <= kViews; ++step) {
+        const size_t next = (view_ + step) % (kViews + 1);
+        if (next == kViews) continue;
+        const std::string view(sim::kCockpitViews[next]);
+        const auto size = base_.viewSizes.find(view);
+        if (size == base_.viewSizes.end()) continue;
+        view_ = next;
+        const Emulator::FocusSwitch done = emulator_.switchView(size->second.first, size->second.second);
+        std::string reopened;
+        for (const std::string& r : done.reopened) reopened += (reopened.empty() ? "" : ", ") + r;
+        message_ = "F8: view " + view + ", the cockpit's displays opened again at " +
+                   std::to_string(size->second.first) + " x " + std::to_string(size->second.second) + " (" +
+                   reopened + ")" +
+                   (done.stoppedTransfer
+                        ? "; the running transfer stopped (the module resets it for another vessel)."
+                        : ".");
+        return;
+    }
+    message_ =
+        "F8: the scenario does not say how large the cockpit's displays are in any view (VIEW lines in "
+        "its BEGIN_KESTRANE_SIM block, docs/scenario-format.md); the view stays.";
+}
+
+void Player::openExternal() {
+    sim::Simulation& s = emulator_.simulation();
+    sim::VesselRecord* focus = emulator_.focus();
+    int n = 1;
+    while (n <= 99 && s.findDisplay("Ext" + std::to_string(n))) ++n;
+    if (!focus || n > 99) {
+        message_ = focus ? "E: 99 external displays are open already" : "E: no vessel to open a display on";
+        return;
+    }
+    const std::string name = "Ext" + std::to_string(n);
+    sim::Display& d = s.addDisplay(name, *focus, sim::kExternalDisplaySize, sim::kExternalDisplaySize);
+    d.external = true;
+    const std::string elsewhere = emulator_.transferShownElsewhere(d);
+    d.openMode(emulator_.modeName());
+    emulator_.redrawPending();
+    displayIndex_ = s.displays().size() - 1;
+    message_ = "E: " + name + ", an external display of 300 x 300 on " + focus->name + ", in " +
+               Emulator::showing(d) + emulator_.stoppedByOpening(d, elsewhere) + ".";
+}
+
+void Player::resize(sim::Display& d) {
+    static constexpr std::pair<unsigned, unsigned> kSizes[] = {
+        {232, 232}, {300, 300}, {369, 369}, {512, 512}, {500, 400}};
+    const auto* at = std::find(std::begin(kSizes), std::end(kSizes), std::pair{d.width(), d.height()});
+    const auto [width, height] = at == std::end(kSizes) || at + 1 == std::end(kSizes) ? kSizes[0] : *(at + 1);
+    const std::string elsewhere = emulator_.transferShownElsewhere(d);
+    const std::string shows = emulator_.resize(d, width, height);
+    message_ = "R: " + d.name() + " at " + std::to_string(width) + " x " + std::to_string(height) + ", " +
+               (d.instrument() ? shows + " opened again at that size" : "showing " + shows) +
+               emulator_.stoppedByOpening(d, elsewhere) + ".";
 }
 
 const Painted& Player::picture() {
@@ -372,6 +467,38 @@ void Player::command(Command command, int key) {
             else
                 switchFocus();
             return;
+        case Command::View:
+        case Command::OpenExternal:
+        case Command::Resize:
+        case Command::Pin:
+        case Command::CloseExternal:
+            break;
+    }
+    const std::string name =
+        command == Command::View ? "F8" : std::string(1, static_cast<char>(std::toupper(key)));
+    if (paused_) {
+        message_ = name + ": " + Emulator::kPausedRefusal;
+    } else if (command == Command::View) {
+        switchView();
+    } else if (command == Command::OpenExternal) {
+        openExternal();
+    } else if (!d) {
+        message_ = name + ": no display";
+    } else if (command == Command::Resize) {
+        resize(*d);
+    } else if (!d->external) {
+        message_ = name + ": " + d->name() +
+                   " is one of the cockpit's displays, which show the focus vessel; " +
+                   (command == Command::Pin ? "only external displays (E) are pinned" : "O switches it off");
+    } else if (command == Command::Pin) {
+        d->pinned = !d->pinned;
+        message_ = "K: " + d->name() +
+                   (d->pinned ? " pinned to " + d->vessel().name + ": it stays there when the focus moves"
+                              : " unpinned: it goes over to the focus vessel when the focus moves");
+    } else {
+        const std::string closed = d->name();
+        emulator_.closeWindow(*d);
+        message_ = "X: " + closed + "'s window closed (a running transfer goes on)";
     }
 }
 
@@ -529,6 +656,7 @@ int Player::run() {
     emulator_.keepPictures = true;
     auto last = Clock::now();
     double realTime = 0.0;
+    bool started = false;
     while (!quit_) {
         for (int key = getch(); key != ERR && !quit_; key = getch()) handle(key);
         if (quit_) break;
@@ -552,6 +680,14 @@ int Player::run() {
         // The end of the frame: the displays are drawn as the simulator draws them (none while
         // paused).
         emulator_.refresh(realTime);
+        // What the scenario holds that is read otherwise than written, once its pages are drawn.
+        if (!std::exchange(started, true)) {
+            std::vector<std::string> notes = base_.warnings;
+            for (std::vector<std::string> more : {emulator_.readingNotes(), emulator_.idlePumps()})
+                notes.insert(notes.end(), more.begin(), more.end());
+            for (const std::string& note : notes)
+                message_ += (message_.empty() ? "" : "; ") + sim::printable(note);
+        }
         // A stop that only the page shows: nothing was moved, so the ledger saw none.
         for (const std::string& stop : emulator_.takePumpStops()) {
             char at[32];

@@ -153,7 +153,7 @@ TEST_F(PlayTest, TheModeIsChosenWithTheModeSelectKeyAndTheHintFollowsTheDisplay)
     ASSERT_TRUE(waitFor("[F] Fuel Management")) << screen();
     EXPECT_TRUE(contains(screen(), "Mode selection: press F for Fuel Management, F1 to go back."))
         << screen();
-    tmux({"send-keys", "-t", "play", "x"});
+    tmux({"send-keys", "-t", "play", "z"});
     ASSERT_TRUE(waitFor("not consumed (no mode on that key)")) << screen();
     tmux({"send-keys", "-t", "play", "f"});
     ASSERT_TRUE(waitFor("Fuel Mgt Kestrel (DG-S)")) << screen();
@@ -293,4 +293,45 @@ TEST_F(PlayTest, ALongRunShowsItsProgressOnATerminal) {
     ASSERT_TRUE(waitFor(" simulated, ")) << screen();
     EXPECT_TRUE(contains(screen(), "steps/s")) << screen();
     EXPECT_TRUE(contains(screen(), "kestrane-sim [")) << screen();
+}
+
+TEST_F(PlayTest, ViewsResizesAndExternalDisplaysReopenTheModeAtTheirSizes) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    // The glider docked to the station, its views sized as in the real simulator.
+    std::ofstream(root / "views.scn")
+        << readFile(KESTRANE_REAL_SIMULATOR_TESTS "/scenarios/Load at Medium.scn")
+        << "BEGIN_KESTRANE_SIM\n  VIEW generic 369 369\n  VIEW vc 512 512\nEND\n";
+    start("'" + kSim + "' play '" + (root / "views.scn").string() + "' --color never", 150, 45);
+    ASSERT_TRUE(waitFor("Pump Rate: Medium")) << screen();
+    tmux({"send-keys", "-t", "play", "F8"});
+    ASSERT_TRUE(
+        waitFor("F8: view generic, the cockpit's displays opened again at 369 x 369 (Left: Fuel "
+                "Management, Right: Docking)."))
+        << screen();
+    tmux({"send-keys", "-t", "play", "F8"});
+    ASSERT_TRUE(waitFor("F8: view vc,")) << screen();
+    // An external display shows the same transfer; pinned, resized, closed.
+    tmux({"send-keys", "-t", "play", "e"});
+    ASSERT_TRUE(waitFor("E: Ext1, an external display of 300 x 300 on GL-01, in Fuel Management."))
+        << screen();
+    EXPECT_TRUE(contains(screen(), "Display Ext1 (3 of 3) on GL-01")) << screen();
+    EXPECT_TRUE(contains(screen(), "Pump Rate: Medium")) << screen();
+    tmux({"send-keys", "-t", "play", "k"});
+    ASSERT_TRUE(waitFor("K: Ext1 pinned to GL-01")) << screen();
+    tmux({"send-keys", "-t", "play", "r"});
+    ASSERT_TRUE(waitFor("R: Ext1 at 369 x 369, Fuel Management opened again at that size.")) << screen();
+    EXPECT_TRUE(waitFor("Pump Rate: Medium")) << screen();
+    tmux({"send-keys", "-t", "play", "x"});
+    ASSERT_TRUE(waitFor("X: Ext1's window closed")) << screen();
+    EXPECT_TRUE(contains(screen(), "Display Left (1 of 2) on GL-01")) << screen();
+    quit();
+
+    // A scenario that sizes no view: F8 says so and changes nothing.
+    tmux({"kill-server"});
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "'", 150, 45);
+    ASSERT_TRUE(waitFor("Fuel Mgt Tanker")) << screen();
+    tmux({"send-keys", "-t", "play", "F8"});
+    ASSERT_TRUE(waitFor("F8: the scenario does not say how large the cockpit's displays are in any view"))
+        << screen();
+    quit();
 }
