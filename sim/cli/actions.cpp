@@ -377,6 +377,7 @@ struct ScriptActions {
     // The displays of the focus vessel's cockpit go to the new focus vessel, and so do the
     // external displays not pinned to theirs.
     static void focusNames(Runner::Names& names, const std::string& to) {
+        if (to == names.focus) return;  // the focus already: nothing is opened again
         for (Runner::Names::Display& d : names.displays) {
             if (d.external ? !d.pinned : d.vessel == names.focus) d.vessel = to;
         }

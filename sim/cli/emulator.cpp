@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -269,7 +270,7 @@ std::string modeKeys(const sim::Simulation& simulation) {
 void Emulator::draw(sim::Display& display) {
     const double now = simulation_->simTime;
     std::string& page = pages_[display.name()];
-    if (keepPictures && drawable(display)) {
+    if (keepDrawings) {
         Drawing& drawing = drawings_[display.name()];
         drawing = {paint(display), now};
         page = drawing.painted.surface->cells().text();
@@ -379,9 +380,8 @@ std::string nothingToPump(const std::vector<std::pair<std::string, std::string>>
     return {};
 }
 
-}  // namespace
-
-// Each item's numbers, with their lines, as the instruments read them.
+// Each item's numbers, with their lines, as the instruments read them: a number too large for
+// the instrument's 32 bits is none.
 std::map<std::string, std::vector<std::pair<long long, std::string>>> itemsOf(
     const std::vector<std::string>& lines) {
     std::map<std::string, std::vector<std::pair<long long, std::string>>> items;
@@ -391,12 +391,15 @@ std::map<std::string, std::vector<std::pair<long long, std::string>>> itemsOf(
             if (line.size() < length || !sim::equalsIgnoringCase(line.substr(0, length), item)) continue;
             char* end = nullptr;
             const long long number = std::strtoll(line.c_str() + length, &end, 10);
-            if (end != line.c_str() + length) items[item].emplace_back(number, line);
+            if (end != line.c_str() + length && number >= INT32_MIN && number <= INT32_MAX)
+                items[item].emplace_back(number, line);
             break;
         }
     }
     return items;
 }
+
+}  // namespace
 
 std::string Emulator::whyStopped(const std::string& page) const {
     const auto fields = pageFields(page);

@@ -106,15 +106,15 @@ public:
     bool paused = false;
     static constexpr const char* kPausedRefusal =
         "refused: paused (keys and buttons reach a display only while the simulation runs)";
-    // Each drawing is kept as the pilot saw it (a picture, its cells and the button labels), for
-    // `show` and play's screen; else only its text is, for the log. A display too large to draw
-    // here is kept as text only.
-    bool keepPictures = false;
+    // Each drawing is kept as the pilot saw it (its cells, the calls that drew it, so that it can
+    // be had as a picture, and the button labels), for `show` and play's screen; else only its
+    // text is, for the log.
+    bool keepDrawings = false;
     struct Drawing {
         Painted painted;
         double time = 0.0;  // s of simulated time
     };
-    // A display's last drawing; null before its first, or when it is kept as text only.
+    // A display's last drawing; null before its first, or when only its text is kept.
     const Drawing* lastDrawing(const sim::Display& display) const;
     // The page a display showed when it was last drawn, as text; empty before its first drawing.
     std::string lastPage(const sim::Display& display) const;

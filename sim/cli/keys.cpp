@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "sim/formats/text.h"
+
 namespace cli {
 
 namespace {
@@ -114,7 +116,7 @@ std::optional<uint32_t> keyCode(std::string_view name) {
 }
 
 std::string notAKey(std::string_view name) {
-    const std::string quoted = "'" + std::string(name) + "'";
+    const std::string quoted = sim::inQuotes(name);
     if (name.size() >= 2 && name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
         const std::string_view digits = name.substr(2);
         if (!digits.empty() && digits.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos)

@@ -114,6 +114,7 @@ void TankLedger::afterStep() {
         if (now < last_[i]) losses.push_back({i, last_[i], now});
     }
     pumpStop_.clear();
+    lastStep_ = {};
     if (gains.empty() && losses.empty()) return watchPump(false);
     // A pump step whose amount is too small to change one of its two tanks' doubles: the other
     // tank alone shows it. The hidden side is the running transfer's tank when it can be, else
@@ -181,6 +182,10 @@ void TankLedger::afterStep() {
     if (vent || transfer) giver_ = tankOf(losses[0].live);
     if (transfer) receiver_ = tankOf(gains[0].live);
     lastMoved_ = std::max(gained, lost);
+    if (vent || transfer)
+        lastStep_ = {live_[losses[0].live].account,
+                     transfer ? std::optional<size_t>(live_[gains[0].live].account) : std::nullopt, vent,
+                     lastMoved_};
     watchPump(true);
     movedBefore_ = lastMoved_;
 }

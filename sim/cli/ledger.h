@@ -62,6 +62,15 @@ public:
     // transfer between two vessels that moved nothing after they separated.
     const std::string& pumpStop() const { return pumpStop_; }
 
+    // What the last step moved, as booked: the giving and the receiving tank (indices into
+    // accounts(); no receiver for a vent) and how much; no giver when it moved nothing.
+    struct Step {
+        std::optional<size_t> giver, receiver;
+        bool vent = false;
+        double moved = 0.0;  // kg
+    };
+    const Step& lastStep() const { return lastStep_; }
+
     const std::vector<TankAccount>& accounts() const { return accounts_; }
     ConservationCheck check() const;
 
@@ -91,6 +100,7 @@ private:
     double loadedChange_ = 0.0;
     double lastMoved_ = 0.0, movedBefore_ = 0.0;  // kg moved by the last moving step, and the one before
     ConservationCheck counts_;
+    Step lastStep_;
 };
 
 // The table of every tank, one line each, and a line of totals.

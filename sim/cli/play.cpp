@@ -94,6 +94,9 @@ enum class Command {
     Quit
 };
 
+// What a pause refuses, as the pause's key and the hint while paused say it.
+#define KESTRANE_REFUSED_WHILE_PAUSED "the display's keys, F1, O, F3, F8, E, R, K and X"
+
 struct Binding {
     Command command;
     // As curses reads them. The display's keys reach it as every other character does: theirs
@@ -166,8 +169,8 @@ const std::vector<Binding>& bindings() {
          {'p', 'P', ' '},
          {{"P", "space"},
           "P  pause",
-          "pause and go on: while paused no time passes, no display is redrawn, and the display's keys, "
-          "F1, O, F3, F8, E, R, K and X are refused (the line below the display says so)"}},
+          "pause and go on: while paused no time passes, no display is redrawn, "
+          "and " KESTRANE_REFUSED_WHILE_PAUSED " are refused (the line below the display says so)"}},
         {Command::Save,
          {'w', 'W', KEY_F(2)},
          {{"W", "F2"},
@@ -270,8 +273,8 @@ sim::Display* Player::current() {
 // What the pilot can do next on the display shown.
 std::string Player::hint() {
     if (paused_)
-        return "Paused: no time passes, and the display's keys, F1, O and F3 are refused. P or space goes "
-               "on.";
+        return "Paused: no time passes, and " KESTRANE_REFUSED_WHILE_PAUSED
+               " are refused. P or space goes on.";
     sim::Display* d = current();
     if (!d) return "No display. Q to quit.";
     const std::string keys = modeKeys(emulator_.simulation());
@@ -318,11 +321,12 @@ void Player::switchFocus() {
         *vessels[at == vessels.end() ? 0 : static_cast<size_t>(at - vessels.begin() + 1) % vessels.size()];
     const Emulator::FocusSwitch done = emulator_.switchFocus(to);
     base_.focus = to.name;
-    std::string reopened;
+    std::string reopened, stayed;
     for (const std::string& r : done.reopened) reopened += (reopened.empty() ? "" : ", ") + r;
+    for (const std::string& st : done.stayed) stayed += (stayed.empty() ? "" : ", ") + st;
     message_ =
         "F3: focus " + to.name + "; the displays of " + done.from + " opened again for it (" + reopened +
-        ")" +
+        ")" + (stayed.empty() ? "" : "; pinned, staying: " + stayed) +
         (done.stoppedTransfer ? "; the running transfer stopped (the module resets it for another vessel)."
                               : ".");
 }
@@ -538,7 +542,7 @@ void Player::drawDisplay(int top, int left) {
     lineAt(top + rows + 1, left + 1, ACS_HLINE, columns);
     addAt(top + rows + 1, left + columns + 1, ACS_LRCORNER);
     for (int slot = 0; slot < 6; ++slot) {
-        const int row = top + 1 + buttonRow(*painted.surface, slot);
+        const int row = top + 1 + buttonRow(painted, slot);
         const std::string& l = painted.labels[static_cast<size_t>(slot)];
         const std::string& r = painted.labels[static_cast<size_t>(slot + 6)];
         if (!l.empty()) put(row, left - 1 - static_cast<int>(l.size()), l);
@@ -653,7 +657,7 @@ int Player::run() {
     screen_ = &screen;
     emulator_.refreshInterval = options_.refresh;
     // Every display keeps the picture of its last drawing, which the screen shows.
-    emulator_.keepPictures = true;
+    emulator_.keepDrawings = true;
     auto last = Clock::now();
     double realTime = 0.0;
     bool started = false;
@@ -698,7 +702,7 @@ int Player::run() {
         draw();
         refresh();
     }
-    emulator_.keepPictures = false;
+    emulator_.keepDrawings = false;
     screen_ = nullptr;
     ledger.finish();
     return kExitOk;

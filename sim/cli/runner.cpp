@@ -222,29 +222,24 @@ sim::Display* Runner::displayFor(const Action& action) {
     return nullptr;
 }
 
+namespace {
+// One of the simulator's own displays, or another module's mode: shown by name only.
+bool showsForeign(const sim::Display& d) { return !d.instrument() && !d.selecting() && !d.foreign().empty(); }
+}  // namespace
+
 void Runner::show(sim::Display& display, const std::string& tag) {
     char size[32];
     std::snprintf(size, sizeof size, "%u x %u", display.width(), display.height());
     std::ostream& line = out() << "\n"
-                               << display.name() << ": "
-                               << (display.instrument()         ? display.modeName()
-                                   : display.selecting()        ? "mode selection"
-                                   : !display.foreign().empty() ? display.foreign() + " (not emulated)"
-                                                                : "off")
-                               << " on " << sim::printable(display.vessel().name) << ", " << size
-                               << " pixels, at " << seconds(now_);
+                               << display.name() << ": " << Emulator::showing(display)
+                               << (showsForeign(display) ? " (not emulated)" : "") << " on "
+                               << sim::printable(display.vessel().name) << ", " << size << " pixels, at "
+                               << seconds(now_);
     std::string base = options_.stem + "-" + display.name() + "-" + tag;
     std::filesystem::path path = options_.outDir / (base + ".png");
     for (int n = 2;
          std::any_of(files_.begin(), files_.end(), [&](const PendingFile& f) { return f.path == path; }); ++n)
         path = options_.outDir / (base + "-" + std::to_string(n) + ".png");
-    if (!drawable(display)) {
-        line << "\n  (too large to draw here: at most " << kMostPixels << " pixels, such as 4096 x 4096)\n";
-        if (options_.pictures)
-            notDrawn_.push_back(path.string() + ": not made: " + size + " pixels is more than the " +
-                                std::to_string(kMostPixels) + " (4096 x 4096) this program draws");
-        return;
-    }
     // What the module draws is shown as it was last drawn, as the pilot sees it until the next
     // refresh; the rest does not change between drawings.
     Emulator::Drawing now;
@@ -261,9 +256,12 @@ void Runner::show(sim::Display& display, const std::string& tag) {
     }
     line << "\n" << drawDisplay(drawing->painted, options_.style);
     shownAt_[display.name()] = now_;
-    if (options_.pictures)
-        files_.push_back(
-            {path, {}, sim::renderPanel(*drawing->painted.surface, drawing->painted.labels), {}});
+    if (!options_.pictures) return;
+    if (const sim::RasterSurface* picture = drawing->painted.picture())
+        files_.push_back({path, {}, sim::renderPanel(*picture, drawing->painted.labels), {}});
+    else
+        notDrawn_.push_back(path.string() + ": not made: " + size + " pixels is more than the " +
+                            std::to_string(kMostPixels) + " (4096 x 4096) this program draws");
 }
 
 std::string selectOutcome(sim::Display& display) {
@@ -339,7 +337,7 @@ int Runner::run(std::string& error) {
         return kExitError;
     }
     if (!emulator_.start(scenario_, error)) return kExitError;
-    emulator_.keepPictures = true;
+    emulator_.keepDrawings = true;
     ledger_.begin(emulator_.simulation());
 
     // Printed as the run goes: what happened stays on the screen whatever comes later.

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "sim/drawing/replay.h"
+
 namespace cli {
 
 namespace {
@@ -40,8 +42,10 @@ bool drawable(const sim::Display& display) {
 
 Painted paint(sim::Display& display) {
     Painted p;
-    p.surface = std::make_unique<sim::RasterSurface>(static_cast<int>(display.width()),
-                                                     static_cast<int>(display.height()));
+    p.width = static_cast<int>(display.width());
+    p.height = static_cast<int>(display.height());
+    p.surface = std::make_unique<sim::CellSurface>(p.width, p.height);
+    p.surface->logging = true;  // for the picture, should it be wanted
     p.showsMode = display.instrument() != nullptr;
     display.repaint(p.surface.get());
     for (int i = 0; i < 12; ++i) {
@@ -51,9 +55,18 @@ Painted paint(sim::Display& display) {
     return p;
 }
 
-int buttonRow(const sim::RasterSurface& surface, int slot) {
-    const int centreY = surface.height() * (2 * slot + 1) / 12;
-    return centreY / std::max(surface.cellHeight(), 1);
+const sim::RasterSurface* Painted::picture() const {
+    if (!picture_ && surface &&
+        static_cast<unsigned long long>(width) * static_cast<unsigned long long>(height) <= kMostPixels) {
+        picture_ = std::make_unique<sim::RasterSurface>(width, height);
+        sim::replay(surface->log, surface->defaultBrush(), picture_.get());
+    }
+    return picture_.get();
+}
+
+int buttonRow(const Painted& painted, int slot) {
+    const int centreY = painted.height * (2 * slot + 1) / 12;
+    return centreY / std::max(painted.surface ? painted.surface->cellHeight() : 1, 1);
 }
 
 std::string drawDisplay(const Painted& painted, const TextStyle& style) {
@@ -63,7 +76,7 @@ std::string drawDisplay(const Painted& painted, const TextStyle& style) {
     for (const std::string& l : painted.labels) labelWidth = std::max(labelWidth, l.size());
     std::vector<std::string> leftAt(static_cast<size_t>(rows)), rightAt(static_cast<size_t>(rows));
     for (int slot = 0; slot < 6; ++slot) {
-        const int row = buttonRow(*painted.surface, slot);
+        const int row = buttonRow(painted, slot);
         if (row < 0 || row >= rows) continue;
         leftAt[static_cast<size_t>(row)] = painted.labels[static_cast<size_t>(slot)];
         rightAt[static_cast<size_t>(row)] = painted.labels[static_cast<size_t>(slot + 6)];

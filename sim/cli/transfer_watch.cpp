@@ -17,51 +17,31 @@ std::string tankName(const TankAccount& a) {
 }  // namespace
 
 void TransferWatch::afterStep(const TankLedger& ledger, double dt) {
-    const std::vector<TankAccount>& now = ledger.accounts();
-    std::optional<size_t> giver, receiver;
-    bool vent = false;
-    double gave = 0.0, got = 0.0;
-    // Accounts only grow, by loads, and each starts with nothing moved in or out.
-    static const TankAccount kFresh;
-    for (size_t i = 0; i < now.size(); ++i) {
-        const TankAccount& was = i < last_.size() ? last_[i] : kFresh;
-        const double out = now[i].out - was.out, vented = now[i].vented - was.vented;
-        if (out > 0.0 || vented > 0.0) {
-            giver = i;
-            vent = vented > 0.0;
-            gave = out + vented;
-        }
-        if (now[i].in - was.in > 0.0) {
-            receiver = i;
-            got = now[i].in - was.in;
-        }
-    }
-    last_ = now;
-    // A step too small to change one tank's mass shows on the other alone: the same transfer.
-    if (giver && !receiver && !vent && giver == giver_ && !vent_) receiver = receiver_;
-    if (receiver && !giver && receiver == receiver_) giver = giver_;
-    const double step = std::max(gave, got);
-    if (!giver || step <= 0.0 || !(dt > 0.0)) {
+    const TankLedger::Step& step = ledger.lastStep();
+    if (!step.giver || !(step.moved > 0.0) || !(dt > 0.0)) {
         giver_.reset();
         receiver_.reset();
         rate_ = moved_ = timeLeft_ = 0.0;
         limit_.clear();
         return;
     }
-    const bool same = giver == giver_ && receiver == receiver_ && vent == vent_;
-    moved_ = same ? moved_ + step : step;
-    giver_ = giver;
-    receiver_ = receiver;
-    vent_ = vent;
-    rate_ = step / dt;
-    const TankAccount& g = now[*giver];
+    const bool same = step.giver == giver_ && step.receiver == receiver_ && step.vent == vent_;
+    moved_ = same ? moved_ + step.moved : step.moved;
+    giver_ = step.giver;
+    receiver_ = step.receiver;
+    vent_ = step.vent;
+    rate_ = step.moved / dt;
+    const TankAccount& g = ledger.accounts()[*giver_];
+    giverName_ = tankName(g);
     timeLeft_ = g.after / rate_;
-    limit_ = tankName(g) + " runs dry";
-    if (receiver) {
-        const TankAccount& r = now[*receiver];
+    limit_ = giverName_ + " runs dry";
+    receiverName_.clear();
+    if (receiver_) {
+        const TankAccount& r = ledger.accounts()[*receiver_];
+        receiverName_ = tankName(r);
         if (const double untilFull = std::max(r.capacity - r.after, 0.0) / rate_; untilFull < timeLeft_) {
             timeLeft_ = untilFull;
-            limit_ = tankName(r) + " is full";
+            limit_ = receiverName_ + " is full";
         }
     }
 }
@@ -71,8 +51,8 @@ std::vector<std::string> TransferWatch::status(double accel) const {
     char text[96];
     std::snprintf(text, sizeof text, "%.4g kg/s", rate_);
     std::string what = text;
-    what += vent_ ? " vented from " + tankName(last_[*giver_]) : ", " + tankName(last_[*giver_]);
-    if (receiver_) what += " => " + tankName(last_[*receiver_]);
+    what += (vent_ ? " vented from " : ", ") + giverName_;
+    if (receiver_) what += " => " + receiverName_;
     std::snprintf(text, sizeof text, "%.3f kg %s so far", moved_, vent_ ? "vented" : "moved");
     const std::string moved = text;
     std::string until = limit_ + " in " + duration(timeLeft_);

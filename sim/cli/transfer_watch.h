@@ -1,5 +1,5 @@
-// The transfer running now, as a pilot follows it in `play`: read off the ledger's accounts
-// after each time step, so that it shows what the pump did, not what the page promises.
+// The transfer running now, as a pilot follows it in `play`: read off the ledger's booking of
+// each time step, so that it shows what the pump did, not what the page promises.
 #pragma once
 
 #include <optional>
@@ -28,11 +28,10 @@ public:
     std::vector<std::string> status(double accel) const;
 
 private:
-    std::vector<TankAccount> last_;
-    std::optional<size_t> giver_, receiver_;  // indices into the accounts
+    std::optional<size_t> giver_, receiver_;  // indices into the ledger's accounts
     bool vent_ = false;
     double rate_ = 0.0, moved_ = 0.0, timeLeft_ = 0.0;
-    std::string limit_;
+    std::string giverName_, receiverName_, limit_;
 };
 
 // A span of seconds as a pilot reads it: "41.9 s", "12 min 05 s", "3 h 20 min".

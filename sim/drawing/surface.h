@@ -35,7 +35,8 @@ const char* gdiCallName(GdiCall call);
 
 struct GdiEntry {
     GdiCall call;
-    int a = 0, b = 0, c = 0, d = 0;  // coordinates, mode or colour, as the call takes them
+    // Coordinates, mode or colour, as the call takes them; SelectObject: the brush's colour.
+    int a = 0, b = 0, c = 0, d = 0;
     const void* object = nullptr;    // brush, where the call takes one
     std::string text;                // TextOut only
 };

@@ -123,9 +123,12 @@ HBRUSH CreateSolidBrush(COLORREF colour) {
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
     if (!hdc || !object) return nullptr;
-    note(hdc, sim::GdiCall::SelectObject, 0, 0, 0, 0, object);
-    // As GDI does, a deleted or unknown object is refused and the selection stays.
-    if (object != hdc->defaultBrush() && !liveBrushes().count(object)) return nullptr;
+    // As GDI does, a deleted or unknown object is refused and the selection stays. The log keeps
+    // the brush's colour, as the brush itself goes once deleted.
+    const bool known = object == hdc->defaultBrush() || liveBrushes().count(object);
+    note(hdc, sim::GdiCall::SelectObject, known ? static_cast<int>(static_cast<HBRUSH>(object)->colour) : 0,
+         0, 0, 0, object);
+    if (!known) return nullptr;
     HBRUSH old = hdc->brush;
     hdc->brush = static_cast<HBRUSH>(object);
     ++hdc->brush->selections;

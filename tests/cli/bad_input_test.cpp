@@ -124,6 +124,8 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"view the scenario gives no size", {"run", depot}, "1 view vc\n", 1, {"bad.script:1:", "view vc: the scenario does not say how large", "VIEW vc WIDTH HEIGHT"}},
         {"view the simulator has not", {"run", depot}, "1 view outside\n", 1, {"bad.script:1:", "generic, panel and vc"}},
         {"cockpit display pinned", {"run", depot}, "1 pin Left on\n", 1, {"bad.script:1:", "'Left' is the cockpit's"}},
+        {"external display gone with its vessel (the focus did not move)", {"run", depot},
+         "1 open Ext1 Depot\n2 focus Tanker\n3 remove Depot\n4 key M Ext1\n", 1, {"bad.script:4:", "unknown display 'Ext1'"}},
         {"external display used after its window closed", {"run", depot}, "1 open Ext1 Tanker\n2 close Ext1\n3 key M Ext1\n", 1, {"bad.script:3:", "unknown display 'Ext1'"}},
         {"second save under one name", {"run", depot}, "1 save a.scn\n2 save a.scn\n", 1,
          {"bad.script:2:", "already saved by line 1"}},

@@ -289,7 +289,7 @@ TEST(Emulator, RedrawsEveryHalfSecondAtMostTenTimesASecondAtOnceWhenAskedAndNoth
     ASSERT_TRUE(left && right);
     EXPECT_TRUE(right->off());
     EXPECT_EQ(&right->vessel(), e.focus());
-    e.keepPictures = true;
+    e.keepDrawings = true;
     const auto draws = [](const sim::Display* d) { return d->repaints; };
     // Frames of 0.02 s of real time at time acceleration `accel`, up to simulated time `until`.
     double real = 0.0;

@@ -98,9 +98,10 @@ TEST_F(PlayTest, AKeyPressChangesThePumpModeOnScreenAndQuittingExitsCleanly) {
     };
     tmux({"send-keys", "-t", "play", "p"});
     ASSERT_TRUE(waitFor("acceleration x1   PAUSED")) << screen();
-    EXPECT_TRUE(contains(
-        screen(),
-        "Paused: no time passes, and the display's keys, F1, O and F3 are refused. P or space goes on."))
+    EXPECT_TRUE(contains(screen(),
+                         "Paused: no time passes, and the display's keys, F1, O, F3, F8, E, R, K and X are "
+                         "refused. P or space "
+                         "goes on."))
         << screen();
     const std::string pausedAt = timeShown();
     ASSERT_FALSE(pausedAt.empty()) << screen();
@@ -245,8 +246,8 @@ TEST_F(PlayTest, EachTerminalSizeKeepsTheLinesWholeAndTheTransferShowsWhatTheTan
         if (!contains(at, "acceleration x10   PAUSED")) return "no PAUSED";
         if (!contains(
                 at,
-                "\nPaused: no time passes, and the display's keys, F1, O and F3 are refused. P or space "
-                "goes on.\n"))
+                "\nPaused: no time passes, and the display's keys, F1, O, F3, F8, E, R, K and X are refused. "
+                "P or space goes on.\n"))
             return "no whole hint";
         if (!contains(at, "Depot tank 1 runs dry in ")) return "no time left";
         return "";

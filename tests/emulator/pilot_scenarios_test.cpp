@@ -2,15 +2,19 @@
 // and the transfer its description tells a pilot to try does what it says, saves and loads again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
+#include "sim/drawing/raster_surface.h"
+#include "sim/drawing/replay.h"
 #include "sim/scenario_apply/scenario_apply.h"
 #include "sim/world/simulation.h"
 #include "tests/support/drawing.h"
@@ -116,6 +120,51 @@ TEST(PilotScenariosTest, EachTransferADescriptionTellsOfRunsAsItSaysSavesAndLoad
         EXPECT_NEAR(before - massOf(focus), t.vented, 0.01);
     }
     clearTransferState();
+}
+
+}  // namespace
+
+namespace {
+
+// A drawing kept as its cells and calls, replayed as a picture only when one is wanted, is the
+// picture a drawing straight onto a picture makes: the status page with its gauges' brushes,
+// at two sizes, and the help page.
+TEST(PilotScenariosTest, APageReplayedFromItsCallsIsThePictureDrawnDirectly) {
+    test::ModuleSession session;
+    std::string error;
+    const std::optional<sim::ScenarioDescription> parsed =
+        sim::readScenarioFile((kPilot / "Delta-glider refuels at the ISS.scn").string(), error);
+    ASSERT_TRUE(parsed) << error;
+    ASSERT_TRUE(sim::applyScenario(*parsed, session.sim, error)) << error;
+    sim::Display& left = *session.sim.findDisplay("Left");
+    for (const char* key : {"M", "+", "+"}) {
+        test::redraw(left);
+        left.key(keyNamed(key));
+    }
+    for (int i = 0; i < 50; ++i) session.sim.step(0.02);
+    for (const auto& [width, height, help] :
+         {std::tuple{512u, 512u, false}, {500u, 400u, false}, {232u, 232u, true}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        left.resize(width, height);
+        if (help) left.key(kKeyHelp);
+        sim::RasterSurface direct(static_cast<int>(width), static_cast<int>(height));
+        left.repaint(&direct);
+        sim::CellSurface recorded(static_cast<int>(width), static_cast<int>(height));
+        recorded.logging = true;
+        left.repaint(&recorded);
+        sim::RasterSurface replayed(static_cast<int>(width), static_cast<int>(height));
+        sim::replay(recorded.log, recorded.defaultBrush(), &replayed);
+        EXPECT_EQ(replayed.cells().text(), direct.cells().text());
+        EXPECT_TRUE(replayed.image().rgb == direct.image().rgb);
+        // The gauges' brushes are among what was replayed.
+        if (!help) {
+            EXPECT_GT(
+                std::count_if(recorded.log.begin(), recorded.log.end(),
+                              [](const sim::GdiEntry& e) { return e.call == sim::GdiCall::SelectObject; }),
+                0);
+        }
+    }
+    EXPECT_EQ(sim::GdiObjects::live(), 0);
 }
 
 }  // namespace
