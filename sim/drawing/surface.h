@@ -37,8 +37,8 @@ struct GdiEntry {
     GdiCall call;
     // Coordinates, mode or colour, as the call takes them; SelectObject: the brush's colour.
     int a = 0, b = 0, c = 0, d = 0;
-    const void* object = nullptr;    // brush, where the call takes one
-    std::string text;                // TextOut only
+    const void* object = nullptr;  // brush, where the call takes one
+    std::string text;              // TextOut only
 };
 
 // Brushes live until deleted; the count shows whether a drawing deleted what it created.
