@@ -340,14 +340,6 @@ void Emulator::pumpStopped() {
 
 namespace {
 
-// A setting of a page: its value, or null when the page does not show it.
-const std::string* field(const std::vector<std::pair<std::string, std::string>>& fields,
-                         std::string_view name) {
-    const auto it =
-        std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
-    return it == fields.end() ? nullptr : &it->second;
-}
-
 // The number of "2 of 3"; 0 when the value is a warning.
 int tankNumber(const std::string* value) { return value ? std::atoi(value->c_str()) : 0; }
 
@@ -373,10 +365,8 @@ std::string nothingToPump(const std::vector<std::pair<std::string, std::string>>
             std::end(kNothingToPump))
             return "the page shows " + shown + " in place of the " + name;
     }
-    const std::string *mode = field(fields, "mode"), *target = field(fields, "target tank"),
-                      *source = field(fields, "source tank");
-    if (mode && *mode == kModeNames[0] && target && source && *target == *source)
-        return "one tank (" + *target + ") is both its source and its target";
+    if (const std::string* tank = oneTankAsBoth(fields))
+        return "one tank (" + *tank + ") is both its source and its target";
     return {};
 }
 
@@ -403,7 +393,7 @@ std::map<std::string, std::vector<std::pair<long long, std::string>>> itemsOf(
 
 std::string Emulator::whyStopped(const std::string& page) const {
     const auto fields = pageFields(page);
-    const std::string* mode = field(fields, "mode");
+    const std::string* mode = pageField(fields, "mode");
     sim::VesselRecord* own = simulation_->findVessel(titledVessel(page));
     if (!mode || !own) return "the page shows the rate " + std::string(kRateOff);
     const auto modeIs = [&](int m) { return *mode == kModeNames[m]; };
@@ -415,13 +405,13 @@ std::string Emulator::whyStopped(const std::string& page) const {
     };
     sim::VesselRecord* other = own;
     if (modeIs(1) || modeIs(2)) {
-        const std::string* docked = field(fields, "docked to");
+        const std::string* docked = pageField(fields, "docked to");
         other = docked ? simulation_->findVessel(*docked) : nullptr;
         if (!other)
             return "the page shows nothing docked to pump " + std::string(modeIs(1) ? "from" : "into");
     }
-    const int targetNumber = tankNumber(field(fields, "target tank"));
-    const int sourceNumber = tankNumber(field(fields, "source tank"));
+    const int targetNumber = tankNumber(pageField(fields, "target tank"));
+    const int sourceNumber = tankNumber(pageField(fields, "source tank"));
     const sim::Tank* target = tank(own, targetNumber);
     const sim::Tank* source = modeIs(3) ? nullptr : tank(other, sourceNumber);
     // Which tank gives and which receives: Unload gives from the target.
@@ -443,7 +433,7 @@ std::string Emulator::whyStopped(const std::string& page) const {
         for (const auto& [item, setting] :
              {std::pair{kItemTargetTank, "target tank"}, {kItemSourceTank, "source tank"}}) {
             const auto it = read.find(item);
-            const std::string* shown = field(fields, setting);
+            const std::string* shown = pageField(fields, setting);
             if (it == read.end() || !shown) continue;
             const size_t of = shown->find(" of ");
             const long long count = of == std::string::npos ? 0 : std::atoll(shown->c_str() + of + 4);
@@ -478,7 +468,7 @@ std::vector<std::string> Emulator::readingNotes() const {
     for (const sim::Display* d : simulation_->displays()) {
         if (!d->instrument()) continue;
         auto fields = pageFields(lastPage(*d));
-        if (const std::string* page = field(fields, "page"); page && *page == "status") {
+        if (const std::string* page = pageField(fields, "page"); page && *page == "status") {
             shown = std::move(fields);
             break;
         }
@@ -490,7 +480,7 @@ std::vector<std::string> Emulator::readingNotes() const {
     // An item the page shows otherwise: a mode or rate by its name, a port or tank by its number.
     const auto check = [&](const char* item, const char* setting, auto matches) {
         const auto it = items.find(item);
-        const std::string* value = field(shown, setting);
+        const std::string* value = pageField(shown, setting);
         if (it == items.end() || !value ||
             std::any_of(it->second.begin(), it->second.end(),
                         [&](const auto& read) { return matches(read.first, *value); }))

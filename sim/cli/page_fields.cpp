@@ -75,13 +75,23 @@ std::vector<std::pair<std::string, std::string>> pageFields(const std::string& p
     return fields;
 }
 
+const std::string* pageField(const std::vector<std::pair<std::string, std::string>>& fields,
+                             std::string_view name) {
+    const auto it =
+        std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
+    return it == fields.end() ? nullptr : &it->second;
+}
+
+const std::string* oneTankAsBoth(const std::vector<std::pair<std::string, std::string>>& fields) {
+    const std::string *mode = pageField(fields, "mode"), *target = pageField(fields, "target tank"),
+                      *source = pageField(fields, "source tank");
+    // The mode table is in the order of the pump's modes: Cross-Feed first.
+    return mode && *mode == kModeNames[0] && target && source && *target == *source ? target : nullptr;
+}
+
 std::string describeChange(const std::string& before, const std::string& after, const std::string& arrow) {
     const auto was = pageFields(before), now = pageFields(after);
-    const auto find = [](const auto& fields, const std::string& name) -> const std::string* {
-        const auto it =
-            std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == name; });
-        return it == fields.end() ? nullptr : &it->second;
-    };
+    const auto find = pageField;
     std::string changes;
     const auto add = [&](const std::string& name, const std::string* from, const std::string* to) {
         changes += (changes.empty() ? "" : ", ") + name + " " + (from ? *from : "(not shown)") + " " + arrow +
@@ -103,12 +113,9 @@ std::string describeChange(const std::string& before, const std::string& after, 
     }
     if (!changes.empty()) return "changed: " + changes;
     // Cross-Feed opens with tank 1 as both source and target: say why the rate stays Off.
-    const std::string *mode = find(now, "mode"), *rate = find(now, "rate");
-    const std::string *target = find(now, "target tank"), *source = find(now, "source tank");
-    // The mode tables are in the order of the pump's modes and rates: Cross-Feed and Off first.
-    if (mode && *mode == kModeNames[0] && rate && *rate == kRateNames[0] && target && source &&
-        *target == *source)
-        return "consumed, no change: the pump cannot run with one tank (" + *target +
+    const std::string* rate = find(now, "rate");
+    if (const std::string* tank = oneTankAsBoth(now); tank && rate && *rate == kRateNames[0])
+        return "consumed, no change: the pump cannot run with one tank (" + *tank +
                ") as both source and target";
     return "consumed, no change";
 }
