@@ -130,7 +130,7 @@ int PumpMFD::ButtonMenu(const MFDBUTTONMENU** menu) const {
     return kButtonCount;
 }
 
-void PumpMFD::WriteStatus(FILEHANDLE scn) const { writeStatusBlock(scn); }
+void PumpMFD::WriteStatus(FILEHANDLE scn) const { writeStatusBlock(scn, pV); }
 void PumpMFD::ReadStatus(FILEHANDLE scn) {
     // The block is read into a state set up as construction leaves it: a target the simulation
     // removed since must not be asked for its ports.

@@ -9,11 +9,15 @@ inline constexpr char kItemPumpRate[] = "PUMPRATE";
 inline constexpr char kItemDockPort[] = "DOCKPORT";
 inline constexpr char kItemTargetTank[] = "TARGETTANK";
 inline constexpr char kItemSourceTank[] = "SOURCETANK";
+// The vessel the configuration belongs to, written only when that is not the writing display's
+// own vessel (an external display stuck to another vessel set it up last): its value is the
+// vessel's name, or nothing for a name the block cannot carry. Readers before it skip the line.
+inline constexpr char kItemTargetVessel[] = "TARGETVESSEL";
 
 // The reader tries the items in this order; the first whose name begins the line takes it.
-enum class ScenarioItem { PumpMode, PumpRate, DockPort, TargetTank, SourceTank };
-inline constexpr const char* kScenarioItems[] = {kItemPumpMode, kItemPumpRate, kItemDockPort, kItemTargetTank,
-                                                 kItemSourceTank};
+enum class ScenarioItem { PumpMode, PumpRate, DockPort, TargetTank, SourceTank, TargetVessel };
+inline constexpr const char* kScenarioItems[] = {kItemPumpMode,   kItemPumpRate,   kItemDockPort,
+                                                 kItemTargetTank, kItemSourceTank, kItemTargetVessel};
 inline constexpr size_t kScenarioItemCount = sizeof kScenarioItems / sizeof kScenarioItems[0];
 
 // "SOURCETANK" value: the source tank's index, the separator and the source vessel's name.

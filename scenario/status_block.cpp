@@ -43,45 +43,71 @@ bool scanInt(const char*& text, int32_t& out) {
     return true;
 }
 
-void setSourceByName(char* name) {
+struct NamedVessel {
+    VESSEL* vessel;
+    OBJHANDLE handle;
+};
+
+// The vessel a block names, from the white space before the name up to the next; none for an
+// empty name or one too long to have been written by the block (cut short it might name some
+// other vessel). `given` tells whether there was a name at all.
+NamedVessel vesselNamed(const char* value, bool& given) {
+    while (isBlank(*value)) ++value;
+    const char* end = value;
+    while (*end != '\0' && !isBlank(*end)) ++end;
+    const auto length = static_cast<size_t>(end - value);
+    given = length > 0;
+    if (length == 0 || length >= kScenarioValueSize) return {nullptr, nullptr};
+    char name[kScenarioValueSize];
+    std::memcpy(name, value, length);
+    name[length] = '\0';
     const OBJHANDLE handle = oapiGetVesselByName(name);
-    // No look-up of an interface for a missing vessel: the source is then simply none.
-    transferState.setSource(handle ? oapiGetVesselInterface(handle) : nullptr, handle);
+    // No look-up of an interface for a missing vessel: it is simply none.
+    return {handle ? oapiGetVesselInterface(handle) : nullptr, handle};
 }
 
-// "SOURCETANK" value: the index, the separator right behind the digits, then after any white
-// space the vessel's name up to the next white space.
+// "SOURCETANK" value: the index, the separator right behind the digits, then the vessel's name.
 void readSourceTank(const char* value) {
     int32_t tank = 0;
     if (!scanInt(value, tank)) return;
     if (tank >= 0) transferState.sourceTank = tank;
     if (*value != kSourceTankSeparator) return;
-    ++value;
-    while (isBlank(*value)) ++value;
-    const char* end = value;
-    while (*end != '\0' && !isBlank(*end)) ++end;
-    const auto length = static_cast<size_t>(end - value);
-    if (length == 0) return;  // no name: the source stays as it was
-    if (length >= kScenarioValueSize) {
-        // A name this long cannot have been written by the block, and cut short it might name
-        // some other vessel: it names none.
-        transferState.setSource(nullptr, nullptr);
-        return;
-    }
-    char name[kScenarioValueSize];
-    std::memcpy(name, value, length);
-    name[length] = '\0';
-    setSourceByName(name);
+    bool given = false;
+    const NamedVessel source = vesselNamed(value + 1, given);
+    if (given) transferState.setSource(source.vessel, source.handle);  // no name: the source stays
 }
 
 uint32_t portCount(VESSEL* vessel) { return vessel ? vessel->DockCount() : 0; }
 
-// Which items a block carried, to recognise a block written from a cleared state.
+// Which items a block carried, to recognise a block written from a cleared state, and what
+// became of a vessel it named as the configuration's own.
 struct BlockShape {
     bool zero[4] = {false, false, false, false};  // integer item last scanned as 0
     bool source = false;                          // a "SOURCETANK" line
-    bool cleared() const { return zero[0] && zero[1] && zero[2] && zero[3] && !source; }
+    bool target = false;                          // a "TARGETVESSEL" line
+    bool targetLost = false;                      // ... naming no vessel there is
+    bool unfit = false;                           // ... with a port it does not have
+    bool cleared() const { return zero[0] && zero[1] && zero[2] && zero[3] && !source && !target; }
 };
+
+// "TARGETVESSEL": the configuration is that vessel's, as a display of it would have set it up.
+// What the block gave before the line stays; a port it gave that the vessel lacks is dropped.
+void readTargetVessel(const char* value, BlockShape& shape) {
+    TransferState& s = transferState;
+    shape.target = true;
+    bool given = false;
+    const NamedVessel target = vesselNamed(value, given);
+    if (!target.vessel) {
+        shape.targetLost = true;
+        return;
+    }
+    s.setTarget(target.vessel, target.handle);
+    if (!shape.source) s.setSource(target.vessel, target.handle);
+    if (static_cast<uint32_t>(s.dockPort) >= portCount(target.vessel)) {
+        s.dockPort = 0;
+        shape.unfit = true;
+    }
+}
 
 // One line of the block. Values outside their ranges never reach the state: they would index
 // past the mode and rate tables or ask for a port the vessel does not have.
@@ -96,6 +122,7 @@ void readLine(const char* line, VESSEL* own, BlockShape& shape) {
             readSourceTank(value);
             return;
         }
+        if (static_cast<ScenarioItem>(i) == ScenarioItem::TargetVessel) return readTargetVessel(value, shape);
         int32_t number = 0;
         if (!scanInt(value, number)) return;
         shape.zero[i] = number == 0;
@@ -114,6 +141,7 @@ void readLine(const char* line, VESSEL* own, BlockShape& shape) {
                 if (number >= 0) s.targetTank = number;
                 break;
             case ScenarioItem::SourceTank:
+            case ScenarioItem::TargetVessel:
                 break;
         }
         return;
@@ -138,13 +166,21 @@ void formatSourceTank(char (&value)[kScenarioValueSize], int32_t tank, const cha
 
 }  // namespace
 
-void writeStatusBlock(FILEHANDLE scn) {
+void writeStatusBlock(FILEHANDLE scn, VESSEL* own) {
     // A vessel the simulation removed must not be asked for its name.
     dropRemovedVessels();
     // Saving leaves the flight as it was: after a quicksave or a recorder start the pump runs
     // on. Without its target the state describes no vessel's transfer: its mode and tanks must
     // not be saved as this one's.
     const TransferState s = transferState.targetVessel ? transferState : TransferState{};
+    // First, so that the items after it are read for that vessel: its ports, its tanks.
+    if (s.targetVessel && s.targetVessel != own) {
+        const char* name = s.targetVessel->GetName();
+        bool fits = name && std::strlen(name) < kScenarioValueSize;
+        for (const char* c = name; fits && *c != '\0'; ++c) fits = !isBlank(*c);
+        // A name the reader would cut could name another vessel: none restores nothing.
+        oapiWriteScenario_string(scn, hostText(kItemTargetVessel), hostText(fits ? name : ""));
+    }
     oapiWriteScenario_int(scn, hostText(kItemPumpMode), s.pumpMode);
     oapiWriteScenario_int(scn, hostText(kItemPumpRate), s.pumpRate);
     oapiWriteScenario_int(scn, hostText(kItemDockPort), s.dockPort);
@@ -174,6 +210,10 @@ void readStatusBlock(FILEHANDLE scn, VESSEL* own) {
         transferState = before;
         return;
     }
+    // The configuration of a vessel the scenario no longer has must not move another's
+    // propellant: this display starts afresh, as on opening.
+    if (shape.targetLost) return resetTransferState(own);
+    if (shape.unfit) transferState.stopPump();
     // A vent is written without a source, so the source is the one construction set up: the
     // own vessel, whose tank 0 may be the tank being vented, and the restored vent could not
     // run. Without a source the vent goes on, as it does after the mode key selects it.

@@ -5,8 +5,9 @@
 
 #include "host/vessel.h"
 
-// Writes the items; the state stays as it was, and every block written from it is the same.
-void writeStatusBlock(FILEHANDLE scn);
+// Writes the items; the state stays as it was. `own` is the writing instrument's vessel: a
+// configuration that belongs to another vessel names it, so that it comes back as that vessel's.
+void writeStatusBlock(FILEHANDLE scn, VESSEL* own);
 // Reads the block's lines into the state; `own` is the reading instrument's vessel. A port
 // number must name a docking port of the target vessel (`own` while there is none).
 void readStatusBlock(FILEHANDLE scn, VESSEL* own);
