@@ -78,6 +78,10 @@ void readSourceTank(const char* value) {
 }
 
 uint32_t portCount(VESSEL* vessel) { return vessel ? vessel->DockCount() : 0; }
+// Port 0 stands for "no port" on a vessel without any, as a fresh configuration has it.
+bool portBeyond(int32_t port, VESSEL* vessel) {
+    return port != 0 && static_cast<int64_t>(port) >= static_cast<int64_t>(portCount(vessel));
+}
 
 // Which items a block carried, to recognise a block written from a cleared state, and what
 // became of a vessel it named as the configuration's own.
@@ -103,7 +107,7 @@ void readTargetVessel(const char* value, BlockShape& shape) {
     }
     s.setTarget(target.vessel, target.handle);
     if (!shape.source) s.setSource(target.vessel, target.handle);
-    if (static_cast<uint32_t>(s.dockPort) >= portCount(target.vessel)) {
+    if (portBeyond(s.dockPort, target.vessel)) {
         s.dockPort = 0;
         shape.unfit = true;
     }
@@ -136,6 +140,8 @@ void readLine(const char* line, VESSEL* own, BlockShape& shape) {
             case ScenarioItem::DockPort:
                 if (number >= 0 && static_cast<uint32_t>(number) < portCount(shownVessel(own)))
                     s.dockPort = number;
+                else if (shape.target && portBeyond(number, shownVessel(own)))
+                    shape.unfit = true;  // port 0 in its place could hold a vessel nobody chose
                 break;
             case ScenarioItem::TargetTank:
                 if (number >= 0) s.targetTank = number;

@@ -1,5 +1,7 @@
 // Save and reload as a property. A configuration a pilot can reach (keys, buttons, docking,
-// undocking, time steps and redraws on one or two displays of the own vessel) is saved, loaded
+// undocking, time steps and redraws on one or two cockpit displays, focus switches, resizes, and
+// an external display, stuck to its vessel or following the focus, so that the configuration may
+// belong to another vessel than the cockpit's) is saved, loaded
 // into a fresh emulator with the module loaded anew, and redrawn once. It must come back as an
 // uninterrupted run has it after a redraw of its status page, and a transfer that was running
 // must then move exactly the same masses, to the bit, as the uninterrupted run does from the
@@ -83,6 +85,7 @@ Masses massesOf(sim::Simulation& sim) {
 // What one configuration came to in one of the two runs.
 struct Outcome {
     NamedState saved;        // as written: the state at the save point
+    bool elsewhere = false;  // ... the configuration of another vessel than the cockpit's
     NamedState afterRedraw;  // after the one redraw of the first display
     NamedState atEnd;
     Masses end;
@@ -109,6 +112,7 @@ public:
         build();
         for (int i = pick(4, 30); i > 0; --i) act();
         out.saved = NamedState::of(*sim_);
+        out.elsewhere = !out.saved.target.empty() && out.saved.target != sim_->displays()[0]->vessel().name;
         if (saveAndLoad) {
             std::string error;
             const sim::ScenarioDescription captured = sim::captureScenario(*sim_);
@@ -216,6 +220,29 @@ private:
         note(std::to_string(sim_->vessels().size()) + " vessels, own has " +
              std::to_string(own_->tanks.size()) + " tanks and " + std::to_string(own_->ports.size()) +
              " ports, " + std::to_string(displays) + " displays");
+        if (chance(0.5)) {
+            sim::VesselRecord& on = any(sim_->vessels());
+            sim::Display& ext = sim_->addDisplay("Ext1", on, 300, 300);
+            ext.external = true;
+            ext.pinned = chance(0.7);
+            ext.openMode(kModeName);
+            note("external display on " + on.name + (ext.pinned ? ", stuck" : ""));
+        }
+    }
+
+    // The simulator's focus switch: the cockpit's displays, and an external one that is not
+    // stuck, lose their instruments, then open again for the new focus.
+    void focus(sim::VesselRecord& to) {
+        note("focus " + to.name);
+        std::vector<sim::Display*> moving;
+        for (sim::Display* d : sim_->displays()) {
+            if (!d->pinned) moving.push_back(d);
+        }
+        for (sim::Display* d : moving) d->closeMode();
+        for (sim::Display* d : moving) {
+            d->moveTo(to);
+            d->openMode(kModeName);
+        }
     }
 
     void dock() {
@@ -254,6 +281,11 @@ private:
                     static_cast<unsigned>(pick(0, static_cast<int>(own_->ports.size()) - 1));
                 if (sim_->undock(*own_, port)) note("undock Own." + std::to_string(port));
             }
+        } else if (kind < 72) {
+            focus(any(sim_->vessels()));
+        } else if (kind < 76) {
+            note("resize " + d.name());
+            d.resize(static_cast<unsigned>(pick(200, 600)), static_cast<unsigned>(pick(200, 600)));
         } else if (kind < 85) {
             const double dt = kSteps[static_cast<size_t>(pick(0, 3))];
             note("step " + std::to_string(dt));
@@ -289,7 +321,7 @@ TEST(RoundTripTest, ReachableConfigurationsComeBackAfterSavingAndLoadingAndRunOn
     const auto [seed, first, count] =
         test::seededRun("round trip", "KESTRANE_ROUNDTRIP", "CONFIGURATIONS", 1500);
 
-    uint64_t pumping = 0, moving = 0;
+    uint64_t pumping = 0, moving = 0, elsewhere = 0;
     uint64_t byMode[kModeCount] = {}, byRate[kRateCount] = {};
     for (uint64_t i = first; i < first + count; ++i) {
         const std::string repeat = "seed " + std::to_string(seed) + ", configuration " + std::to_string(i) +
@@ -309,6 +341,7 @@ TEST(RoundTripTest, ReachableConfigurationsComeBackAfterSavingAndLoadingAndRunOn
         ASSERT_EQ(b.end, a.end) << "the reloaded transfer moved other masses; " << repeat << "\n"
                                 << reloaded.log();
         ASSERT_EQ(b.atEnd, a.atEnd) << repeat << "\n" << reloaded.log();
+        if (a.elsewhere) ++elsewhere;
         if (a.saved.pumpRate != 0 && validRate(a.saved.pumpRate) && validMode(a.saved.pumpMode)) {
             ++pumping;
             if (a.moved) {
@@ -321,14 +354,16 @@ TEST(RoundTripTest, ReachableConfigurationsComeBackAfterSavingAndLoadingAndRunOn
     clearTransferState();
     std::printf("round trip: %" PRIu64 " configurations, %" PRIu64 " saved while pumping, %" PRIu64
                 " of them moving on after loading: %s %" PRIu64 ", %s %" PRIu64 ", %s %" PRIu64
-                ", %s %" PRIu64 "; %s %" PRIu64 ", %s %" PRIu64 ", %s %" PRIu64 "\n",
+                ", %s %" PRIu64 "; %s %" PRIu64 ", %s %" PRIu64 ", %s %" PRIu64 "; %" PRIu64
+                " configurations of another vessel than the cockpit's\n",
                 count, pumping, moving, kModeNames[0], byMode[0], kModeNames[1], byMode[1], kModeNames[2],
                 byMode[2], kModeNames[3], byMode[3], kRateNames[1], byRate[1], kRateNames[2], byRate[2],
-                kRateNames[3], byRate[3]);
+                kRateNames[3], byRate[3], elsewhere);
     // A run that never saved a moving transfer of some mode or rate would have tested little.
     if (count >= 1000) {
         for (int mode = 0; mode < kModeCount; ++mode) EXPECT_GT(byMode[mode], 0u) << kModeNames[mode];
         for (int rate = 1; rate < kRateCount; ++rate) EXPECT_GT(byRate[rate], 0u) << kRateNames[rate];
+        EXPECT_GT(elsewhere, 0u) << "no configuration of another vessel than the cockpit's was saved";
     }
 }
 

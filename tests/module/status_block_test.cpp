@@ -233,6 +233,62 @@ TEST_F(StatusBlockTest, AWrittenBlockReadsBackIntoANewInstrument) {
     EXPECT_EQ(s.pumpRate, 3);
 }
 
+TEST_F(StatusBlockTest, AnotherVesselsConfigurationNamesItsVesselFirstAndComesBackAsItsOwnOrNotAtAll) {
+    // The configuration is the depot's (a display stuck to it set it up last), the saving
+    // display is the ship's.
+    ASSERT_TRUE(sim.dock(ship, 1, depot, 0));
+    transferState = {iface(depot), 1, iface(ship), 2, 0, Unload, 2, depot.handle(), ship.handle()};
+    const TransferState saved = transferState;
+    const Lines lines = write();
+    EXPECT_EQ(lines, (Lines{"TARGETVESSEL Depot", "PUMPMODE 2", "PUMPRATE 2", "DOCKPORT 0", "TARGETTANK 1",
+                            "SOURCETANK 2:Ship"}));
+    EXPECT_EQ(transferState, saved);
+    mfd = std::make_unique<PumpMFD>(512, 512, iface(ship));
+    read(lines);
+    EXPECT_EQ(transferState, saved);
+
+    // Without a source item the source is the named vessel, as a display of it sets it up.
+    mfd = std::make_unique<PumpMFD>(512, 512, iface(ship));
+    read({"TARGETVESSEL Depot", "PUMPMODE 0", "PUMPRATE 1", "SOURCETANK 1"});
+    EXPECT_EQ(transferState.sourceVessel, iface(depot));
+    EXPECT_EQ(transferState.sourceHandle, depot.handle());
+    EXPECT_EQ(transferState.pumpRate, 1);
+
+    // Whatever the block cannot give back whole starts this display afresh, or stops the pump.
+    const TransferState fresh = {iface(ship),  0, iface(ship), 0, 0, CrossFeed, 0, ship.handle(),
+                                 ship.handle()};
+    struct Case {
+        const char* what;
+        Lines lines;
+        TransferState after;
+    };
+    auto& hulk = addVessel(sim, "Hulk", {{10, 5}});
+    const Case cases[] = {
+        {"port 0 of a vessel without ports is no port beyond them",
+         {"TARGETVESSEL Hulk", "PUMPMODE 3", "PUMPRATE 2", "DOCKPORT 0"},
+         {iface(hulk), 0, nullptr, 0, 0, Vent, 2, hulk.handle(), nullptr}},
+        {"a vessel the scenario no longer has", {"TARGETVESSEL Nobody", "PUMPMODE 3", "PUMPRATE 3"}, fresh},
+        {"no name", {"TARGETVESSEL   ", "PUMPMODE 3", "PUMPRATE 3"}, fresh},
+        {"a port beyond the vessel's, given before it",
+         {"DOCKPORT 1", "PUMPMODE 1", "PUMPRATE 3", "TARGETVESSEL Depot"},
+         {iface(depot), 0, iface(depot), 0, 0, Load, 0, depot.handle(), depot.handle()}},
+        {"a port beyond the vessel's, given after it",
+         {"TARGETVESSEL Depot", "DOCKPORT 1", "PUMPMODE 1", "PUMPRATE 3"},
+         {iface(depot), 0, iface(depot), 0, 0, Load, 0, depot.handle(), depot.handle()}},
+    };
+    for (const Case& c : cases) {
+        mfd = std::make_unique<PumpMFD>(512, 512, iface(ship));
+        read(c.lines);
+        EXPECT_EQ(transferState, c.after) << c.what;
+    }
+    EXPECT_EQ(sim.calls.badCalls, 0u) << "a missing vessel is not looked up";
+
+    // A name the reader would cut is written as none: the configuration is then not restored.
+    auto& big = addVessel(sim, "Big Ship", {{10, 1}});
+    test::setUpFor(big);
+    EXPECT_EQ(write().front(), "TARGETVESSEL ");
+}
+
 TEST_F(StatusBlockTest, TheBlockOfAClearedStateDoesNotUndoTheBlockReadBeforeIt) {
     // Two displays of the mode on one vessel, in a file of an earlier version, which cleared
     // the state as it wrote: the first block carries the configuration, the second the zeros.
