@@ -474,9 +474,35 @@ std::vector<std::string> Emulator::readingNotes() const {
         }
     }
     if (shown.empty()) return notes;
+    const auto items = itemsOf(blockLines_);
+    // A configuration saved as another vessel's that the instrument could not give back to it: the
+    // pump is Off, and that is the one thing to say.
+    std::string target, targetLine;
+    for (const std::string& line : blockLines_) {
+        const size_t length = std::strlen(kItemTargetVessel);
+        if (line.size() < length || !sim::equalsIgnoringCase(line.substr(0, length), kItemTargetVessel))
+            continue;
+        targetLine = line;
+        const std::string_view value = sim::trim(std::string_view(line).substr(length));
+        target = std::string(value.substr(0, value.find_first_of(" \t")));
+    }
+    if (!targetLine.empty()) {
+        const sim::VesselRecord* vessel = simulation_->findVessel(target);
+        if (!vessel || target.empty())
+            return {"the block's " + sim::printable(targetLine) +
+                    " names no vessel of the scenario: its configuration is not restored, and the display "
+                    "starts afresh with the pump Off"};
+        const auto port = items.find(kItemDockPort);
+        if (port != items.end()) {
+            const long long number = port->second.back().first;
+            if (number != 0 && number >= static_cast<long long>(vessel->ports.size()))
+                return {"the block's " + sim::printable(port->second.back().second) +
+                        " names no port of the " + std::to_string(vessel->ports.size()) + " " + vessel->name +
+                        " has: the configuration is " + vessel->name + "'s, with the pump Off"};
+        }
+    }
     // The blocks of two displays may differ (an older file's second block): an item counts as
     // read otherwise only when the page shows none of its values.
-    const auto items = itemsOf(blockLines_);
     // An item the page shows otherwise: a mode or rate by its name, a port or tank by its number.
     const auto check = [&](const char* item, const char* setting, auto matches) {
         const auto it = items.find(item);

@@ -522,6 +522,40 @@ TEST_F(CliTest, WhatOnlyThePagesShowIsLoggedAtTheStartAtEachLoadAndWhenThePumpSt
     }
 }
 
+TEST_F(CliTest, ASavedConfigurationOfAnotherVesselVentsThatVesselAfterTheLoadOrNothing) {
+    // The external display stuck to the tanker, the focus on the depot, the window resized: the
+    // configuration is the tanker's again, and its vent must stay the tanker's across the load.
+    const Result r = run({"run", scenario("docked-depot.scn"), "--no-pictures", "--script",
+                          script("s.script",
+                                 "0 open Ext1 Tanker\n+0 pin Ext1 on\n1 focus Depot\n2 resize Ext1 400 400\n"
+                                 "+0 key M Ext1\n+0 key M Ext1\n+0 key M Ext1\n+0 key + Ext1\n3 save v.scn\n"
+                                 "4 load v.scn\n10 show Left\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string saved = readFile(work / "kestrane-out/v.scn");
+    EXPECT_TRUE(
+        contains(saved, "  MODE Fuel Management\n  TARGETVESSEL Tanker\n  PUMPMODE 3\n  PUMPRATE 1\n"))
+        << saved;
+    EXPECT_TRUE(contains(r.out, "|Fuel Mgt Tanker (DG-S)")) << r.out;
+    // 8 s at 1 kg/s, from 2 s to 10 s; the depot keeps its 1000 kg.
+    EXPECT_TRUE(contains(r.out, "\nDepot     1    5000.000  1000.000 1000.000 0.000  0.000     0.000\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "\nTanker    1    2500.000   250.000  243.000 0.000  0.000     8.000\n"))
+        << r.out;
+
+    // The same file once the tanker is gone from it: nothing is restored, and the log says why.
+    std::string gone = saved;
+    gone.replace(gone.find("TARGETVESSEL Tanker"), 19, "TARGETVESSEL Ghost");
+    std::ofstream(root / "gone.scn") << gone;
+    const Result g = run({"run", (root / "gone.scn").string(), "--no-pictures", "--time", "2"});
+    ASSERT_EQ(g.status, 0) << g.err;
+    EXPECT_TRUE(contains(g.out,
+                         "     0.00 s  the block's TARGETVESSEL Ghost names no vessel of the scenario: its "
+                         "configuration is not restored, and the display starts afresh with the pump Off\n"))
+        << g.out;
+    EXPECT_TRUE(contains(g.out, "\nTotal                    1769.000 1769.000 0.000  0.000     0.000\n"))
+        << g.out;
+}
+
 TEST_F(CliTest, ShowPrintsThePageAsLastDrawnAndALoadKeepsBothCockpitDisplays) {
     // Loading at 10 kg/s: drawn every 0.5 s, a page shown at 0.7 s is the one drawn at 0.5 s; with
     // an hour between redraws it is still the first.
