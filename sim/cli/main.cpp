@@ -1,6 +1,7 @@
 // kestrane-sim: the module run as a pilot would run it, on a machine without the simulator.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -126,6 +127,9 @@ int runCommand(cli::CommandLine& line, const std::string& modulePath, const sim:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit would kill the program mid-write; ignored, the write fails with "File too
+    // large" and is reported like a full disk, with the rest of the run's output.
+    std::signal(SIGXFSZ, SIG_IGN);
     cli::CommandLine line(KESTRANE_VERSION);
     if (const std::optional<int> status = line.parse(argc, argv)) return *status;
 

@@ -584,11 +584,12 @@ TEST_F(CliTest, FilesThatCannotBeWrittenAreNamedAfterTheLogAndTheOthersAreWritte
     std::string text = readFile(scenario("docked-depot.scn"));
     text += "BEGIN_KESTRANE_SIM\n  DISPLAY Right 8192 8192\nEND\n";
     std::ofstream(root / "big.scn") << text;
-    const std::string command = "trap '' XFSZ; ulimit -f 16; exec '" + kSim + "' run '" +
-                                (root / "big.scn").string() + "' --script '" +
+    // The limit's signal is left as it comes: the program must not die of it.
+    const std::string command = "ulimit -f 16; exec '" + kSim + "' run '" + (root / "big.scn").string() +
+                                "' --script '" +
                                 script("s.script", "0 open Right Tanker\n0 show\n1 save a.scn\n") + "'";
     // Through a pipe, which no file size limits: all that is printed arrives.
-    const Result r = execute({"sh", "-c", "(" + command + ") | cat"}, work, root / "io");
+    const Result r = execute({"bash", "-c", "set -o pipefail; (" + command + ") | cat"}, work, root / "io");
     EXPECT_TRUE(contains(r.out, "     1.00 s  save a.scn: ")) << r.out;
     EXPECT_TRUE(contains(r.out, "\nConservation check: passed")) << r.out;
     EXPECT_TRUE(contains(r.out,
@@ -600,6 +601,7 @@ TEST_F(CliTest, FilesThatCannotBeWrittenAreNamedAfterTheLogAndTheOthersAreWritte
     EXPECT_TRUE(contains(r.out, "  kestrane-out/big-Left-0s.png: cannot write the picture: ")) << r.out;
     EXPECT_TRUE(contains(r.out, ": File too large\n")) << r.out;
     EXPECT_EQ(r.err, "kestrane-sim: 2 of 3 file(s) could not be written (see \"Not written\" above)\n");
+    EXPECT_EQ(r.status, 1);
     // The save whole, and nothing half written beside it.
     EXPECT_EQ(filesWritten(), std::vector<std::string>{"kestrane-out/a.scn"});
     EXPECT_TRUE(contains(readFile(work / "kestrane-out/a.scn"), "END_SHIPS"));
