@@ -62,9 +62,18 @@ struct ScriptActions {
                                                          " (vessels: " + joined(r.names_.vessels) + ")");
     }
     static bool needDisplay(Runner& r, const Action& a, const std::string& name) {
-        return r.names_.hasDisplay(name) ||
-               r.fail(a, "unknown display " + sim::inQuotes(name) +
-                             " (displays: " + joined(r.names_.displayNames()) + ")");
+        return r.names_.hasDisplay(name) || r.fail(a, unknownDisplay(r.names_, name));
+    }
+    // "unknown display 'X' (displays: ...)", or for one the script saw go, when and why.
+    static std::string unknownDisplay(const Runner::Names& names, const std::string& name) {
+        if (const auto it = names.gone.find(name); it != names.gone.end())
+            return "display " + sim::inQuotes(name) + " is gone: " + it->second +
+                   " (displays now: " + joined(names.displayNames()) + ")";
+        return "unknown display " + sim::inQuotes(name) + " (displays: " + joined(names.displayNames()) + ")";
+    }
+    // When the action runs, for a display it makes go: "at 3.00 s (line 4)".
+    static std::string when(const Action& a) {
+        return "at " + seconds(a.time) + " (line " + std::to_string(a.line) + ")";
     }
     static bool needPort(Runner& r, const Action& a, const std::string& vessel, unsigned port) {
         const unsigned count = r.names_.ports[vessel];
@@ -122,9 +131,8 @@ struct ScriptActions {
         Runner::Names& names = r.names_;
         if (a.vessel.empty()) {
             return names.hasDisplay(a.display) ||
-                   r.fail(a, "unknown display " + sim::inQuotes(a.display) +
-                                 " (displays: " + joined(names.displayNames()) +
-                                 "; a new one needs its vessel: open " + a.display + " VESSEL)");
+                   r.fail(a, unknownDisplay(names, a.display) + "; a new one needs its vessel: open " +
+                                 a.display + " VESSEL");
         }
         if (Runner::Names::Display* d = names.display(a.display)) {
             // The display goes over to that vessel.
@@ -179,7 +187,8 @@ struct ScriptActions {
     static bool checkClose(Runner& r, const Action& a) {
         if (!needDisplay(r, a, a.display)) return false;
         // An external display's window goes with it.
-        std::erase_if(r.names_.displays, [&](const auto& d) { return d.name == a.display && d.external; });
+        r.names_.forget([&](const auto& d) { return d.name == a.display && d.external; },
+                        "its window was closed " + when(a));
         return true;
     }
     static bool close(Runner& r, const Action& a) {
@@ -347,7 +356,8 @@ struct ScriptActions {
             }
         }
         std::erase(r.names_.vessels, a.vessel);
-        std::erase_if(r.names_.displays, [&](const auto& d) { return d.vessel == a.vessel; });
+        r.names_.forget([&](const auto& d) { return d.vessel == a.vessel; },
+                        "it closed when its vessel " + a.vessel + " was removed " + when(a));
         return true;
     }
     static bool remove(Runner& r, const Action& a) {
@@ -363,12 +373,19 @@ struct ScriptActions {
                 }
             }
         }
+        std::vector<std::string> closing;
+        for (const sim::Display* d : r.emulator_.simulation().displays()) {
+            if (&d->vessel() == v) closing.push_back(d->name());
+        }
         r.ledger_.removing(*v, r.now_);
         r.emulator_.simulation().removeVessel(*v);
         char text[64];
         std::snprintf(text, sizeof text, "%.3f kg", mass);
         r.log() << "remove " << sim::printable(a.vessel) << ": it leaves the simulation with " << text
-                << " of propellant; its displays close\n";
+                << " of propellant"
+                << (closing.empty() ? std::string("; it had no displays")
+                                    : "; its displays close: " + joined(closing))
+                << "\n";
         return true;
     }
 
@@ -557,9 +574,20 @@ struct ScriptActions {
 
     // load FILE
 
+    // The names of the loaded scenario; the displays the load closes are remembered as gone.
+    static void namesAfterLoad(Runner& r, const Action& a, Runner::Names loaded) {
+        Runner::Names before = std::move(r.names_);
+        before.forget([&](const auto& d) { return d.external; },
+                      "the load " + when(a) + " closed it: external displays are not saved");
+        before.forget([&](const auto& d) { return !loaded.hasDisplay(d.name); },
+                      "the file loaded " + when(a) + " has no such display");
+        std::erase_if(before.gone, [&](const auto& g) { return loaded.hasDisplay(g.first); });
+        loaded.gone = std::move(before.gone);
+        r.names_ = std::move(loaded);
+    }
     static bool checkLoad(Runner& r, const Action& a) {
         if (const auto it = r.savedNames_.find(a.text); it != r.savedNames_.end()) {
-            r.names_ = it->second;
+            namesAfterLoad(r, a, it->second);
             return true;
         }
         const std::filesystem::path file =
@@ -572,7 +600,7 @@ struct ScriptActions {
         if (!loaded) return r.fail(a, "load: " + why);
         if (const std::string empty = emptyScenarioError(*loaded); !empty.empty())
             return r.fail(a, "load: " + empty);
-        r.names_ = Runner::Names::of(*loaded);
+        namesAfterLoad(r, a, Runner::Names::of(*loaded));
         r.loadFiles_[a.text] = std::move(*loaded);
         return true;
     }
@@ -604,6 +632,10 @@ struct ScriptActions {
         r.emulator_.redrawPending();
         for (const auto& [name, text] : saved->screens) {
             sim::Display* d = r.emulator_.simulation().findDisplay(name);
+            if (!d && sim::isExternalDisplayName(name)) {
+                r.log() << "  " << name << ": closed by the load: external displays are not saved\n";
+                continue;
+            }
             if (!d || !d->instrument()) {
                 r.log() << "  " << name << ": shows no mode after loading\n";
                 continue;

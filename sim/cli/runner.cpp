@@ -188,6 +188,10 @@ bool Runner::Names::hasDisplay(const std::string& name) const {
     return std::any_of(displays.begin(), displays.end(), [&](const auto& d) { return d.name == name; });
 }
 
+void Runner::Names::forget(const std::function<bool(const Display&)>& which, const std::string& why) {
+    std::erase_if(displays, [&](const Display& d) { return which(d) && (gone[d.name] = why, true); });
+}
+
 std::vector<std::string> Runner::Names::displayNames() const {
     std::vector<std::string> out;
     for (const auto& d : displays) out.push_back(d.name);

@@ -90,6 +90,11 @@ private:
         std::vector<Display> displays;
         std::string focus;
         std::map<std::string, std::pair<unsigned, unsigned>> viewSizes;  // of the scenario running
+        // Displays the script saw go, with when and why: "closed at 3.00 s (line 4)".
+        std::map<std::string, std::string> gone;
+
+        // Drops the displays `which` picks, each remembered as gone for `why`.
+        void forget(const std::function<bool(const Display&)>& which, const std::string& why);
 
         static Names of(const sim::ScenarioDescription& s);
         bool hasVessel(const std::string& name) const;

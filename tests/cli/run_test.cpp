@@ -536,11 +536,19 @@ TEST_F(CliTest, ASavedConfigurationOfAnotherVesselVentsThatVesselAfterTheLoadOrN
         contains(saved, "  MODE Fuel Management\n  TARGETVESSEL Tanker\n  PUMPMODE 3\n  PUMPRATE 1\n"))
         << saved;
     EXPECT_TRUE(contains(r.out, "|Fuel Mgt Tanker (DG-S)")) << r.out;
+    EXPECT_TRUE(contains(r.out, "     4.00 s    Ext1: closed by the load: external displays are not saved\n"))
+        << r.out;
     // 8 s at 1 kg/s, from 2 s to 10 s; the depot keeps its 1000 kg.
     EXPECT_TRUE(contains(r.out, "\nDepot     1    5000.000  1000.000 1000.000 0.000  0.000     0.000\n"))
         << r.out;
     EXPECT_TRUE(contains(r.out, "\nTanker    1    2500.000   250.000  243.000 0.000  0.000     8.000\n"))
         << r.out;
+
+    // The tanker removed: the display stuck to it goes, and the log names it.
+    const Result removed = run({"run", scenario("docked-depot.scn"), "--no-pictures", "--script",
+                                script("r.script", "0 open Ext1 Tanker\n+0 pin Ext1 on\n1 remove Tanker\n")});
+    EXPECT_TRUE(contains(removed.out, "of propellant; its displays close: Ext1\n"))
+        << removed.out;
 
     // The same file once the tanker is gone from it: nothing is restored, and the log says why.
     std::string gone = saved;
