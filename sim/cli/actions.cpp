@@ -135,6 +135,11 @@ struct ScriptActions {
                                  a.display + " VESSEL");
         }
         if (Runner::Names::Display* d = names.display(a.display)) {
+            if (a.width)
+                return r.fail(
+                    a, "display " + sim::inQuotes(a.display) +
+                           " is there already: a size is for a new display (to change its size: resize " +
+                           a.display + " " + std::to_string(a.width) + " " + std::to_string(a.height) + ")");
             // The display goes over to that vessel.
             if (!needVessel(r, a, a.vessel)) return false;
             d->vessel = a.vessel;
@@ -151,15 +156,16 @@ struct ScriptActions {
     }
     static bool open(Runner& r, const Action& a) {
         sim::Simulation& s = r.emulator_.simulation();
+        const sim::Display* before = s.findDisplay(a.display);
+        const bool made = !before;
+        // The mode shown on that vessel already: opening it again is all that happens.
+        const bool same = before && before->instrument() && before->modeName() == r.emulator_.modeName() &&
+                          (a.vessel.empty() || before->vessel().name == a.vessel);
         sim::Display* d = nullptr;
         if (a.vessel.empty()) {
             d = displayThere(r, a);
         } else if (sim::VesselRecord* v = vesselThere(r, a, a.vessel)) {
             if ((d = s.findDisplay(a.display))) {
-                if (a.width && (a.width != d->width() || a.height != d->height()))
-                    return r.fail(a, "display " + sim::inQuotes(a.display) + " is there, " +
-                                         std::to_string(d->width()) + " x " + std::to_string(d->height()) +
-                                         " pixels: its size stays");
                 d->closeMode();
                 d->moveTo(*v);
             } else {
@@ -176,8 +182,11 @@ struct ScriptActions {
         if (!d->openMode(mode))
             return r.fail(a, "display " + sim::inQuotes(a.display) + ": the mode made no instrument");
         std::ostream& line = r.log() << "open " << a.display << ": ";
-        if (d->external) line << "an external display, " << d->width() << " x " << d->height() << ", ";
-        line << "switched to " << mode << " on " << sim::printable(d->vessel().name)
+        if (made && d->external)
+            line << "an external display, " << d->width() << " x " << d->height() << ", ";
+        line << (same ? "it showed " + mode + " on " + sim::printable(d->vessel().name) +
+                            " already: the mode closed and opened again"
+                      : "switched to " + mode + " on " + sim::printable(d->vessel().name))
              << sim::printable(r.emulator_.stoppedByOpening(*d, elsewhere)) << "\n";
         return true;
     }

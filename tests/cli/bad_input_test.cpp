@@ -127,6 +127,8 @@ TEST_F(CliTest, BadInputIsOneLineNamingWhatAndWhereAndWritesNothing) {
         {"external display gone with its vessel (the focus did not move)", {"run", depot},
          "1 open Ext1 Depot\n2 focus Tanker\n3 remove Depot\n4 key M Ext1\n", 1, {"bad.script:4:", "display 'Ext1' is gone: it closed when its vessel Depot was removed at 3.00 s (line 3) (displays now: Left, Right)"}},
         {"external display used after its window closed", {"run", depot}, "1 open Ext1 Tanker\n2 close Ext1\n3 key M Ext1\n", 1, {"bad.script:3:", "display 'Ext1' is gone: its window was closed at 2.00 s (line 2)"}},
+        {"a size for a display already open", {"run", depot}, "1 open Ext1 Tanker\n2 open Ext1 Tanker 400 400\n", 1,
+         {"bad.script:2:", "display 'Ext1' is there already: a size is for a new display (to change its size: resize Ext1 400 400)"}},
         {"external display used after a load", {"run", depot}, "1 open Ext1 Tanker\n2 save a.scn\n3 load a.scn\n4 open Ext1\n", 1,
          {"bad.script:4:", "display 'Ext1' is gone: the load at 3.00 s (line 3) closed it: external displays are not saved", "a new one needs its vessel"}},
         {"second save under one name", {"run", depot}, "1 save a.scn\n2 save a.scn\n", 1,

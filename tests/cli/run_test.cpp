@@ -544,11 +544,15 @@ TEST_F(CliTest, ASavedConfigurationOfAnotherVesselVentsThatVesselAfterTheLoadOrN
     EXPECT_TRUE(contains(r.out, "\nTanker    1    2500.000   250.000  243.000 0.000  0.000     8.000\n"))
         << r.out;
 
-    // The tanker removed: the display stuck to it goes, and the log names it.
-    const Result removed = run({"run", scenario("docked-depot.scn"), "--no-pictures", "--script",
-                                script("r.script", "0 open Ext1 Tanker\n+0 pin Ext1 on\n1 remove Tanker\n")});
-    EXPECT_TRUE(contains(removed.out, "of propellant; its displays close: Ext1\n"))
+    // Opened again, then the tanker removed: the display stuck to it goes, and the log names it.
+    const Result removed =
+        run({"run", scenario("docked-depot.scn"), "--no-pictures", "--script",
+             script("r.script", "0 open Ext1 Tanker\n+0 pin Ext1 on\n+0 open Ext1\n1 remove Tanker\n")});
+    EXPECT_TRUE(contains(removed.out,
+                         "     0.00 s  open Ext1: it showed Fuel Management on Tanker already: the mode "
+                         "closed and opened again\n"))
         << removed.out;
+    EXPECT_TRUE(contains(removed.out, "of propellant; its displays close: Ext1\n")) << removed.out;
 
     // The same file once the tanker is gone from it: nothing is restored, and the log says why.
     std::string gone = saved;
