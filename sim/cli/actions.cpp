@@ -7,6 +7,7 @@
 #include "sim/cli/keys.h"
 #include "sim/cli/runner.h"
 #include "sim/cli/script.h"
+#include "sim/formats/scenario_text.h"
 #include "sim/formats/text.h"
 
 namespace cli {
@@ -113,12 +114,12 @@ struct ScriptActions {
 
     // open DISPLAY [VESSEL [WIDTH HEIGHT]]
 
-    // WIDTH HEIGHT from the words at `at`, each 1 to 65535.
+    // WIDTH HEIGHT from the words at `at`, each 1 to 65535, as a scenario's sizes are read.
     static bool readSize(ActionLine& in, size_t at, Action& a) {
-        if (!in.unsignedValue(in.args[at], "width", 0xFFFF, a.width) ||
-            !in.unsignedValue(in.args[at + 1], "height", 0xFFFF, a.height))
-            return false;
-        return (a.width != 0 && a.height != 0) || in.fail("a display is at least 1 x 1 pixels");
+        std::string why;
+        return (sim::displaySize(in.args[at], "width", a.width, why) &&
+                sim::displaySize(in.args[at + 1], "height", a.height, why)) ||
+               in.fail(why);
     }
     static bool readOpen(ActionLine& in, Action& a) {
         if (!in.count(1, 4)) return false;

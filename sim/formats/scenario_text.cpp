@@ -57,6 +57,21 @@ bool number(std::string_view text, T& value) {
     return error == std::errc{} && end == text.data() + text.size();
 }
 
+}  // namespace
+
+bool displaySize(std::string_view word, std::string_view what, unsigned& out, std::string& error) {
+    unsigned value = 0;
+    if (!number(word, value) || value == 0 || value > kMaxDisplaySize) {
+        error = std::string(what) + " " + inQuotes(word) + " is not a whole number from 1 to " +
+                std::to_string(kMaxDisplaySize);
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+namespace {
+
 class Parser {
 public:
     Parser(std::string_view text, const std::string& source, const VesselCatalogue& classes,
@@ -373,10 +388,11 @@ private:
             if (!equalsIgnoringCase(w[0], "DISPLAY"))
                 return fail(d.line, "unknown line " + inQuotes(w[0]) + " in " + std::string(kEmulatorBlock) +
                                         " (it holds DISPLAY and VIEW lines)");
-            if ((w.size() != 4 && w.size() != 5) || !number(w[2], d.width) || !number(w[3], d.height))
+            if (w.size() != 4 && w.size() != 5)
                 return fail(d.line, "expected \"DISPLAY id width height [ship]\"");
-            if (d.width == 0 || d.height == 0 || d.width > kMaxDisplaySize || d.height > kMaxDisplaySize)
-                return fail(d.line, "display size out of range 1.." + std::to_string(kMaxDisplaySize));
+            std::string why;
+            if (!displaySize(w[2], "width", d.width, why) || !displaySize(w[3], "height", d.height, why))
+                return fail(d.line, "DISPLAY " + std::string(w[1]) + ": " + why);
             d.name = w[1];
             if (w.size() == 5) d.vessel = w[4];
             displayLines_.push_back(std::move(d));
@@ -387,15 +403,14 @@ private:
     // "VIEW name width height": the size of the cockpit's displays in one of the simulator's views.
     bool parseView(const std::vector<std::string_view>& w) {
         std::pair<unsigned, unsigned> size;
-        if (w.size() != 4 || !number(w[2], size.first) || !number(w[3], size.second))
-            return fail(lineNumber(), "expected \"VIEW name width height\"");
+        if (w.size() != 4) return fail(lineNumber(), "expected \"VIEW name width height\"");
         const auto* view = std::find_if(std::begin(kCockpitViews), std::end(kCockpitViews),
                                         [&](std::string_view v) { return equalsIgnoringCase(v, w[1]); });
         if (view == std::end(kCockpitViews))
             return fail(lineNumber(), "VIEW " + inQuotes(w[1]) + ": the views are generic, panel and vc");
-        if (size.first == 0 || size.second == 0 || size.first > kMaxDisplaySize ||
-            size.second > kMaxDisplaySize)
-            return fail(lineNumber(), "display size out of range 1.." + std::to_string(kMaxDisplaySize));
+        std::string why;
+        if (!displaySize(w[2], "width", size.first, why) || !displaySize(w[3], "height", size.second, why))
+            return fail(lineNumber(), "VIEW " + std::string(*view) + ": " + why);
         if (!result_.viewSizes.emplace(std::string(*view), size).second)
             return fail(lineNumber(), "second VIEW line for " + std::string(*view));
         return true;

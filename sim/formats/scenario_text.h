@@ -21,6 +21,11 @@ namespace sim {
 
 inline constexpr unsigned kMaxDisplaySize = 0xFFFF;  // the size travels in 16 bits
 
+// A display's width or height as written in a script or a scenario: decimal, 1 to 65535. On
+// failure `error` is "<what> '<word>' is not a whole number from 1 to 65535", the one form every
+// place that reads a size uses.
+bool displaySize(std::string_view word, std::string_view what, unsigned& out, std::string& error);
+
 // The emulator's own block, for what the simulator's format has no place for (a display's size,
 // a display on another ship than the focus). The simulator passes over the block of a module it
 // has not loaded.

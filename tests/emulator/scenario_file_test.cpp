@@ -387,7 +387,12 @@ TEST_F(ScenarioFileTest, ABadFileIsRefusedWithItsFileAndLineAndChangesNothing) {
         {shipsEnd + "BEGIN_FOCUS\n  Ship A\n", "bad.scn:6: BEGIN_FOCUS without END_FOCUS"},
         {"BEGIN_FOCUS\n  Ship\nEND_FOCUS\n" + shipsEnd, "bad.scn:2: expected \"Ship name\""},
         {"BEGIN_MFD Left\nEND_MFD\n" + shipsEnd + "BEGIN_KESTRANE_SIM\n  DISPLAY Left 0 10\nEND\n",
-         "bad.scn:9: display size out of range 1..65535"},
+         "bad.scn:9: DISPLAY Left: width '0' is not a whole number from 1 to 65535"},
+        // Sizes read as everywhere else: decimal, so a hex word or a negative one is no size.
+        {shipsEnd + "BEGIN_KESTRANE_SIM\n  VIEW panel 232 -1\nEND\n",
+         "bad.scn:7: VIEW panel: height '-1' is not a whole number from 1 to 65535"},
+        {shipsEnd + "BEGIN_KESTRANE_SIM\n  VIEW vc 0x100 512\nEND\n",
+         "bad.scn:7: VIEW vc: width '0x100' is not a whole number from 1 to 65535"},
         {"BEGIN_MFD Left\nEND_MFD\n" + shipsEnd + "BEGIN_KESTRANE_SIM\n  DISPLAY Left 10 10 Q\nEND\n",
          "bad.scn:9: display 'Left' on unknown ship 'Q'"},
         {shipsEnd + "BEGIN_KESTRANE_SIM\n  DISPLAY Aux 10 10\nEND\n",
