@@ -143,7 +143,7 @@ const std::vector<Binding>& bindings() {
         {Command::OpenExternal,
          {'e', 'E'},
          {{"E"},
-          "E  external display",
+          "E  ext. display",
           "a new external display (a window of its own, as the simulator's plug-in opens one), 300 x 300 in "
           "Fuel Management on the focus vessel, shown at once; not saved"}},
         {Command::Resize,
@@ -219,9 +219,10 @@ std::string fitTitle(const std::string& label, size_t width) {
     return head + "..." + label.substr(label.size() - std::min(room, label.size()));
 }
 
-// The panel beside the display and the rows below it are at least this wide.
-constexpr size_t kPanelWidth = 56;
-constexpr size_t kTransferRows = 3;
+// The panel beside the display and the rows below it are at least this wide: the key panel in
+// three columns, and beside a 300-pixel display (43 columns) still within 109.
+constexpr size_t kPanelWidth = 52;
+constexpr size_t kTransferRows = 4;
 constexpr int kMessageRows = 3;  // the hint and up to two of the last key's outcome
 
 class Player {

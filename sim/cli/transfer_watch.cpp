@@ -55,27 +55,25 @@ std::vector<std::string> TransferWatch::status(double accel) const {
     if (receiver_) what += " => " + receiverName_;
     std::snprintf(text, sizeof text, "%.3f kg %s so far", moved_, vent_ ? "vented" : "moved");
     const std::string moved = text;
-    std::string until = limit_ + " in " + duration(timeLeft_);
-    if (accel != 1.0) {
-        std::snprintf(text, sizeof text, " at x%g)", accel);
-        until += " (" + duration(timeLeft_ / accel) + text;
-    }
-    return {what, moved, until};
+    const std::string until = limit_ + " in " + duration(timeLeft_);
+    if (accel == 1.0) return {what, moved, until};
+    // A line of its own: beside the simulated time it would not fit the panel's width.
+    std::snprintf(text, sizeof text, " of real time at x%g", accel);
+    return {what, moved, until, duration(timeLeft_ / accel) + text};
 }
 
 std::string duration(double seconds) {
     char text[64];
-    if (!(seconds < 60.0)) {
-        const double whole = std::floor(std::min(seconds, 1e15));
-        const long long minutes = static_cast<long long>(whole / 60.0);
-        if (minutes < 60)
-            std::snprintf(text, sizeof text, "%lld min %02lld s", minutes,
-                          static_cast<long long>(whole) - 60 * minutes);
-        else
-            std::snprintf(text, sizeof text, "%lld h %02lld min", minutes / 60, minutes % 60);
+    // Rounded as every other figure on screen; each unit is rounded first, so that 59.96 s
+    // carries over to "1 min 00 s" rather than showing "60.0 s".
+    const double s = seconds > 0.0 ? std::min(seconds, 1e15) : 0.0;
+    if (std::round(s * 10.0) < 600.0) {
+        std::snprintf(text, sizeof text, "%.1f s", std::round(s * 10.0) / 10.0);
+    } else if (const long long whole = std::llround(s); whole < 3600) {
+        std::snprintf(text, sizeof text, "%lld min %02lld s", whole / 60, whole % 60);
     } else {
-        // Counted down as the minutes are: 6.99 s left is 6.9 s.
-        std::snprintf(text, sizeof text, "%.1f s", std::floor(std::max(seconds, 0.0) * 10.0) / 10.0);
+        const long long minutes = std::llround(s / 60.0);
+        std::snprintf(text, sizeof text, "%lld h %02lld min", minutes / 60, minutes % 60);
     }
     return text;
 }

@@ -23,8 +23,8 @@ public:
     double timeLeft() const { return timeLeft_; }
 
     // For the pilot, a line each: "10 kg/s, Depot tank 1 => Tanker tank 3", "123.456 kg moved
-    // so far", "Tanker tank 3 is full in 41.9 s" (with the time in real seconds too when `accel`
-    // is not 1); or "none running" alone when no propellant moved in the last step.
+    // so far", "Tanker tank 3 is full in 41.9 s", and when `accel` is not 1 "4.2 s of real time
+    // at x10"; or "none running" alone when no propellant moved in the last step.
     std::vector<std::string> status(double accel) const;
 
 private:
@@ -34,7 +34,7 @@ private:
     std::string giverName_, receiverName_, limit_;
 };
 
-// A span of seconds as a pilot reads it: "41.9 s", "12 min 05 s", "3 h 20 min".
+// A span of seconds as a pilot reads it, rounded: "41.9 s", "12 min 05 s", "3 h 20 min".
 std::string duration(double seconds);
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 #include <regex>
 #include <thread>
 
+#include "sim/cli/transfer_watch.h"
 #include "tests/cli/cli_support.h"
 
 using namespace clitest;
@@ -180,7 +181,7 @@ TEST_F(PlayTest, TheModeIsChosenWithTheModeSelectKeyAndTheHintFollowsTheDisplay)
 TEST_F(PlayTest, ATerminalTooSmallSaysSoAndKeepsTheHintInView) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
     start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --color never", 80, 20);
-    ASSERT_TRUE(waitFor("Terminal 80 x 20, too small (needs 109 x 30): showing what fits")) << screen();
+    ASSERT_TRUE(waitFor("Terminal 80 x 20, too small (needs 105 x 30): showing what fits")) << screen();
     EXPECT_TRUE(contains(screen(), "showing what fits")) << screen();
     EXPECT_TRUE(contains(screen(), "Fuel Mgt Tanker (DG-S)")) << screen();
     // The last rows are the hint and what the last key did, not the display's lower half.
@@ -203,7 +204,7 @@ TEST_F(PlayTest, ATerminalTooSmallSaysSoAndKeepsTheHintInView) {
 // the pause, the running transfer, and a long outcome wrapped between words.
 TEST_F(PlayTest, EachTerminalSizeKeepsTheLinesWholeAndTheTransferShowsWhatTheTanksDo) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
-    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --accel 10", 109, 30);
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --accel 10", 109, 31);
     ASSERT_TRUE(waitFor("Transfer: none running")) << screen();
     // Load at Medium: the depot's 1000 kg into the tanker's tank 1, 250 of 2500 kg.
     for (const char* key : {"m", "+", "+"}) tmux({"send-keys", "-t", "play", key});
@@ -220,9 +221,9 @@ TEST_F(PlayTest, EachTerminalSizeKeepsTheLinesWholeAndTheTransferShowsWhatTheTan
     const double inDepot = std::stod(depot[1]);
     EXPECT_NEAR(std::stod(moved[1]), 1000.0 - inDepot, 0.002) << text;
     EXPECT_NEAR(60 * std::stod(left[1]) + std::stod(left[2]), inDepot / 10.0, 1.0) << text;
-    EXPECT_TRUE(contains(text, "s at x10)")) << text;
+    EXPECT_TRUE(contains(text, " s of real time at x10\n")) << text;
 
-    const std::vector<std::pair<int, int>> sizes{{109, 30}, {120, 40}, {140, 40}, {200, 50}};
+    const std::vector<std::pair<int, int>> sizes{{109, 31}, {120, 40}, {140, 40}, {200, 50}};
     // Each size in turn, until the screen drawn for it passes `check` (which names what is
     // wrong) or three seconds have passed: a redraw follows the resize within a frame or two.
     const auto atEachSize = [&](const std::function<std::string(const std::string&)>& check) {
@@ -334,5 +335,44 @@ TEST_F(PlayTest, ViewsResizesAndExternalDisplaysReopenTheModeAtTheirSizes) {
     tmux({"send-keys", "-t", "play", "F8"});
     ASSERT_TRUE(waitFor("F8: the scenario does not say how large the cockpit's displays are in any view"))
         << screen();
+    quit();
+}
+
+// A time left is rounded as the masses are, each unit carrying into the next.
+TEST(PlayTimes, AreRoundedAndCarryIntoTheNextUnit) {
+    EXPECT_EQ(cli::duration(503.76 / 10.0), "50.4 s");
+    EXPECT_EQ(cli::duration(6.96), "7.0 s");
+    EXPECT_EQ(cli::duration(59.96), "1 min 00 s");
+    EXPECT_EQ(cli::duration(599.6), "10 min 00 s");
+    EXPECT_EQ(cli::duration(3599.6), "1 h 00 min");
+    EXPECT_EQ(cli::duration(5990.0), "1 h 40 min");
+}
+
+// At the README's smallest terminal every size R reaches fits, frame and all, and so does a
+// transfer's time left at the slowest time acceleration.
+TEST_F(PlayTest, EveryDisplaySizeAndTheSlowestAccelerationFitTheSmallestTerminal) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --color never --accel 0.1", 109, 31);
+    for (const char* key : {"m", "+", "+"}) tmux({"send-keys", "-t", "play", key});
+    ASSERT_TRUE(waitFor("Transfer: 10 kg/s")) << screen();
+    const std::regex realTime(" [0-9]+ min [0-9]+ s of real time at x0\\.1\\n");
+    EXPECT_TRUE(std::regex_search(screen(), realTime)) << screen();
+    // Left, then an external display, through every size.
+    for (const char* window : {"Left", "Ext1"}) {
+        if (std::string(window) == "Ext1") tmux({"send-keys", "-t", "play", "e"});
+        for (const char* size : {"232 x 232", "300 x 300", "369 x 369", "512 x 512", "500 x 400"}) {
+            std::string at;
+            for (int i = 0; i < 6 && !contains(at, std::string(window) + " at " + size); ++i) {
+                tmux({"send-keys", "-t", "play", "r"});
+                ASSERT_TRUE(waitFor("R: " + std::string(window) + " at ")) << screen();
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                at = screen();
+            }
+            ASSERT_TRUE(contains(at, std::string(window) + " at " + size)) << at;
+            EXPECT_FALSE(contains(at, "too small")) << size << "\n" << at;
+            EXPECT_TRUE(std::regex_search(at, std::regex("\\n +mq+j"))) << size << "\n" << at;
+            EXPECT_TRUE(std::regex_search(at, realTime)) << size << "\n" << at;
+        }
+    }
     quit();
 }
