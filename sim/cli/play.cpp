@@ -242,6 +242,7 @@ private:
     void switchView();
     void openExternal();
     void resize(sim::Display& display);
+    std::string pausedRefusal(Command command, const sim::Display* display);
     // The picture of the display on screen, as it was last drawn.
     const Painted& picture();
     void drawDisplay(int top, int left);
@@ -390,6 +391,39 @@ void Player::resize(sim::Display& d) {
                emulator_.stoppedByOpening(d, elsewhere) + ".";
 }
 
+// Why a window or view key waits for the simulation to run: the display keys' refusal is the
+// emulator's, these are play's own.
+std::string Player::pausedRefusal(Command command, const sim::Display* d) {
+    const std::string name = d ? d->name() : std::string("the display");
+    const std::string drawn = ", and nothing is drawn while paused.";
+    switch (command) {
+        case Command::View:
+            return "F8: not while paused: a view switch closes the cockpit's displays and opens them again "
+                   "at "
+                   "the view's size" +
+                   drawn;
+        case Command::Focus: {
+            const sim::VesselRecord* focus = emulator_.focus();
+            return "F3: not while paused: a focus switch closes the displays of " +
+                   (focus ? focus->name : std::string("the focus vessel")) +
+                   " and opens them again for the next vessel" + drawn;
+        }
+        case Command::OpenExternal:
+            return "E: not while paused: a new external display opens in Fuel Management" + drawn;
+        case Command::Resize:
+            return "R: not while paused: a resize closes " + name +
+                   "'s mode and opens it again at the next size" + drawn;
+        case Command::Pin:
+            return "K: not while paused: a pin only matters when the focus moves (F3), which waits for the "
+                   "simulation to run too.";
+        case Command::CloseExternal:
+            return "X: not while paused: closing " + name +
+                   "'s window ends its instrument, and play changes no display while paused.";
+        default:
+            return Emulator::kPausedRefusal;
+    }
+}
+
 const Painted& Player::picture() {
     static const Painted kNone;
     sim::Display* d = current();
@@ -468,7 +502,7 @@ void Player::command(Command command, int key) {
             return;
         case Command::Focus:
             if (paused_)
-                message_ = std::string("F3: ") + Emulator::kPausedRefusal;
+                message_ = pausedRefusal(command, d);
             else
                 switchFocus();
             return;
@@ -482,7 +516,7 @@ void Player::command(Command command, int key) {
     const std::string name =
         command == Command::View ? "F8" : std::string(1, static_cast<char>(std::toupper(key)));
     if (paused_) {
-        message_ = name + ": " + Emulator::kPausedRefusal;
+        message_ = pausedRefusal(command, d);
     } else if (command == Command::View) {
         switchView();
     } else if (command == Command::OpenExternal) {
