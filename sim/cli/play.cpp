@@ -306,8 +306,14 @@ void Player::save() {
         message_ = "Not saved: " + (ec ? options_.outDir.string() + ": " + ec.message() : error);
     } else {
         written.push_back(path.string());
+        // The simulator's external displays are its plug-in's windows, which no scenario keeps.
+        std::string external;
+        for (const sim::Display* d : s.displays())
+            if (d->external) external += (external.empty() ? "" : ", ") + d->name();
         // As the simulator's quicksave: nothing is loaded, the tanks keep their exact masses.
-        message_ = "Saved " + path.string() + "; the flight goes on as it was.";
+        message_ = "Saved " + path.string() +
+                   (external.empty() ? "" : " without " + external + " (external displays are not saved)") +
+                   "; the flight goes on as it was.";
     }
 }
 

@@ -376,3 +376,51 @@ TEST_F(PlayTest, EveryDisplaySizeAndTheSlowestAccelerationFitTheSmallestTerminal
     }
     quit();
 }
+
+// While paused, each window or view key says what it would have done and why it waits; a save
+// names the external displays it leaves out.
+TEST_F(PlayTest, PausedWindowKeysSayWhyTheyWaitAndASaveNamesTheExternalDisplaysLeftOut) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    start("'" + kSim + "' play '" + scenario("docked-depot.scn") + "' --out saves", 150, 45);
+    ASSERT_TRUE(waitFor("Fuel Mgt Tanker")) << screen();
+    tmux({"send-keys", "-t", "play", "w"});
+    ASSERT_TRUE(waitFor("Saved saves/docked-depot-saved.scn; the flight goes on as it was.")) << screen();
+    tmux({"send-keys", "-t", "play", "e"});
+    ASSERT_TRUE(waitFor("E: Ext1,")) << screen();
+    tmux({"send-keys", "-t", "play", "e"});
+    ASSERT_TRUE(waitFor("E: Ext2,")) << screen();
+    tmux({"send-keys", "-t", "play", "F2"});
+    ASSERT_TRUE(
+        waitFor("Saved saves/docked-depot-saved-2.scn without Ext1, Ext2 (external displays are not "
+                "saved); the flight goes on as it was."))
+        << screen();
+    EXPECT_FALSE(contains(readFile(work / "saves/docked-depot-saved-2.scn"), "Ext1"));
+
+    tmux({"send-keys", "-t", "play", "p"});
+    ASSERT_TRUE(waitFor("PAUSED")) << screen();
+    for (const auto& [key, says] : std::vector<std::pair<std::string, std::string>>{
+             {"F8",
+              "F8: not while paused: a view switch closes the cockpit's displays and opens them again at "
+              "the view's size, and nothing is drawn while paused."},
+             {"F3",
+              "F3: not while paused: a focus switch closes the displays of Tanker and opens them again "
+              "for the next vessel, and nothing is drawn while paused."},
+             {"e",
+              "E: not while paused: a new external display opens in Fuel Management, and nothing is "
+              "drawn while paused."},
+             {"r",
+              "R: not while paused: a resize closes Ext2's mode and opens it again at the next size, and "
+              "nothing is drawn while paused."},
+             {"k",
+              "K: not while paused: a pin only matters when the focus moves (F3), which waits for the "
+              "simulation to run too."},
+             {"x",
+              "X: not while paused: closing Ext2's window ends its instrument, and play changes no "
+              "display while paused."}}) {
+        tmux({"send-keys", "-t", "play", key});
+        EXPECT_TRUE(waitFor(says)) << key << "\n" << screen();
+    }
+    // Refused, so nothing changed: both windows are still open.
+    EXPECT_TRUE(contains(screen(), "Display Ext2 (4 of 4)")) << screen();
+    quit();
+}
