@@ -6,7 +6,8 @@ saved.
                          play it, with the figures of the shared list (--figures): the keys
                          pressed through the kit's display driver, a simulated minute, the saved
                          state; then that state loaded again for another minute
-  play.py --case FILE    a case of cases/: sessions, driver actions and figures
+  play.py --case FILE    a case of cases/: sessions, driver actions and figures (the format:
+                         docs/real-simulator-cases.md)
   play.py --prepare      the Wine prefix, made once before the sessions
 
 Each check is counted; the run ends with "real simulator: N checks, M failed". A session that
