@@ -449,9 +449,11 @@ struct ScriptActions {
         sim::Display* d = displayThere(r, a);
         if (!d) return false;
         const std::string elsewhere = r.emulator_.transferShownElsewhere(*d);
+        const bool help = r.emulator_.showedHelpPage(*d);
         const std::string shows = r.emulator_.resize(*d, a.width, a.height);
         r.log() << "resize " << a.display << " to " << a.width << " x " << a.height << ": "
-                << (d->instrument() ? shows + " closed and opened again at that size"
+                << (d->instrument() ? shows + " closed and opened again at that size" +
+                                          (help ? Emulator::kHelpPageClosed : "")
                                     : "it shows no mode (" + shows + "); only its size changed")
                 << sim::printable(r.emulator_.stoppedByOpening(*d, elsewhere)) << "\n";
         return true;

@@ -166,8 +166,10 @@ Emulator::FocusSwitch Emulator::reopen(const std::vector<sim::Display*>& display
     FocusSwitch result;
     bool wasRunning = false;
     std::vector<std::string> modes;
+    std::vector<bool> help;
     for (sim::Display* d : displays) {
         modes.push_back(d->instrument() ? d->modeName() : std::string());
+        help.push_back(showedHelpPage(*d));
         wasRunning = wasRunning || (d->instrument() && !runningRate(lastPage(*d)).empty());
     }
     // As the simulator's pane does: every instrument goes before any is made anew.
@@ -179,7 +181,8 @@ Emulator::FocusSwitch Emulator::reopen(const std::vector<sim::Display*>& display
         if (to) d.moveTo(*to);
         if (size) d.resize(size->first, size->second);
         if (!modes[i].empty()) d.openMode(modes[i]);
-        result.reopened.push_back(d.name() + ": " + showing(d));
+        result.reopened.push_back(d.name() + ": " + showing(d) +
+                                  (help[i] && d.instrument() ? kHelpPageClosed : ""));
     }
     // The new instruments are drawn at the end of the frame: their pages tell what became of
     // a running transfer.
@@ -458,6 +461,12 @@ std::vector<std::string> Emulator::idlePumps() const {
             lines.push_back(display->name() + ": rate " + rate + ", but the pump cannot run: " + why);
     }
     return lines;
+}
+
+bool Emulator::showedHelpPage(const sim::Display& display) const {
+    const auto fields = pageFields(lastPage(display));
+    const std::string* page = pageField(fields, "page");
+    return display.instrument() && page && *page == "help";
 }
 
 std::vector<std::string> Emulator::readingNotes() const {

@@ -118,6 +118,9 @@ public:
     const Drawing* lastDrawing(const sim::Display& display) const;
     // The page a display showed when it was last drawn, as text; empty before its first drawing.
     std::string lastPage(const sim::Display& display) const;
+    static constexpr const char* kHelpPageClosed = " (the help page closed with it: the status page is back)";
+    // Whether that page was the module's help page, which a reopened instrument does not keep.
+    bool showedHelpPage(const sim::Display& display) const;
     // A key or button pressed on a display, and what became of it for the log: not consumed,
     // consumed without a change, a mode selected, or the settings it changed on the page. A
     // display that asks for a redraw is drawn at once, as at the end of the simulator's frame.

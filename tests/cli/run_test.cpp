@@ -568,6 +568,27 @@ TEST_F(CliTest, ASavedConfigurationOfAnotherVesselVentsThatVesselAfterTheLoadOrN
         << g.out;
 }
 
+TEST_F(CliTest, AResizeOrViewSwitchSaysTheHelpPageClosed) {
+    std::ofstream(root / "views.scn")
+        << readFile(scenario("docked-depot.scn")) << "BEGIN_KESTRANE_SIM\n  VIEW panel 232 232\nEND\n";
+    const Result r = run({"run", (root / "views.scn").string(), "--no-pictures", "--script",
+                          script("h.script",
+                                 "0 key ?\n1 resize Left 400 400\n1.5 resize Left 300 300\n2 key "
+                                 "?\n3 view panel\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string closed = "(the help page closed with it: the status page is back)";
+    EXPECT_TRUE(contains(r.out,
+                         "1.00 s  resize Left to 400 x 400: Fuel Management closed and opened again at that "
+                         "size " +
+                             closed + "\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out,
+                         "1.50 s  resize Left to 300 x 300: Fuel Management closed and opened again at that "
+                         "size\n"))
+        << r.out;
+    EXPECT_TRUE(contains(r.out, "(Left: Fuel Management " + closed + ", Right: off)")) << r.out;
+}
+
 TEST_F(CliTest, ShowPrintsThePageAsLastDrawnAndALoadKeepsBothCockpitDisplays) {
     // Loading at 10 kg/s: drawn every 0.5 s, a page shown at 0.7 s is the one drawn at 0.5 s; with
     // an hour between redraws it is still the first.
