@@ -183,8 +183,9 @@ struct ScriptActions {
         if (!d->openMode(mode))
             return r.fail(a, "display " + sim::inQuotes(a.display) + ": the mode made no instrument");
         std::ostream& line = r.log() << "open " << a.display << ": ";
-        if (made && d->external)
-            line << "an external display, " << d->width() << " x " << d->height() << ", ";
+        if (made)
+            line << (d->external ? "an external display, " : "a new display of the cockpit, ") << d->width()
+                 << " x " << d->height() << ", ";
         line << (same ? "it showed " + mode + " on " + sim::printable(d->vessel().name) +
                             " already: the mode closed and opened again"
                       : "switched to " + mode + " on " + sim::printable(d->vessel().name))

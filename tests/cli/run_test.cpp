@@ -270,9 +270,11 @@ TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
     const Result opened = run({"run", scenario("load-running.scn"), "--no-pictures", "--script",
                                script("open.script", "2 open 3 Depot\n3 show Left\n")});
     ASSERT_EQ(opened.status, 0) << opened.err;
-    EXPECT_TRUE(contains(opened.out,
-                         "2.00 s  open 3: switched to Fuel Management on Depot; this stopped the "
-                         "transfer shown on Left (Tanker, rate Medium): "))
+    EXPECT_TRUE(
+        contains(opened.out,
+                 "2.00 s  open 3: a new display of the cockpit, 512 x 512, switched to Fuel Management on "
+                 "Depot; this stopped the "
+                 "transfer shown on Left (Tanker, rate Medium): "))
         << opened.out;
     EXPECT_NEAR(tankRow(opened.out, "Tanker", 3).after, 470.0, 1e-9);
     EXPECT_TRUE(contains(pages(opened.out, "Left").back(), "Pump Rate: Off"));
@@ -547,7 +549,11 @@ TEST_F(CliTest, ASavedConfigurationOfAnotherVesselVentsThatVesselAfterTheLoadOrN
     // Opened again, then the tanker removed: the display stuck to it goes, and the log names it.
     const Result removed =
         run({"run", scenario("docked-depot.scn"), "--no-pictures", "--script",
-             script("r.script", "0 open Ext1 Tanker\n+0 pin Ext1 on\n+0 open Ext1\n1 remove Tanker\n")});
+             script("r.script",
+                    "0 open Ext1 Tanker\n+0 pin Ext1 on\n+0 open Ext1\n+0 open 3 Tanker 300 200\n1 "
+                    "remove Tanker\n")});
+    EXPECT_TRUE(contains(removed.out, "open 3: a new display of the cockpit, 300 x 200, switched to"))
+        << removed.out;
     EXPECT_TRUE(contains(removed.out,
                          "     0.00 s  open Ext1: it showed Fuel Management on Tanker already: the mode "
                          "closed and opened again\n"))
