@@ -13,6 +13,7 @@
 
 #include "display/pump_mfd.h"
 #include "module/module_entry.h"
+#include "scenario/scenario_items.h"
 #include "sim/drawing/raster_surface.h"
 #include "sim/drawing/surface.h"
 #include "sim/world/display.h"
@@ -126,7 +127,8 @@ public:
     std::vector<std::string> writeBlock(sim::Display& d) {
         sim::ScenarioBlock block;
         act([&] { d.writeStatus(block); });
-        if (block.lines.size() > 5) fail("a block of " + std::to_string(block.lines.size()) + " items");
+        if (block.lines.size() > kScenarioItemCount)
+            fail("a block of " + std::to_string(block.lines.size()) + " items");
         return block.lines;
     }
     void readBlock(sim::Display& d, std::vector<std::string> lines) {
