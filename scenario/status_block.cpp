@@ -157,12 +157,17 @@ void readLine(const char* line, VESSEL* own, BlockShape& shape) {
 // The "SOURCETANK" value for the source vessel. A name that would not fit the buffer, or that
 // the reader would cut at a blank, is left out rather than cut: the index alone reads back
 // with the source vessel unchanged, while a shortened name could name another vessel.
+// Whether the reader takes the whole name back: it stops at the first blank.
+bool oneWord(const char* name) {
+    for (const char* c = name; *c != '\0'; ++c) {
+        if (isBlank(*c)) return false;
+    }
+    return true;
+}
+
 void formatSourceTank(char (&value)[kScenarioValueSize], int32_t tank, const char* name) {
     if (!name) name = "";
-    bool fits = true;
-    for (const char* c = name; *c != '\0'; ++c) {
-        if (isBlank(*c)) fits = false;
-    }
+    bool fits = oneWord(name);
     if (fits) {
         const int written = std::snprintf(value, sizeof value, kSourceTankFormat, tank, name);
         fits = written >= 0 && static_cast<size_t>(written) < sizeof value;
@@ -182,8 +187,7 @@ void writeStatusBlock(FILEHANDLE scn, VESSEL* own) {
     // First, so that the items after it are read for that vessel: its ports, its tanks.
     if (s.targetVessel && s.targetVessel != own) {
         const char* name = s.targetVessel->GetName();
-        bool fits = name && std::strlen(name) < kScenarioValueSize;
-        for (const char* c = name; fits && *c != '\0'; ++c) fits = !isBlank(*c);
+        const bool fits = name && std::strlen(name) < kScenarioValueSize && oneWord(name);
         // A name the reader would cut could name another vessel: none restores nothing.
         oapiWriteScenario_string(scn, hostText(kItemTargetVessel), hostText(fits ? name : ""));
     }

@@ -380,8 +380,8 @@ std::map<std::string, std::vector<std::pair<long long, std::string>>> itemsOf(
     std::map<std::string, std::vector<std::pair<long long, std::string>>> items;
     for (const std::string& line : lines) {
         for (const char* item : kScenarioItems) {
+            if (!sim::startsWithIgnoringCase(line, item)) continue;
             const size_t length = std::strlen(item);
-            if (line.size() < length || !sim::equalsIgnoringCase(line.substr(0, length), item)) continue;
             char* end = nullptr;
             const long long number = std::strtoll(line.c_str() + length, &end, 10);
             if (end != line.c_str() + length && number >= INT32_MIN && number <= INT32_MAX)
@@ -488,11 +488,10 @@ std::vector<std::string> Emulator::readingNotes() const {
     // pump is Off, and that is the one thing to say.
     std::string target, targetLine;
     for (const std::string& line : blockLines_) {
-        const size_t length = std::strlen(kItemTargetVessel);
-        if (line.size() < length || !sim::equalsIgnoringCase(line.substr(0, length), kItemTargetVessel))
-            continue;
+        if (!sim::startsWithIgnoringCase(line, kItemTargetVessel)) continue;
         targetLine = line;
-        const std::string_view value = sim::trim(std::string_view(line).substr(length));
+        const std::string_view value =
+            sim::trim(std::string_view(line).substr(std::strlen(kItemTargetVessel)));
         target = std::string(value.substr(0, value.find_first_of(" \t")));
     }
     if (!targetLine.empty()) {
