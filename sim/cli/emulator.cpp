@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iterator>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "display/page_words.h"
@@ -81,6 +82,7 @@ void Emulator::beginSession(const sim::ScenarioDescription& scenario) {
     drawings_.clear();
     shownRate_.clear();
     pumpStops_.clear();
+    rateExplained_ = false;
     blockLines_.clear();
     for (const sim::ScenarioDisplay& d : scenario.displays) {
         if (!sim::equalsIgnoringCase(d.type, "User") || d.mode != modeName_) continue;
@@ -290,13 +292,15 @@ void Emulator::draw(sim::Display& display) {
     // Every page of the module shows the one rate it keeps.
     if (const std::string rate = display.instrument() ? rateShown(page) : std::string(); !rate.empty()) {
         const bool wasRunning = !shownRate_.empty() && shownRate_ != kRateOff;
-        if (refreshing_ && wasRunning && rate == kRateOff) {
+        // A stop the reading notes foretold is not said again.
+        if (refreshing_ && wasRunning && rate == kRateOff && !std::exchange(rateExplained_, false)) {
             char since[32];
             std::snprintf(since, sizeof since, "%.2f s", runningSince_);
             pumpStops_.push_back(whyStopped(page) + "; nothing was moved since the rate was set to " +
                                  shownRate_ + " at " + since);
         }
         if (rate != kRateOff && rate != shownRate_) runningSince_ = now;
+        if (rate == kRateOff) rateExplained_ = false;
         shownRate_ = rate;
     }
 }
@@ -346,6 +350,12 @@ namespace {
 // The number of "2 of 3"; 0 when the value is a warning.
 int tankNumber(const std::string* value) { return value ? std::atoi(value->c_str()) : 0; }
 
+// The N of "2 of N"; 0 when the value is a warning.
+long long countOf(const std::string& value) {
+    const size_t of = value.find(" of ");
+    return of == std::string::npos ? 0 : std::atoll(value.c_str() + of + 4);
+}
+
 // The vessel the page's title names: the word before the class in brackets.
 std::string titledVessel(const std::string& page) {
     const std::string title = page.substr(0, page.find('\n'));
@@ -394,11 +404,11 @@ std::map<std::string, std::vector<std::pair<long long, std::string>>> itemsOf(
 
 }  // namespace
 
-std::string Emulator::whyStopped(const std::string& page) const {
+std::string Emulator::emptyOrFull(const std::string& page) const {
     const auto fields = pageFields(page);
     const std::string* mode = pageField(fields, "mode");
     sim::VesselRecord* own = simulation_->findVessel(titledVessel(page));
-    if (!mode || !own) return "the page shows the rate " + std::string(kRateOff);
+    if (!mode || !own) return {};
     const auto modeIs = [&](int m) { return *mode == kModeNames[m]; };
     // The tank of a vessel by the page's number, when it has it.
     const auto tank = [](sim::VesselRecord* v, int number) -> const sim::Tank* {
@@ -429,24 +439,29 @@ std::string Emulator::whyStopped(const std::string& page) const {
     std::vector<std::string> reasons;
     if (giver && giver->mass <= 0.0) reasons.push_back(name(giver) + " is empty");
     if (receiver && receiver->mass >= receiver->capacity) reasons.push_back(name(receiver) + " is full");
-    if (reasons.empty()) {
-        // A tank the block named that the vessel does not have: the page draws the first instead
-        // and switches the pump off.
-        const auto read = itemsOf(blockLines_);
-        for (const auto& [item, setting] :
-             {std::pair{kItemTargetTank, "target tank"}, {kItemSourceTank, "source tank"}}) {
-            const auto it = read.find(item);
-            const std::string* shown = pageField(fields, setting);
-            if (it == read.end() || !shown) continue;
-            const size_t of = shown->find(" of ");
-            const long long count = of == std::string::npos ? 0 : std::atoll(shown->c_str() + of + 4);
-            if (it->second.back().first >= count)
-                return "the block's " + sim::printable(it->second.back().second) + " names no tank of the " +
-                       std::to_string(count) + " there are: the page took tank 1 and switched the pump off";
-        }
-        return "the page shows the rate Off, though no tank of the transfer is full or empty";
-    }
+    if (reasons.empty()) return {};
     return reasons.size() == 1 ? reasons[0] : reasons[0] + " and " + reasons[1];
+}
+
+std::string Emulator::whyStopped(const std::string& page) const {
+    if (std::string reasons = emptyOrFull(page); !reasons.empty()) return reasons;
+    const auto fields = pageFields(page);
+    // A tank the block named that the vessel does not have: the page draws the first instead
+    // and switches the pump off.
+    const auto read = itemsOf(blockLines_);
+    for (const auto& [item, setting] :
+         {std::pair{kItemTargetTank, "target tank"}, {kItemSourceTank, "source tank"}}) {
+        const auto it = read.find(item);
+        const std::string* shown = pageField(fields, setting);
+        if (it == read.end() || !shown) continue;
+        const long long count = countOf(*shown);
+        if (it->second.back().first >= count)
+            return "the block's " + sim::printable(it->second.back().second) + " names no tank of the " +
+                   std::to_string(count) + " there are: the page took tank 1 and switched the pump off";
+    }
+    return pageField(fields, "mode")
+               ? "the page shows the rate Off, though no tank of the transfer is full or empty"
+               : "the page shows the rate " + std::string(kRateOff);
 }
 
 std::vector<std::string> Emulator::idlePumps() const {
@@ -469,20 +484,31 @@ bool Emulator::showedHelpPage(const sim::Display& display) const {
     return display.instrument() && page && *page == "help";
 }
 
-std::vector<std::string> Emulator::readingNotes() const {
+std::vector<std::string> Emulator::startNotes() {
+    std::vector<std::string> notes = readingNotes();
+    // A rate the reading notes explained is not said a second time as one that cannot run.
+    if (!rateExplained_) {
+        for (std::string& line : idlePumps()) notes.push_back(std::move(line));
+    }
+    return notes;
+}
+
+std::vector<std::string> Emulator::readingNotes() {
+    rateExplained_ = false;
     std::vector<std::string> notes;
     if (!simulation_ || blockLines_.empty()) return notes;
     // The settings as the module's pages show them, from the first that shows the status page.
-    std::vector<std::pair<std::string, std::string>> shown;
+    std::string page;
     for (const sim::Display* d : simulation_->displays()) {
         if (!d->instrument()) continue;
-        auto fields = pageFields(lastPage(*d));
-        if (const std::string* page = pageField(fields, "page"); page && *page == "status") {
-            shown = std::move(fields);
+        const auto fields = pageFields(lastPage(*d));
+        if (const std::string* shows = pageField(fields, "page"); shows && *shows == "status") {
+            page = lastPage(*d);
             break;
         }
     }
-    if (shown.empty()) return notes;
+    if (page.empty()) return notes;
+    const auto shown = pageFields(page);
     const auto items = itemsOf(blockLines_);
     // A configuration saved as another vessel's that the instrument could not give back to it: the
     // pump is Off, and that is the one thing to say.
@@ -509,18 +535,87 @@ std::vector<std::string> Emulator::readingNotes() const {
                         " has: the configuration is " + vessel->name + "'s, with the pump Off"};
         }
     }
+    const std::string* mode = pageField(shown, "mode");
+    const bool docking = mode && (*mode == kModeNames[1] || *mode == kModeNames[2]);
+    const std::string own = target.empty() ? titledVessel(page) : target;
+    const std::string* docked = pageField(shown, "docked to");
+    const auto last = [&](const char* item) { return items.count(item) ? &items.at(item).back() : nullptr; };
+    const auto said = [](const std::pair<long long, std::string>& item) {
+        return "the block's " + sim::printable(item.second);
+    };
+    // The rate the block gave, when one the pump runs at.
+    const auto* rate = last(kItemPumpRate);
+    const bool blockRuns =
+        rate && rate->first > 0 && rate->first < static_cast<long long>(std::size(kRateNames));
+    // Each item is said once, with why: a value the instrument cannot take keeps the setting the
+    // page shows, one beyond the vessel's tanks or ports is set back to the first.
+    std::vector<const char*> explained;
+    for (const auto& [item, setting, what] : {std::tuple{kItemDockPort, "docking port", "port"},
+                                              {kItemTargetTank, "target tank", "tank"},
+                                              {kItemSourceTank, "source tank", "tank"}}) {
+        const auto* read = last(item);
+        const std::string* value = pageField(shown, setting);
+        if (!read || !value || !std::isdigit(static_cast<unsigned char>((*value)[0]))) continue;
+        const long long count = countOf(*value);
+        const bool port = std::string_view(what) == "port";
+        const std::string vessel =
+            !port && docking && std::string_view(setting) == "source tank" && docked ? *docked : own;
+        if (read->first >= count && !(port && read->first == 0)) {
+            std::string note = said(*read) + " names no " + what + " of the " + std::to_string(count) + " " +
+                               vessel + " has: ";
+            if (port) {
+                note += "it reads as docking port " + *value;
+            } else {
+                note += "the page takes tank 1";
+                if (blockRuns) note += " and switches the pump off";
+                rateExplained_ = rateExplained_ || blockRuns;
+            }
+            notes.push_back(note);
+            explained.push_back(item);
+        } else if (read->first < 0) {
+            notes.push_back(said(*read) + " reads as " + setting + " " + *value + ": the " + what +
+                            "s are numbered from 0");
+            explained.push_back(item);
+        }
+    }
+    // A source vessel the scenario does not have: the page shows no source tank.
+    if (const auto* source = last(kItemSourceTank)) {
+        const size_t colon = source->second.find(kSourceTankSeparator);
+        std::string name = colon == std::string::npos ? std::string() : source->second.substr(colon + 1);
+        name = name.substr(0, name.find_first_of(" \t"));
+        const std::string* value = pageField(shown, "source tank");
+        if (!name.empty() && !simulation_->findVessel(name) && value && *value == "no source tank") {
+            std::string note =
+                said(*source) + " names no vessel of the scenario: the page shows NO SOURCE TANK";
+            if (const std::string running = runningRate(page); !running.empty() && !rateExplained_) {
+                note += ", and the rate " + running + " cannot run";
+                rateExplained_ = true;
+            }
+            notes.push_back(note);
+            explained.push_back(kItemSourceTank);
+        }
+    }
+    // A rate with a tank to give from and one to receive, but empty or full: the pump switches
+    // itself off at its first step, whether or not the page drew it running first.
+    if (blockRuns && !rateExplained_ && nothingToPump(shown).empty()) {
+        if (const std::string why = emptyOrFull(page); !why.empty()) {
+            notes.push_back(said(*rate) + " reads as rate " + std::string(kRateOff) + ": " + why);
+            rateExplained_ = true;
+        }
+    }
+    if (rateExplained_) explained.push_back(kItemPumpRate);
     // The blocks of two displays may differ (an older file's second block): an item counts as
     // read otherwise only when the page shows none of its values.
     // An item the page shows otherwise: a mode or rate by its name, a port or tank by its number.
-    const auto check = [&](const char* item, const char* setting, auto matches) {
+    const auto check = [&](const char* item, const char* setting, auto matches, const std::string& why) {
         const auto it = items.find(item);
         const std::string* value = pageField(shown, setting);
         if (it == items.end() || !value ||
+            std::find(explained.begin(), explained.end(), item) != explained.end() ||
             std::any_of(it->second.begin(), it->second.end(),
                         [&](const auto& read) { return matches(read.first, *value); }))
             return;
-        notes.push_back("the block's " + sim::printable(it->second.back().second) + " reads as " + setting +
-                        " " + *value);
+        notes.push_back(said(it->second.back()) + " reads as " + setting + " " + *value + why);
     };
     const auto byName = [](const auto& names) {
         return [&names](long long v, const std::string& value) {
@@ -531,11 +626,17 @@ std::vector<std::string> Emulator::readingNotes() const {
     const auto byNumber = [](long long v, const std::string& value) {
         return !std::isdigit(static_cast<unsigned char>(value[0])) || std::atoll(value.c_str()) == v + 1;
     };
-    check(kItemPumpMode, "mode", byName(kModeNames));
-    check(kItemPumpRate, "rate", byName(kRateNames));
-    check(kItemDockPort, "docking port", byNumber);
-    check(kItemTargetTank, "target tank", byNumber);
-    check(kItemSourceTank, "source tank", byNumber);
+    // A number no mode or rate has keeps the one set before.
+    const auto outside = [&](const char* item, const auto& names, const char* what) -> std::string {
+        const auto* read = last(item);
+        if (!read || (read->first >= 0 && read->first < static_cast<long long>(std::size(names)))) return {};
+        return std::string(": the ") + what + " are 0 to " + std::to_string(std::size(names) - 1);
+    };
+    check(kItemPumpMode, "mode", byName(kModeNames), outside(kItemPumpMode, kModeNames, "modes"));
+    check(kItemPumpRate, "rate", byName(kRateNames), outside(kItemPumpRate, kRateNames, "rates"));
+    check(kItemDockPort, "docking port", byNumber, "");
+    check(kItemTargetTank, "target tank", byNumber, "");
+    check(kItemSourceTank, "source tank", byNumber, "");
     return notes;
 }
 
@@ -563,6 +664,7 @@ std::string Emulator::stoppedByOpening(sim::Display& display, const std::string&
 std::string Emulator::press(sim::Display& display, const std::function<bool()>& press,
                             const std::string& arrow) {
     if (paused) return kPausedRefusal;
+    rateExplained_ = false;  // a stop after a key is the key's, not the block's
     const std::string before = lastPage(display);
     const std::string modeBefore = display.instrument() ? display.modeName() : std::string();
     const std::string elsewhere = transferShownElsewhere(display);

@@ -135,10 +135,12 @@ public:
     // line each: "Left: rate High, but the pump cannot run: the page shows SINGLE TANK ONLY in
     // place of the source tank". The module keeps such a rate as the block gave it.
     std::vector<std::string> idlePumps() const;
-    // What the instrument made of the items of the blocks the session read, where its page shows
-    // something else, one line each: "the block's TARGETTANK 99 reads as target tank 1 of 3".
-    // Asked once the displays are drawn.
-    std::vector<std::string> readingNotes() const;
+    // What the instrument made of the items of the blocks the session read, where it took one
+    // otherwise than written, one line each with why: "the block's TARGETTANK 99 names no tank of
+    // the 3 Tanker has: the page takes tank 1 and switches the pump off". Then idlePumps(), but
+    // for a rate those lines explained. Asked once the displays are drawn; a stop of the pump they
+    // foretold is not reported again by takePumpStops().
+    std::vector<std::string> startNotes();
     // Before `display` opens the mode: a transfer that a display of another vessel showed
     // running when it was last drawn, as "Left (GL-01, rate Medium)"; empty when there is none.
     std::string transferShownElsewhere(const sim::Display& display) const;
@@ -169,6 +171,11 @@ private:
     FocusSwitch reopen(const std::vector<sim::Display*>& displays, sim::VesselRecord* to,
                        std::optional<std::pair<unsigned, unsigned>> size);
     void beginSession(const sim::ScenarioDescription& scenario);
+    bool rateExplained_ = false;  // the reading notes said why the block's rate stops
+    std::vector<std::string> readingNotes();
+    // A tank of the page's transfer that is empty (giving) or full (receiving), or nothing docked
+    // to pump with, in words; empty when none.
+    std::string emptyOrFull(const std::string& page) const;
     std::string whyStopped(const std::string& page) const;
 };
 

@@ -728,8 +728,8 @@ int Player::run() {
         // What the scenario holds that is read otherwise than written, once its pages are drawn.
         if (!std::exchange(started, true)) {
             std::vector<std::string> notes = base_.warnings;
-            for (std::vector<std::string> more : {emulator_.readingNotes(), emulator_.idlePumps()})
-                notes.insert(notes.end(), more.begin(), more.end());
+            const std::vector<std::string> more = emulator_.startNotes();
+            notes.insert(notes.end(), more.begin(), more.end());
             for (const std::string& note : notes)
                 message_ += (message_.empty() ? "" : "; ") + sim::printable(note);
         }

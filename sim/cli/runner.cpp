@@ -141,8 +141,7 @@ void Runner::logPageNotes() {
     // instrument takes otherwise: said once its pages are drawn, at the start and after a load,
     // before any key.
     if (!std::exchange(idleCheckDue_, false)) return;
-    for (const std::string& line : emulator_.readingNotes()) log() << sim::printable(line) << std::endl;
-    for (const std::string& line : emulator_.idlePumps()) log() << sim::printable(line) << std::endl;
+    for (const std::string& line : emulator_.startNotes()) log() << sim::printable(line) << std::endl;
 }
 
 bool Runner::fail(const Action& action, const std::string& what) {

@@ -289,6 +289,44 @@ TEST_F(PlayTest, AStopOnlyThePageShowsIsSaidAsTheLogSaysIt) {
     quit();
 }
 
+TEST_F(PlayTest, ABlockItemTakenOtherwiseIsSaidOnceWithItsReasonAsRunSaysIt) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    // Load at Medium into a full tank, and a target tank the tanker does not have: the pump
+    // stops either way. `run` draws before its first step and play after it; both say the same.
+    struct Case {
+        const char* items;
+        const char* levels;
+        std::string note;
+    };
+    const std::string depot = readFile(scenario("docked-depot.scn"));
+    int n = 0;
+    for (const Case& c : {Case{"  PUMPMODE 1\n  PUMPRATE 2\n", "PRPLEVEL 0:1 1:0.05",
+                               "the block's PUMPRATE 2 reads as rate Off: Tanker tank 1 is full"},
+                          Case{"  PUMPRATE 1\n  TARGETTANK 99\n", "PRPLEVEL 0:0.1 1:0.05",
+                               "the block's TARGETTANK 99 names no tank of the 3 Tanker has: the page takes "
+                               "tank 1 and switches the pump off"}}) {
+        SCOPED_TRACE(c.note);
+        std::string text = depot;
+        text.replace(text.find("  MODE Fuel Management\n") + 23, 0, c.items);
+        text.replace(text.find("PRPLEVEL 0:0.100000 1:0.050000"), 30, c.levels);
+        const std::filesystem::path file = root / ("block" + std::to_string(++n) + ".scn");
+        std::ofstream(file) << text;
+        const Result r = run({"run", file.string(), "--no-pictures", "--time", "2", "--out", "o"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> logged;
+        for (const std::string& line : lines(r.out))
+            if (line.starts_with("     ")) logged.push_back(line);
+        EXPECT_EQ(logged, std::vector<std::string>{"     0.00 s  " + c.note}) << r.out;
+
+        if (n > 1) tmux({"kill-server"});
+        start("'" + kSim + "' play '" + file.string() + "'", 150, 45);
+        ASSERT_TRUE(waitFor(c.note)) << screen();
+        const std::vector<std::string> shown = lines(screen());
+        EXPECT_NE(std::find(shown.begin(), shown.end(), c.note), shown.end()) << screen();
+        quit();
+    }
+}
+
 TEST_F(PlayTest, ALongRunShowsItsProgressOnATerminal) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
     start("'" + kSim + "' run '" + scenario("docked-depot.scn") + "' --time 1e6 --no-pictures --out o");
