@@ -371,9 +371,16 @@ struct ScriptActions {
                         "it closed when its vessel " + a.vessel + " was removed " + when(a));
         return true;
     }
+    // The simulator deletes a vessel at the end of the frame it was asked in, after the modules'
+    // step: a transfer with it runs one more step.
     static bool remove(Runner& r, const Action& a) {
-        sim::VesselRecord* v = vesselThere(r, a, a.vessel);
-        if (!v) return false;
+        if (!vesselThere(r, a, a.vessel)) return false;
+        r.removals_.push_back(&a);
+        return true;
+    }
+    static void removeNow(Runner& r, const Action& a) {
+        sim::VesselRecord* v = r.emulator_.simulation().findVessel(a.vessel);
+        if (!v) return;
         double mass = 0.0;
         for (const sim::Tank& t : v->tanks) mass += t.mass;
         if (v == r.emulator_.focus()) {
@@ -392,12 +399,11 @@ struct ScriptActions {
         r.emulator_.simulation().removeVessel(*v);
         char text[64];
         std::snprintf(text, sizeof text, "%.3f kg", mass);
-        r.log() << "remove " << sim::printable(a.vessel) << ": it leaves the simulation with " << text
-                << " of propellant"
+        r.log() << "remove " << sim::printable(a.vessel) << " (" << when(a)
+                << "), at the end of that frame: it leaves the simulation with " << text << " of propellant"
                 << (closing.empty() ? std::string("; it had no displays")
                                     : "; its displays close: " + joined(closing))
                 << "\n";
-        return true;
     }
 
     // focus VESSEL
@@ -618,6 +624,7 @@ struct ScriptActions {
         return true;
     }
     static bool load(Runner& r, const Action& a) {
+        r.removePending();  // the frame that asked ends before the load
         sim::ScenarioDescription next;
         const Runner::Saved* saved = nullptr;
         if (const auto it = r.saved_.find(a.text); it != r.saved_.end()) {
@@ -719,5 +726,9 @@ const ActionType ScriptActions::kTable[] = {
 };
 
 std::span<const ActionType> actionTypes() { return ScriptActions::kTable; }
+
+void Runner::removePending() {
+    for (const Action* a : std::exchange(removals_, {})) ScriptActions::removeNow(*this, *a);
+}
 
 }  // namespace cli

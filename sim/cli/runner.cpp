@@ -402,9 +402,11 @@ int Runner::run(std::string& error) {
             log() << "the pump switched itself off: " << sim::printable(ledger_.pumpStop()) << std::endl;
             emulator_.pumpStopped();
         }
+        removePending();
         ++frame;
         progress_.update(now_ / end, "at " + seconds(now_) + " of " + seconds(end) + " simulated", frame);
     }
+    removePending();  // asked at the end of the run: its last frame ends
     progress_.finish();
     ledger_.finish();
     if (next < script_.actions.size())

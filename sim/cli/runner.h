@@ -118,6 +118,8 @@ private:
     std::ostream& log();  // a line of the log, begun with the current time
     // What the pages showed of the pump and of the blocks read that the log has not said yet.
     void logPageNotes();
+    // The vessels `remove` asked for, taken out at the end of the frame, as the simulator does.
+    void removePending();
     std::filesystem::path outPath(const std::string& name) const;
 
     Emulator emulator_;
@@ -138,6 +140,7 @@ private:
     std::map<std::string, sim::ScenarioDescription> loadFiles_;  // read while checking the script
     std::map<std::string, double> shownAt_;
     std::string error_;  // why an action failed
+    std::vector<const Action*> removals_;
     // While the script is checked: the names at the line being checked, and at each save.
     Names names_;
     std::map<std::string, Names> savedNames_;
