@@ -12,12 +12,11 @@ endif()
 # The system DLLs an image may import from, in the order a name is looked up.
 set(KESTRANE_SYSTEM_DLLS kernel32 user32 gdi32 ucrtbase)
 
-# kestrane_import_libraries(<target> [HOST <program.exe>] [TRAP <function>] OBJECTS <object libraries>...)
+# kestrane_import_libraries(<target> [HOST <program.exe>] OBJECTS <object libraries>...)
 # Links <target> against import libraries of the system DLLs and, if given, of the host
-# program, generated before the link from the objects of the named object libraries. TRAP:
-# see cmake/import_libraries.cmake.
+# program, generated before the link from the objects of the named object libraries.
 function(kestrane_import_libraries target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "HOST;TRAP" "OBJECTS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "HOST" "OBJECTS")
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}_imports)
   set(objects)
   foreach(library IN LISTS arg_OBJECTS)
@@ -34,26 +33,17 @@ function(kestrane_import_libraries target)
     list(APPEND libraries ${dir}/${host_stem}.lib)
     set(host_flag -DHOST=${arg_HOST})
   endif()
-  set(trap_flag)
-  set(generated)
-  if(arg_TRAP)
-    set(trap_flag -DTRAP=${arg_TRAP})
-    set(generated ${dir}/unimplemented.cpp)
-  endif()
-  add_custom_command(OUTPUT ${libraries} ${generated}
+  add_custom_command(OUTPUT ${libraries}
     COMMAND ${CMAKE_COMMAND} -DNM=${KESTRANE_LLVM_NM} -DDLLTOOL=${KESTRANE_LLVM_DLLTOOL}
             -DREADOBJ=${KESTRANE_LLVM_READOBJ} -DMACHINE=${KESTRANE_DLLTOOL_MACHINE}
             -DOBJECT_LIST=${dir}/objects.txt -DSYSTEM_DIR=${KESTRANE_WINE_DLLS}
-            "-DSYSTEM=${KESTRANE_SYSTEM_DLLS}" ${host_flag} ${trap_flag} -DOUT=${dir}
+            "-DSYSTEM=${KESTRANE_SYSTEM_DLLS}" ${host_flag} -DOUT=${dir}
             -P ${PROJECT_SOURCE_DIR}/cmake/import_libraries.cmake
     DEPENDS ${objects} ${dir}/objects.txt ${PROJECT_SOURCE_DIR}/cmake/import_libraries.cmake
             ${PROJECT_SOURCE_DIR}/cmake/tool_output.cmake
     COMMENT "Import libraries of ${target} from the names its objects use"
     VERBATIM)
-  add_custom_target(${target}_import_libraries DEPENDS ${libraries} ${generated})
+  add_custom_target(${target}_import_libraries DEPENDS ${libraries})
   add_dependencies(${target} ${target}_import_libraries)
   target_link_libraries(${target} PRIVATE ${libraries})
-  if(generated)
-    target_sources(${target} PRIVATE ${generated})
-  endif()
 endfunction()

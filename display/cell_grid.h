@@ -1,7 +1,7 @@
 // The character grid the pages are laid out on: how big its cells are on a display, where a
 // cell's text is anchored, and which cell a drawn character or a filled rectangle lands in. One
-// reckoning for the module that writes at cells and for the hosts that read the cells back (the
-// emulator and the stand-in). Plain: the stand-in is built with the simulator's C runtime only.
+// reckoning for the module that writes at cells and for the emulator that reads the cells back.
+// Plain: the module is built with the simulator's C runtime only.
 #pragma once
 
 namespace grid {

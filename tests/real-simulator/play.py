@@ -268,7 +268,7 @@ def kit_noise_left_out(text):
 
 
 def font_note():
-    """Why every picture may differ: the committed ones show Wine's stand-in for the simulator's
+    """Why every picture may differ: the committed ones show Wine's substitute for the simulator's
     Courier New as fontconfig gives it with Liberation Mono installed (fonts-liberation). Another
     font has other character heights, and so other rows for the whole page."""
     try:

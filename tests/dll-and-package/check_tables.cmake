@@ -2,12 +2,12 @@
 # DLL whose export table holds exactly the module's callbacks, undecorated, and no other entry
 # (an unnamed one included); that imports only from the system's DLLs and from the simulator's
 # executable; and whose every import from the executable is an MSVC-mangled name of a function
-# the SDK declares. With STAND_IN, every one of those must also be exported by the stand-in
-# simulator, since Wine would bind a missing one to a stub that fails only when called.
+# the SDK declares. With HOST_IMAGE (a simulator's own executable), every one of those must also
+# be exported by it, since Wine would bind a missing one to a stub that fails only when called.
 # Usage: cmake -DREADOBJ= -DUNDNAME= -DFILE= -DLIBRARY=<dll> -DBITS=32|64 -DSDK_INCLUDE=<folder>
-#              -DHOST=orbiter.exe [-DSTAND_IN=<exe>] -P check_simulator_dll.cmake
-include(${CMAKE_CURRENT_LIST_DIR}/callback_exports.cmake)
-include(${CMAKE_CURRENT_LIST_DIR}/tool_output.cmake)
+#              -DHOST=orbiter.exe [-DHOST_IMAGE=<exe>] -P check_tables.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/callback_exports.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/tool_output.cmake)
 cmake_policy(SET CMP0057 NEW)
 set(system_dlls kernel32.dll gdi32.dll user32.dll ucrtbase.dll)
 
@@ -125,13 +125,13 @@ endif()
 list(LENGTH host_imports host_count)
 passed()
 
-if(STAND_IN)
-  exports_of(${STAND_IN} provided)
+if(HOST_IMAGE)
+  exports_of(${HOST_IMAGE} provided)
   set(missing ${host_imports})
   list(REMOVE_ITEM missing ${provided})
   if(missing)
     list(JOIN missing "\n  " text)
-    message(FATAL_ERROR "${LIBRARY} imports from ${HOST} what the stand-in ${STAND_IN} does not export:\n  ${text}")
+    message(FATAL_ERROR "${LIBRARY} imports from ${HOST} what ${HOST_IMAGE} does not export:\n  ${text}")
   endif()
   passed()
 endif()

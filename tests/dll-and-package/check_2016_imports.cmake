@@ -4,7 +4,7 @@
 # but for the blanks, so both are compared with every blank removed.
 # Usage: cmake -DREADOBJ= -DUNDNAME= -DLIBRARY=<dll> -DHOST=orbiter.exe -DEXPORTS=<exports.2016.txt>
 #              -P check_2016_imports.cmake
-include(${CMAKE_CURRENT_LIST_DIR}/tool_output.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/tool_output.cmake)
 cmake_policy(SET CMP0057 NEW)
 cmake_policy(SET CMP0007 NEW)
 
