@@ -258,9 +258,10 @@ TEST_F(CliTest, ADockedSourceThatLeavesMidTransferStopsThePump) {
     // As the simulator deletes it: at the end of the frame, after one more step of the transfer.
     EXPECT_NEAR(row(table, "Tanker", 3).after, 475.2, 1e-9);
     EXPECT_TRUE(std::isnan(row(table, "Depot", 1).after));
-    EXPECT_TRUE(contains(removed.out,
-                         "     2.52 s  remove Depot (at 2.50 s (line 1)), at the end of that frame: it leaves the "
-                         "simulation with 4474.800 kg"))
+    EXPECT_TRUE(
+        contains(removed.out,
+                 "     2.52 s  remove Depot (at 2.50 s (line 1)), at the end of that frame: it leaves the "
+                 "simulation with 4474.800 kg"))
         << removed.out;
     EXPECT_TRUE(contains(removed.out, "+ 4474.800 kg removed with vessels")) << removed.out;
     EXPECT_TRUE(contains(removed.out, "Conservation check: passed")) << removed.out;
