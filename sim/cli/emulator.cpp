@@ -376,7 +376,8 @@ std::string nothingToPump(const std::vector<std::pair<std::string, std::string>>
         for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         if (std::find(std::begin(kNothingToPump), std::end(kNothingToPump), shown) !=
             std::end(kNothingToPump))
-            return "the page shows " + shown + " in place of the " + name;
+            return "the page shows " + shown + " in place of the " +
+                   (name == "docked to" ? "docked vessel" : name);
     }
     if (const std::string* tank = oneTankAsBoth(fields))
         return "one tank (" + *tank + ") is both its source and its target";
@@ -633,7 +634,11 @@ std::vector<std::string> Emulator::readingNotes() {
         return std::string(": the ") + what + " are 0 to " + std::to_string(std::size(names) - 1);
     };
     check(kItemPumpMode, "mode", byName(kModeNames), outside(kItemPumpMode, kModeNames, "modes"));
-    check(kItemPumpRate, "rate", byName(kRateNames), outside(kItemPumpRate, kRateNames, "rates"));
+    // A rate the page cannot run: a warning where a tank or the docked vessel would be.
+    std::string rateWhy = outside(kItemPumpRate, kRateNames, "rates");
+    if (const std::string nothing = nothingToPump(shown); rateWhy.empty() && !nothing.empty())
+        rateWhy = ": " + nothing;
+    check(kItemPumpRate, "rate", byName(kRateNames), rateWhy);
     check(kItemDockPort, "docking port", byNumber, "");
     check(kItemTargetTank, "target tank", byNumber, "");
     check(kItemSourceTank, "source tank", byNumber, "");

@@ -291,24 +291,33 @@ TEST_F(PlayTest, AStopOnlyThePageShowsIsSaidAsTheLogSaysIt) {
 
 TEST_F(PlayTest, ABlockItemTakenOtherwiseIsSaidOnceWithItsReasonAsRunSaysIt) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
-    // Load at Medium into a full tank, and a target tank the tanker does not have: the pump
-    // stops either way. `run` draws before its first step and play after it; both say the same.
+    // Load at Medium into a full tank, a target tank the tanker does not have, and Load with
+    // nothing docked: the pump stops or never runs. `run` draws before its first step and play after it; both
+    // say the same.
     struct Case {
         const char* items;
         const char* levels;
         std::string note;
+        bool undocked = false;
     };
     const std::string depot = readFile(scenario("docked-depot.scn"));
     int n = 0;
-    for (const Case& c : {Case{"  PUMPMODE 1\n  PUMPRATE 2\n", "PRPLEVEL 0:1 1:0.05",
-                               "the block's PUMPRATE 2 reads as rate Off: Tanker tank 1 is full"},
-                          Case{"  PUMPRATE 1\n  TARGETTANK 99\n", "PRPLEVEL 0:0.1 1:0.05",
-                               "the block's TARGETTANK 99 names no tank of the 3 Tanker has: the page takes "
-                               "tank 1 and switches the pump off"}}) {
+    for (const Case& c :
+         {Case{"  PUMPMODE 1\n  PUMPRATE 2\n", "PRPLEVEL 0:1 1:0.05",
+               "the block's PUMPRATE 2 reads as rate Off: Tanker tank 1 is full"},
+          Case{"  PUMPRATE 1\n  TARGETTANK 99\n", "PRPLEVEL 0:0.1 1:0.05",
+               "the block's TARGETTANK 99 names no tank of the 3 Tanker has: the page takes "
+               "tank 1 and switches the pump off"},
+          Case{"  PUMPMODE 1\n  PUMPRATE 2\n", "PRPLEVEL 0:0.1 1:0.05",
+               "the block's PUMPRATE 2 reads as rate Off: the page shows NOT DOCKED in place of "
+               "the docked vessel",
+               true}}) {
         SCOPED_TRACE(c.note);
         std::string text = depot;
         text.replace(text.find("  MODE Fuel Management\n") + 23, 0, c.items);
         text.replace(text.find("PRPLEVEL 0:0.100000 1:0.050000"), 30, c.levels);
+        for (size_t at; c.undocked && (at = text.find("  DOCKINFO")) != std::string::npos;)
+            text.erase(at, text.find('\n', at) + 1 - at);
         const std::filesystem::path file = root / ("block" + std::to_string(++n) + ".scn");
         std::ofstream(file) << text;
         const Result r = run({"run", file.string(), "--no-pictures", "--time", "2", "--out", "o"});
