@@ -1,0 +1,15 @@
+# kestrane_manual_pictures(<out> <markdown file>): the file names of the pictures a Markdown page
+# shows (its ![caption](file) links), in order, each once.
+function(kestrane_manual_pictures out markdown)
+  file(STRINGS ${markdown} lines REGEX "!\\[[^]]*\\]\\([^)]+\\)")
+  set(shown)
+  foreach(line IN LISTS lines)
+    string(REGEX MATCHALL "!\\[[^]]*\\]\\([^)]+\\)" links "${line}")
+    foreach(link IN LISTS links)
+      string(REGEX REPLACE "^.*\\(([^)]+)\\)$" "\\1" picture "${link}")
+      list(APPEND shown ${picture})
+    endforeach()
+  endforeach()
+  list(REMOVE_DUPLICATES shown)
+  set(${out} "${shown}" PARENT_SCOPE)
+endfunction()
